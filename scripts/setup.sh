@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what building and testing Zarvel needs, from Debian's packages,
+# when it is missing. Run as root; does nothing when all is there.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libbenchmark-dev
+  cc65                       # ca65/ld65 assemble the test tunes
+  librtmidi-dev jackd2       # MIDI ports, and a dummy JACK server in tests
+  libcli11-dev               # command-line parsing
+  clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes
+  mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  wine64 xvfb xdotool imagemagick
+  tmux
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  # jackd2 otherwise asks whether to enable real-time scheduling.
+  echo "jackd2 jackd/tweak_rt_limits boolean false" | debconf-set-selections
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,61 @@
+#pragma once
+// Delivers the SysEx messages through one platform MIDI stream: bytes are
+// appended to the current slot of a ring of 16 buffers, and queueing a slot
+// turns them into one long event, a play period long, that asks for a
+// MOM_POSITIONCB when played. That callback is the player's only clock.
+//
+// Every append and queueing happens under StreamLock (stream_lock.h).
+#include <cstdint>
+
+#include "platform/midi_stream_api.h"
+#include "player/panel.h"
+
+constexpr int stream_ring_slots = 16;
+constexpr int stream_message_capacity = 512;
+constexpr UINT midi_header_size = sizeof(MIDIHDR);  // 64 on the 32-bit Windows target
+
+// One slot: the platform's MIDIEVENT head, then the message bytes, sent as
+// one long event. The platform reads this layout.
+struct StreamBuffer {
+    DWORD dwDeltaTime;  // period_ticks when queued
+    DWORD dwStreamID;   // 0
+    DWORD dwEvent;      // MEVT_F_LONG | MEVT_F_CALLBACK | message length
+    uint8_t message[stream_message_capacity];
+};
+static_assert(sizeof(StreamBuffer) == 524);
+
+extern StreamBuffer stream_ring[stream_ring_slots];
+extern MIDIHDR stream_headers[stream_ring_slots];
+extern int32_t ring_index;      // the slot being filled
+extern int32_t write_position;  // next byte's offset in that slot's message area
+extern HMIDISTRM stream_handle;
+
+// Header flags cleared, slot 0 current and empty. Once at start-up.
+void reset_stream_ring();
+
+// Appends one byte to the current slot. Bytes that would pass the message
+// area are dropped, and the slot is then sent only up to its last complete
+// message, so a full slot never writes outside the ring or sends half a message.
+void append_stream_byte(uint8_t value);
+
+// Hands the current slot to the stream with a delta time of one play period
+// and moves on to the next slot. A slot still held by the stream is emptied
+// and retried at the next MOM_DONE (retry_pending).
+void queue_stream_buffer(WindowHandle owner);
+
+// Makes sure a stream is open on midi_out_device with 1 ms ticks; reopens on a
+// device change. false after it has told the user why not.
+bool open_midi_stream(WindowHandle owner);
+
+// At exit: stops the stream, unprepares every header, waits 100 ms, closes.
+void close_midi_stream();
+
+// Registered with the stream; instance is the owner window.
+void CALLBACK stream_callback(HMIDIOUT handle, UINT message, DWORD_PTR instance,
+                              DWORD_PTR param1, DWORD_PTR param2);
+
+// 100000 / (play_rate_hz x speed_percent): one play period in 1 ms ticks.
+int32_t period_ticks();
+
+// True while a stream is open, the mapper's (device -1) included.
+bool stream_is_open();

@@ -1,0 +1,28 @@
+#pragma once
+// What the portable player and MIDI link ask of the front panel: a warning
+// box, the rate label and the Play button's text. The Windows program installs
+// Win32 calls, the command-line player its terminal, tests a recorder. Nothing
+// below src/ui includes a Win32 UI header.
+//
+// The label and button calls come from the worker and the stream callback
+// while the UI thread may be waiting on them, so an installed implementation
+// must complete without the UI thread's help (post, do not send).
+
+using WindowHandle = void*;  // the main window; opaque outside the front panel
+
+struct PanelCalls {
+    // Blocks until the user has dismissed the box.
+    void (*show_warning)(WindowHandle owner, const char* text, const char* caption);
+    void (*set_rate_label)(WindowHandle window, const char* text);
+    void (*set_play_button_text)(WindowHandle window, const char* text);
+};
+
+// Replaces the panel; calls made with none installed do nothing.
+void install_panel(const PanelCalls& calls);
+
+void panel_show_warning(WindowHandle owner, const char* text, const char* caption);
+void panel_set_rate_label(WindowHandle window, const char* text);
+void panel_set_play_button_text(WindowHandle window, const char* text);
+
+// Label 108: "%i Hz" of play_rate_hz x speed_percent / 100, integer arithmetic.
+void write_rate_label(WindowHandle window);

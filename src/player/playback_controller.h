@@ -1,0 +1,31 @@
+#pragma once
+#include "player/panel.h"
+
+// Turns the user's requests into a steady stream of register frames. Three
+// threads meet here: the UI thread raises requests (and runs start_playback
+// itself for a song change while playing), the playback worker takes them,
+// and the stream callback paces everything through pacing_step.
+
+// The worker thread's routine: worker_pass, then 10 ms, for ever.
+void playback_worker(WindowHandle window);
+
+// One pass of the worker: stop, start and resume requests in that order, each
+// cleared before it is acted on, then any transport failure the stream
+// callback left to report. Tests and tools run passes directly.
+void worker_pass(WindowHandle window);
+
+// The start sequence: drop playing and wait for the mute frames if needed,
+// open the stream, reset frame, init, name, first buffer, restart.
+void start_playback(WindowHandle window);
+
+// The MOM_POSITIONCB work: queue the filled buffer, run one play step while
+// playing, queue the mute frames once after playing drops.
+void pacing_step(WindowHandle window);
+
+void write_reset_frame();
+void write_mute_frames();
+void write_restore_frame();
+
+// Blocks until no play call can still be running: used before the loader
+// clears the memory image. Returns at once when no stream is running.
+void wait_until_silenced();

@@ -1,0 +1,32 @@
+#include "player/player_state.h"
+
+PlayerState player_state;
+
+void reset_player_state() {
+    PlayerState& p = player_state;
+    for (auto* flag : {&p.playing, &p.stop_request, &p.start_request, &p.resume_request, &p.paused,
+                       &p.silenced, &p.tune_loaded, &p.retry_pending, &p.always_on_top,
+                       &p.topmost_pending}) {
+        flag->store(0);
+    }
+    p.current_song = -1;
+    p.play_rate_hz = 50;
+    p.last_volume = 15;
+    p.saved_volume = 0;
+    p.open_device = -1;
+    p.midi_out_device = -1;
+    p.speed_percent = 100;
+    p.filter_percent = 100;
+    for (auto& voice : p.voice_enabled) voice = 1;
+    p.window_left = -1;
+    p.window_top = -1;
+    p.tune_path[0] = '\0';
+    p.pending_path[0] = '\0';
+}
+
+namespace {
+// Runs before main, so every thread finds the start values.
+struct StartValues {
+    StartValues() { reset_player_state(); }
+} start_values;
+}  // namespace

@@ -1,0 +1,39 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+// The process-wide settings and cross-thread flags. The UI thread, the
+// playback worker and the stream callback share these words; each is an
+// atomic 32-bit word so that every read sees a whole value and the flag
+// hand-offs order the work around them (flags hold 0 or 1).
+struct PlayerState {
+    std::atomic<int32_t> playing;
+    std::atomic<int32_t> stop_request;
+    std::atomic<int32_t> start_request;
+    std::atomic<int32_t> resume_request;
+    std::atomic<int32_t> paused;
+    std::atomic<int32_t> silenced;       // set by the callback once the mute frames are queued
+    std::atomic<int32_t> tune_loaded;
+    std::atomic<int32_t> retry_pending;  // a queueing found its slot still held by the stream
+    std::atomic<int32_t> current_song;   // 1-based; -1 before a tune is loaded
+    std::atomic<int32_t> play_rate_hz;   // play calls per second
+    std::atomic<int32_t> last_volume;    // raw value of the last encoded register 24
+    std::atomic<int32_t> saved_volume;   // last_volume when the mute frames went out
+    std::atomic<int32_t> open_device;    // device of the open stream; -1 none
+    std::atomic<int32_t> midi_out_device;  // chosen in Preferences; -1 none (the mapper)
+    std::atomic<int32_t> speed_percent;    // 20..200
+    std::atomic<int32_t> filter_percent;   // 20..200
+    std::atomic<int32_t> voice_enabled[4]; // voices 1..3, then the filter and volume group
+    std::atomic<int32_t> always_on_top;
+    std::atomic<int32_t> topmost_pending;
+    std::atomic<int32_t> window_left;      // screen pixels; -1 no stored position
+    std::atomic<int32_t> window_top;
+    char tune_path[260];     // UI thread only
+    char pending_path[260];  // UI thread only
+};
+
+extern PlayerState player_state;
+
+// Gives every field its start value; the entry point then sets voice_enabled
+// and reads the persisted settings over these.
+void reset_player_state();

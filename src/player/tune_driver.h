@@ -1,0 +1,18 @@
+#pragma once
+#include <cstdint>
+
+// Runs the loaded tune's own routines on the CPU core and settles its play
+// rate. The caller serialises these with everything else that touches the
+// CPU core and the current stream buffer.
+
+// Init routine for player_state.current_song; resolves an interrupt-driven
+// tune's play address and sets play_rate_hz. 0 returned, 1 abandoned.
+int init_tune();
+
+// play_rate_hz for song n after an init: the CIA 1 timer A latch when the
+// song's speed bit or irq_mode says so, else 50 Hz.
+void update_play_rate(int32_t song);
+
+// Encodes the previous call's SID writes into the current stream buffer, then
+// runs the play routine once. 0 returned, 1 abandoned.
+int play_step();
