@@ -1,17 +1,14 @@
 #!/usr/bin/env bash
-# Every test: set up, then the unit tests, then the sanitizer build's tests.
+# Every test: set up, then each stage of scripts/test.d in name order
+# (unit tests, sanitizers, fuzzing, the Windows program under Wine...).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-step() { echo; echo "==== $*"; }
-
-step "release: build and unit tests"
-scripts/build.sh release
-ctest --preset release -j "$(nproc)"
-
-step "asan: AddressSanitizer and UndefinedBehaviorSanitizer"
-scripts/build.sh asan
-ctest --preset asan -j "$(nproc)"
-
-echo; echo "all tests passed"
+for stage in scripts/test.d/*.sh; do
+  echo
+  echo "==== $(basename "$stage" .sh)"
+  bash "$stage"
+done
+echo
+echo "all tests passed"
