@@ -147,6 +147,10 @@ void playback_worker(WindowHandle window) {
     for (;;) worker_pass(window);
 }
 
+void playback_worker_while(WindowHandle window, const std::atomic<bool>& running) {
+    while (running) worker_pass(window);
+}
+
 void wait_until_silenced() {
     wait_for_mute_frames();
 }
