@@ -1,10 +1,10 @@
 ; demo.sid: a three-voice tune of our own for the command-line player's demo.
 ; Sixteen bars in A minor at 50 Hz, 35.84 seconds (1,792 play calls) before
 ; it loops: a sawtooth bass on voice 1 and a pulse arpeggio on voice 2, both
-; through a resonant low-pass filter whose cutoff sweeps up and down, and a
-; pulse lead on voice 3 outside the filter. The arpeggio's pulse width sweeps
-; too, so every play call writes the cutoff (21, 22) and voice 2's pulse
-; width (9, 10), besides the notes.
+; through a resonant low-pass filter whose cutoff sweeps up and down (every
+; 17.92 s), and a pulse lead on voice 3 outside the filter. The arpeggio's
+; pulse width sweeps too (every 5.12 s), so every play call writes the cutoff
+; (21, 22) and voice 2's pulse width (9, 10), after any notes.
 ;
 ; Time: a step (a sixteenth note) is 7 play calls, a bar 16 steps.
 ;   step start (call 0): bass note (when the pattern has one), arpeggio
@@ -23,12 +23,18 @@ ARP_GATE_OFF = 3
 BASS_GATE_OFF = 4
 LEAD_GATE_OFF = 5
 
-CUT_BOTTOM = $0200      ; the cutoff sweeps between these, CUT_STEP per call
-CUT_TOP = $0700
-CUT_STEP = 5
-PW_BOTTOM = $0300       ; voice 2's pulse width sweeps between these
-PW_TOP = $0D00
-PW_STEP = $18
+TUNE_CALLS = BARS * STEPS_PER_BAR * STEP_CALLS
+
+CUT_BOTTOM = $0180      ; the cutoff sweeps between these, CUT_STEP per call:
+CUT_TOP = $0500         ; up in 448 calls, down in 448, twice per loop
+CUT_STEP = 2
+PW_BOTTOM = $0400       ; voice 2's pulse width: up in 128 calls, down in
+PW_TOP = $0C00          ; 128, seven times per loop
+PW_STEP = $10
+.assert (CUT_TOP - CUT_BOTTOM) .mod CUT_STEP = 0, error, "the cutoff would miss its turning points"
+.assert TUNE_CALLS .mod (2 * (CUT_TOP - CUT_BOTTOM) / CUT_STEP) = 0, error, "the filter sweep must divide the tune"
+.assert (PW_TOP - PW_BOTTOM) .mod PW_STEP = 0, error, "the pulse width would miss its turning points"
+.assert TUNE_CALLS .mod (2 * (PW_TOP - PW_BOTTOM) / PW_STEP) = 0, error, "the pulse sweep must divide the tune"
 
 REST = $FE              ; in the melody: no note for this many steps
 END = $FF               ; in the melody: start again
@@ -205,31 +211,36 @@ lead_held:
         dec mel_left
         rts
 
-; The cutoff moves CUT_STEP per call from CUT_BOTTOM up to CUT_TOP and back:
-; a triangle of about ten seconds.
+; The cutoff moves CUT_STEP per call from CUT_BOTTOM up to CUT_TOP and back
+; down, the pulse width likewise: triangles whose periods divide the tune's
+; length, so that the tune loops as a whole.
 sweep_filter:
         lda cut_down
-        bne :+
+        bne @down
         lda cutoff
         clc
         adc #CUT_STEP
         sta cutoff
+        bcc :+
+        inc cutoff+1
+:       cmp #<CUT_TOP
+        bne write_cutoff
         lda cutoff+1
-        adc #0
-        sta cutoff+1
         cmp #>CUT_TOP
-        bcc write_cutoff
+        bne write_cutoff
         inc cut_down
         bne write_cutoff
-:       lda cutoff
+@down:  lda cutoff
         sec
         sbc #CUT_STEP
         sta cutoff
+        bcs :+
+        dec cutoff+1
+:       cmp #<CUT_BOTTOM
+        bne write_cutoff
         lda cutoff+1
-        sbc #0
-        sta cutoff+1
         cmp #>CUT_BOTTOM
-        bcs write_cutoff
+        bne write_cutoff
         dec cut_down
 write_cutoff:                   ; 11 bits: the low three, then the high eight
         lda cutoff
@@ -250,30 +261,33 @@ write_cutoff:                   ; 11 bits: the low three, then the high eight
         sta SID+CUTOFF_HI
         rts
 
-; Voice 2's pulse width moves PW_STEP per call between PW_BOTTOM and PW_TOP.
 sweep_pulse:
         lda pw_down
-        bne :+
+        bne @down
         lda pulse_width
         clc
         adc #PW_STEP
         sta pulse_width
+        bcc :+
+        inc pulse_width+1
+:       cmp #<PW_TOP
+        bne write_pulse
         lda pulse_width+1
-        adc #0
-        sta pulse_width+1
         cmp #>PW_TOP
-        bcc write_pulse
+        bne write_pulse
         inc pw_down
         bne write_pulse
-:       lda pulse_width
+@down:  lda pulse_width
         sec
         sbc #PW_STEP
         sta pulse_width
+        bcs :+
+        dec pulse_width+1
+:       cmp #<PW_BOTTOM
+        bne write_pulse
         lda pulse_width+1
-        sbc #0
-        sta pulse_width+1
         cmp #>PW_BOTTOM
-        bcs write_pulse
+        bne write_pulse
         dec pw_down
 write_pulse:
         lda pulse_width

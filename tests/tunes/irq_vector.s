@@ -3,8 +3,8 @@
 ; its handler in the system vector $0314/$0315, leaves the hardware vector
 ; $FFFE at 0, and sets the CIA 1 timer A latch to $2710 (10,000 cycles):
 ; 100 Hz. The handler plays a four-note arpeggio on voice 2, one note per
-; call, and from its ninth call on it slows itself to 50 Hz by rewriting the
-; latch to $4E20 (20,000). It ends with JMP $EA31, which on a C64 finishes the
+; call, and its eighth call slows the tune to 50 Hz by rewriting the latch to
+; $4E20 (20,000). It ends with JMP $EA31, which on a C64 finishes the
 ; system's interrupt work and here is the RTS the loader put there.
 
 .include "psid.inc"
