@@ -60,21 +60,6 @@ void print_call(std::FILE* out, const char* what, int result) {
     std::fputc('\n', out);
 }
 
-// The play call exactly as the tune driver's play step makes it, less the
-// register frame it encodes first (there is no stream here): an interrupt
-// handler's RTI pulls one byte more than the call pushed, so the stack is put
-// back, and such a tune's rate follows the latch after every call.
-int play_call() {
-    uint8_t sp_before = cpu_state.sp;
-    int result = cpu_call(tune_info.play_address);
-    if (tune_info.irq_mode) {
-        if (result == CPU_RETURNED) cpu_state.sp = sp_before;
-        uint16_t latch = read_word(0xDC04);
-        player_state.play_rate_hz = latch ? 1000000 / latch : 1000;
-    }
-    return result;
-}
-
 }  // namespace
 
 void add_steps_command(CLI::App& app, StepsOptions& options) {
