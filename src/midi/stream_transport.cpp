@@ -89,12 +89,16 @@ void queue_stream_buffer(WindowHandle) {
     header.lpData = reinterpret_cast<LPSTR>(&slot);
     header.dwBufferLength = header.dwBytesRecorded = (length + 15) & ~DWORD{3};
     header.dwFlags = 0;
+    // A failed slot's bytes go down with its stream: left in place, they would
+    // lead the next stream's first buffer, ahead of its start.
     if (midiOutPrepareHeader(as_out(stream_handle), &header, midi_header_size) != MMSYSERR_NOERROR) {
         note_transport_failure("Could not Prepare header");
+        start_new_slot_content();
         return;
     }
     if (midiStreamOut(stream_handle, &header, midi_header_size) != MMSYSERR_NOERROR) {
         note_transport_failure("Could not Stream");
+        start_new_slot_content();
         return;
     }
     ring_index = (ring_index + 1) & (stream_ring_slots - 1);
