@@ -38,6 +38,13 @@ void wait_for_mute_frames() {
     while (!player_state.silenced && callbacks_will_come()) sleep_ms(silence_poll_ms);
 }
 
+// Telling a failure sets the button to "Play". A start or resume that told
+// one and then went on to play on a new stream sets it back, or the next
+// press would pause what the user just started.
+void show_playing_after_failure(WindowHandle window, bool failure_told) {
+    if (failure_told && player_state.playing) panel_set_play_button_text(window, "Pause");
+}
+
 void resume(WindowHandle window) {
     // A Play that follows its Pause within one play period finds the mute
     // frames not yet sent; they go out first, so that the restore frame
@@ -45,18 +52,23 @@ void resume(WindowHandle window) {
     // is opened anew: the synthesizer keeps its registers, so the restore
     // frame is all it needs.
     wait_for_mute_frames();
+    bool reopened = false;
     if (callbacks_will_come()) {
         midiStreamStop(stream_handle);  // every waiting buffer comes back unplayed
     } else {
         report_transport_failure(window);
         if (!open_midi_stream(window)) return;
+        reopened = true;
     }
-    StreamLock lock(window);
-    player_state.playing = 1;
-    player_state.silenced = 0;
-    write_restore_frame();
-    queue_stream_buffer(window);
-    if (!stream_broken()) midiStreamRestart(stream_handle);
+    {
+        StreamLock lock(window);
+        player_state.playing = 1;
+        player_state.silenced = 0;
+        write_restore_frame();
+        queue_stream_buffer(window);
+        if (!stream_broken()) midiStreamRestart(stream_handle);
+    }
+    show_playing_after_failure(window, reopened);
 }
 
 }  // namespace
@@ -86,19 +98,23 @@ void start_playback(WindowHandle window) {
     player_state.playing = 0;
     wait_for_mute_frames();
 
+    bool after_failure = stream_broken();
     report_transport_failure(window);
     if (!open_midi_stream(window)) return;
 
-    StreamLock lock(window);
-    write_reset_frame();
-    init_tune();
-    write_rate_label(window);
-    append_text_message(tune_info.name);
-    queue_stream_buffer(window);
-    if (stream_broken()) return;
-    player_state.playing = 1;
-    player_state.silenced = 0;
-    midiStreamRestart(stream_handle);
+    {
+        StreamLock lock(window);
+        write_reset_frame();
+        init_tune();
+        write_rate_label(window);
+        append_text_message(tune_info.name);
+        queue_stream_buffer(window);
+        if (stream_broken()) return;
+        player_state.playing = 1;
+        player_state.silenced = 0;
+        midiStreamRestart(stream_handle);
+    }
+    show_playing_after_failure(window, after_failure);
 }
 
 void pacing_step(WindowHandle window) {
