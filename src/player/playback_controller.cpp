@@ -51,6 +51,11 @@ void resume(WindowHandle window) {
     // carries the volume they saved. A stream lost to a failure while paused
     // is opened anew: the synthesizer keeps its registers, so the restore
     // frame is all it needs.
+    //
+    // Two quick presses from Paused raise a resume and then a start, and the
+    // worker takes the start first: the tune already plays, afresh, and
+    // there is nothing to resume (and no mute frames would ever come).
+    if (player_state.playing) return;
     wait_for_mute_frames();
     bool reopened = false;
     if (callbacks_will_come()) {
