@@ -1,5 +1,7 @@
 #include "player/playback_controller.h"
 
+#include <mutex>
+
 #include "cpu/sid_write_log.h"
 #include "midi/register_frame.h"
 #include "midi/stream_lock.h"
@@ -38,6 +40,25 @@ void wait_for_mute_frames() {
     while (!player_state.silenced && callbacks_will_come()) sleep_ms(silence_poll_ms);
 }
 
+// Start sequences run on the worker (Play, a load while playing) and on the
+// UI thread (a song change while playing), and a resume on the worker. Two at
+// once would undo each other's work: one drops playing and waits for the mute
+// frames while the other sets it again, and waits for ever. So they take
+// turns. The wait polls, as the failure report's does, so that a UI thread
+// waiting here still lets through what a warning box owned by its window
+// needs.
+std::mutex sequence_mutex;
+
+class SequenceTurn {
+public:
+    SequenceTurn() {
+        while (!sequence_mutex.try_lock()) sleep_ms(1);
+    }
+    ~SequenceTurn() { sequence_mutex.unlock(); }
+    SequenceTurn(const SequenceTurn&) = delete;
+    SequenceTurn& operator=(const SequenceTurn&) = delete;
+};
+
 // Telling a failure sets the button to "Play". A start or resume that told
 // one and then went on to play on a new stream sets it back, or the next
 // press would pause what the user just started.
@@ -51,7 +72,7 @@ void resume(WindowHandle window) {
     // carries the volume they saved. A stream lost to a failure while paused
     // is opened anew: the synthesizer keeps its registers, so the restore
     // frame is all it needs.
-    //
+    SequenceTurn turn;
     // Two quick presses from Paused raise a resume and then a start, and the
     // worker takes the start first: the tune already plays, afresh, and
     // there is nothing to resume (and no mute frames would ever come).
@@ -100,6 +121,7 @@ void write_restore_frame() {
 void start_playback(WindowHandle window) {
     // A start never overtakes the mute frames of the playback it replaces:
     // it drops playing itself, or finds a stop's mute frames still to come.
+    SequenceTurn turn;
     player_state.playing = 0;
     wait_for_mute_frames();
 
