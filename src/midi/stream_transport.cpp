@@ -23,6 +23,12 @@ constexpr const char* caption = "Cancel";
 // stream's existence is kept here as well.
 std::atomic<bool> stream_open;
 
+// Buffers the stream has taken and handed back, counted since it opened, and
+// the count at which the last buffer with messages in it was taken.
+std::atomic<uint32_t> buffers_taken;
+std::atomic<uint32_t> buffers_returned;
+std::atomic<uint32_t> last_taken_with_messages;
+
 // End of the last complete message in the current slot. If appends ever run
 // past the message area, the slot is sent only up to here.
 int32_t complete_length;
@@ -49,6 +55,10 @@ int32_t period_ticks() {
 }
 
 bool stream_is_open() { return stream_open; }
+
+bool stream_holds_messages() { return buffers_returned < last_taken_with_messages; }
+
+bool stream_holds_buffers() { return buffers_returned < buffers_taken; }
 
 void reset_stream_ring() {
     for (MIDIHDR& header : stream_headers) header.dwFlags = 0;
@@ -101,6 +111,8 @@ void queue_stream_buffer(WindowHandle) {
         start_new_slot_content();
         return;
     }
+    uint32_t taken = ++buffers_taken;
+    if (length) last_taken_with_messages = taken;
     ring_index = (ring_index + 1) & (stream_ring_slots - 1);
     start_new_slot_content();
 }
@@ -125,6 +137,7 @@ bool open_midi_stream(WindowHandle owner) {
     stream_open = true;
     player_state.open_device = device;
     clear_stream_broken();
+    buffers_taken = buffers_returned = last_taken_with_messages = 0;
 
     MIDIPROPTIMEDIV time_division{sizeof(MIDIPROPTIMEDIV), time_division_ticks_per_quarter};
     if (midiStreamProperty(stream_handle, reinterpret_cast<LPBYTE>(&time_division),
@@ -164,8 +177,11 @@ void CALLBACK stream_callback(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_
     CallbackThreadMark mark;
     if (message == MOM_POSITIONCB) {
         pacing_step(window);
-    } else if (message == MOM_DONE && player_state.retry_pending) {
-        StreamLock lock(window);
-        if (player_state.retry_pending) queue_stream_buffer(window);
+    } else if (message == MOM_DONE) {
+        ++buffers_returned;
+        if (player_state.retry_pending) {
+            StreamLock lock(window);
+            if (player_state.retry_pending) queue_stream_buffer(window);
+        }
     }
 }

@@ -60,6 +60,14 @@ int32_t period_ticks();
 // True while a stream is open, the mapper's (device -1) included.
 bool stream_is_open();
 
+// True while the stream holds a buffer with messages in it that it has not
+// handed back yet (MOM_DONE): stopping the stream now would drop them. With
+// only empty buffers left, a stop loses nothing but waiting time.
+bool stream_holds_messages();
+
+// True while the stream holds any buffer at all.
+bool stream_holds_buffers();
+
 // The close that follows a reported transport failure: stop, unprepare every
 // header, close; the next start opens the stream anew.
 void close_stream_after_failure();

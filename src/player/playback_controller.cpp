@@ -40,6 +40,17 @@ void wait_for_mute_frames() {
     while (!player_state.silenced && callbacks_will_come()) sleep_ms(silence_poll_ms);
 }
 
+// Every start on a running stream would add one buffer to those the stream
+// holds, and so does every mute; after eight stops and starts (or song
+// changes) they would fill the ring, and the slot being filled would be one
+// the stream still reads. So a start stops the stream first, as a resume
+// does, but only once the mute frames have been played: what the stop drops
+// is then nothing but empty buffers.
+void stop_stream_holding_only_silence() {
+    while (stream_holds_messages() && callbacks_will_come()) sleep_ms(silence_poll_ms);
+    if (callbacks_will_come() && stream_holds_buffers()) midiStreamStop(stream_handle);
+}
+
 // Start sequences run on the worker (Play, a load while playing) and on the
 // UI thread (a song change while playing), and a resume on the worker. Two at
 // once would undo each other's work: one drops playing and waits for the mute
@@ -124,6 +135,7 @@ void start_playback(WindowHandle window) {
     SequenceTurn turn;
     player_state.playing = 0;
     wait_for_mute_frames();
+    stop_stream_holding_only_silence();
 
     bool after_failure = stream_broken();
     report_transport_failure(window);

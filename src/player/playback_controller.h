@@ -22,8 +22,8 @@ void playback_worker_while(WindowHandle window, const std::atomic<bool>& running
 void worker_pass(WindowHandle window);
 
 // The start sequence: drop playing and wait for the mute frames if needed,
-// open the stream, reset frame, init, name, first buffer, restart. One start
-// or resume runs at a time.
+// stop the stream once they have played, open the stream, reset frame, init,
+// name, first buffer, restart. One start or resume runs at a time.
 void start_playback(WindowHandle window);
 
 // The MOM_POSITIONCB work: queue the filled buffer, run one play step while

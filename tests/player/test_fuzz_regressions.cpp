@@ -8,6 +8,23 @@
 
 namespace {
 
+// Every buffer is whole SysEx messages, F0 ... F7 with 7-bit bytes between.
+bool whole_messages(const Bytes& buffer) {
+    bool inside = false;
+    for (uint8_t b : buffer) {
+        if (b == 0xF0) {
+            if (inside) return false;
+            inside = true;
+        } else if (b == 0xF7) {
+            if (!inside) return false;
+            inside = false;
+        } else if (!inside || b >= 0x80) {
+            return false;
+        }
+    }
+    return !inside;
+}
+
 // Two presses from Paused within one worker pass raise a resume and then a
 // start; the worker takes the start first. The resume then waited for mute
 // frames that a playing tune never sends: the worker hung for ever.
@@ -26,6 +43,60 @@ TEST_F(Controller, PlayTwiceFromPausedStartsAfreshAndNeverHangs) {
     EXPECT_EQ(player_state.resume_request, 0);
     EXPECT_EQ(count_of(played(), reset_frame() + text_message("Counter")), 2u);
     EXPECT_EQ(init_count(), 2);
+}
+
+// Each start on a running stream and each mute used to add a buffer to those
+// the stream holds, and nothing but a resume took them away. After eight
+// Stops and Plays the ring of sixteen was full: frames were appended into a
+// buffer the stream was still to play, so it played half messages, and
+// queueings found their slot held and dropped starts and mutes.
+TEST_F(Controller, StopsAndStartsNeverFillTheStream) {
+    ASSERT_EQ(player.load(counting_tune().write()), LOAD_OK);
+    for (int i = 0; i < 12; ++i) {
+        player.play();
+        player.position_callbacks(2);
+        player.stop();
+    }
+    player.play();
+    player.position_callbacks(40);
+
+    auto buffers = played();
+    for (const Bytes& buffer : buffers) EXPECT_TRUE(whole_messages(buffer));
+    EXPECT_EQ(count_of(buffers, reset_frame() + text_message("Counter")), 13u);
+    EXPECT_EQ(count_of(buffers, mute_frames()), 12u);
+    EXPECT_EQ(init_count(), 13);
+    EXPECT_EQ(player_state.retry_pending, 0);
+    // The last start plays within a period or two of the Play, not behind a
+    // queue of empty buffers: call 30 of the last start is among the last.
+    EXPECT_LT(index_of(buffers, play_call_frame(30)), buffers.size());
+}
+
+TEST_F(Controller, SongChangesWhilePlayingNeverFillTheStream) {
+    PsidBuilder tune = counting_tune();
+    tune.songs = 3;
+    ASSERT_EQ(player.load(tune.write()), LOAD_OK);
+    player.play();
+    player.position_callbacks(3);
+    for (int i = 0; i < 20; ++i) {
+        player.choose_song(1 + (i + 1) % 3);
+        player.position_callbacks(3);
+    }
+    player.position_callbacks(10);
+
+    auto buffers = played();
+    for (const Bytes& buffer : buffers) EXPECT_TRUE(whole_messages(buffer));
+    EXPECT_EQ(count_of(buffers, reset_frame() + text_message("Counter")), 21u);
+    // Every song change mutes the song before it, before the next start.
+    size_t start = 0;
+    for (int i = 0; i < 20; ++i) {
+        size_t mute = index_of(buffers, mute_frames(), start);
+        size_t next_start = index_of(buffers, reset_frame() + text_message("Counter"), start + 1);
+        ASSERT_LT(next_start, buffers.size());
+        EXPECT_LT(mute, next_start);
+        start = next_start;
+    }
+    EXPECT_EQ(init_count(), 21);
+    EXPECT_EQ(player_state.retry_pending, 0);
 }
 
 }  // namespace
