@@ -1,14 +1,20 @@
 #include "player/panel.h"
 
+#include <atomic>
 #include <cstdio>
 
 #include "player/player_state.h"
 
 namespace {
 PanelCalls installed{};
-}
+constexpr int32_t label_template_hz = 50;
+std::atomic<int32_t> label_hz{label_template_hz};
+}  // namespace
 
-void install_panel(const PanelCalls& calls) { installed = calls; }
+void install_panel(const PanelCalls& calls) {
+    installed = calls;
+    label_hz = label_template_hz;
+}
 
 void panel_show_warning(WindowHandle owner, const char* text, const char* caption) {
     if (installed.show_warning) installed.show_warning(owner, text, caption);
@@ -23,8 +29,11 @@ void panel_set_play_button_text(WindowHandle window, const char* text) {
 }
 
 void write_rate_label(WindowHandle window) {
+    int32_t hz = player_state.play_rate_hz * player_state.speed_percent / 100;
+    label_hz = hz;
     char text[16];
-    std::snprintf(text, sizeof text, "%i Hz",
-                  static_cast<int>(player_state.play_rate_hz * player_state.speed_percent / 100));
+    std::snprintf(text, sizeof text, "%i Hz", static_cast<int>(hz));
     panel_set_rate_label(window, text);
 }
+
+int32_t rate_label_hz() { return label_hz; }

@@ -8,6 +8,8 @@
 // while the UI thread may be waiting on them, so an installed implementation
 // must complete without the UI thread's help (post, do not send).
 
+#include <cstdint>
+
 using WindowHandle = void*;  // the main window; opaque outside the front panel
 
 struct PanelCalls {
@@ -26,3 +28,7 @@ void panel_set_play_button_text(WindowHandle window, const char* text);
 
 // Label 108: "%i Hz" of play_rate_hz x speed_percent / 100, integer arithmetic.
 void write_rate_label(WindowHandle window);
+
+// The Hz value label 108 shows: the last one written, or 50, the label's text
+// in a freshly installed panel.
+int32_t rate_label_hz();

@@ -177,8 +177,6 @@ void pacing_step(WindowHandle window) {
 }
 
 void worker_pass(WindowHandle window) {
-    int32_t rate_before = player_state.play_rate_hz;
-
     // A failure the stream callback noticed is reported here, off its thread.
     report_transport_failure(window);
 
@@ -195,7 +193,10 @@ void worker_pass(WindowHandle window) {
         resume(window);
     }
     sleep_ms(worker_pass_ms);
-    if (player_state.play_rate_hz != rate_before) write_rate_label(window);
+    // The stream callback changes the rate at any moment, between two passes
+    // as well as during one; so the label is compared with what it shows,
+    // not with the rate at the start of this pass.
+    if (player_state.play_rate_hz * player_state.speed_percent / 100 != rate_label_hz()) write_rate_label(window);
 }
 
 void playback_worker(WindowHandle window) {

@@ -17,8 +17,8 @@ void playback_worker_while(WindowHandle window, const std::atomic<bool>& running
 
 // One pass of the worker: any transport failure the stream callback left to
 // report, then the stop, start and resume requests in that order, each
-// cleared before it is acted on, then 10 ms, then the rate label if the rate
-// changed. Tests and tools run passes directly.
+// cleared before it is acted on, then 10 ms, then the rate label if it no
+// longer shows the rate. Tests and tools run passes directly.
 void worker_pass(WindowHandle window);
 
 // The start sequence: drop playing and wait for the mute frames if needed,

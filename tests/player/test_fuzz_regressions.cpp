@@ -99,4 +99,37 @@ TEST_F(Controller, SongChangesWhilePlayingNeverFillTheStream) {
     EXPECT_EQ(player_state.retry_pending, 0);
 }
 
+// The worker compared the rate with the one it noted at the start of its own
+// pass, so a change made by the stream callback between two passes never
+// reached the label.
+TEST_F(Controller, RateLabelFollowsChangesMadeBetweenWorkerPasses) {
+    PsidBuilder tune = counting_tune();
+    tune.play_address = 0;  // interrupt-driven: the rate follows the latch after every call
+    tune.at(0x1000, {
+        0xA9, 0x20,        // LDA #$20
+        0x8D, 0x14, 0x03,  // STA $0314
+        0xA9, 0x10,        // LDA #$10
+        0x8D, 0x15, 0x03,  // STA $0315    handler at $1020
+        0xA9, 0x4E,        // LDA #$4E
+        0x8D, 0x05, 0xDC,  // STA $DC05    latch $4E20: 50 Hz
+        0x60,              // RTS
+    });
+    tune.at(0x1020, {
+        0xEE, 0x00, 0x11,  // INC $1100
+        0xAD, 0x00, 0x11,  // LDA $1100
+        0xC9, 0x05,        // CMP #5
+        0xD0, 0x05,        // BNE +5
+        0xA9, 0x27,        // LDA #$27
+        0x8D, 0x05, 0xDC,  // STA $DC05    from call 5 on, latch $2710: 100 Hz
+        0x60,              // RTS
+    });
+    ASSERT_EQ(player.load(tune.write()), LOAD_OK);
+    player.play();
+    EXPECT_EQ(player.rate_label(), "50 Hz");
+    player.position_callbacks(10);  // call 5 runs here, between passes
+    ASSERT_EQ(player_state.play_rate_hz, 100);
+    player.worker_passes(1);
+    EXPECT_EQ(player.rate_label(), "100 Hz");
+}
+
 }  // namespace
