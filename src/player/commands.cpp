@@ -79,8 +79,11 @@ void install_worker_wait(WorkerWait wait) { worker_wait = wait ? wait : sleep_on
 
 int load_tune_path() {
     PlayerState& p = player_state;
+    // A Stop or Pause that the worker has not taken yet already ended the
+    // playback, and the button says "Play": the new tune must not start.
+    bool stop_pending = p.stop_request;
     p.stop_request = 1;
-    int32_t was_playing = p.playing;
+    bool was_playing = !stop_pending && p.playing;
     while (p.stop_request) worker_wait();
     // The stream callback may be inside a play call that began just before
     // playing dropped; the loader must not clear the image under it.

@@ -99,6 +99,26 @@ TEST_F(Controller, SongChangesWhilePlayingNeverFillTheStream) {
     EXPECT_EQ(player_state.retry_pending, 0);
 }
 
+// A load takes "a tune was playing" to mean "start the new one". A Pause or
+// Stop pressed just before, not yet taken by the worker, left playing set:
+// the new tune started while the button said "Play".
+TEST_F(Controller, LoadRightAfterPauseOrStopDoesNotStartTheNewTune) {
+    for (auto press : {press_play, press_stop}) {
+        ASSERT_EQ(player.load(counting_tune().write()), LOAD_OK);
+        player.play();
+        player.position_callbacks(4);
+        ASSERT_EQ(press(), std::string("Play"));  // Pause, or Stop
+        PsidBuilder second = counting_tune();
+        second.name = "Second";
+        ASSERT_EQ(player.load(second.write()), LOAD_OK);
+        player.worker_passes(2);
+        player.position_callbacks(4);
+        EXPECT_EQ(player_state.playing, 0);
+        EXPECT_EQ(player_state.start_request, 0);
+        EXPECT_EQ(count_of(played(), reset_frame() + text_message("Second")), 0u);
+    }
+}
+
 // The worker compared the rate with the one it noted at the start of its own
 // pass, so a change made by the stream callback between two passes never
 // reached the label.
