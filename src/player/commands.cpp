@@ -79,11 +79,15 @@ void install_worker_wait(WorkerWait wait) { worker_wait = wait ? wait : sleep_on
 
 int load_tune_path() {
     PlayerState& p = player_state;
-    // A Stop or Pause that the worker has not taken yet already ended the
-    // playback, and the button says "Play": the new tune must not start.
+    // A Play that the worker has not taken yet asked for the tune being
+    // replaced: taken in the same pass as the stop below, it would start on
+    // the image the loader is about to rewrite. It is cancelled, and asks for
+    // the new tune instead. A Stop or Pause not yet taken already ended the
+    // playback, and the button says "Play": then the new tune must not start.
+    bool play_pending = (p.start_request.exchange(0) | p.resume_request.exchange(0)) != 0;
     bool stop_pending = p.stop_request;
     p.stop_request = 1;
-    bool was_playing = !stop_pending && p.playing;
+    bool was_playing = !stop_pending && (p.playing || play_pending);
     while (p.stop_request) worker_wait();
     // The stream callback may be inside a play call that began just before
     // playing dropped; the loader must not clear the image under it.
