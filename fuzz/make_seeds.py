@@ -110,5 +110,112 @@ def cpu_seeds():
         [(0x1000, [0x60])], entries=(0x0003, 0x1000, 0x0000), resets=0))
 
 
+# ---- fuzz_psid: PSID files. The test tunes under tests/tunes join these
+# when they exist.
+
+def psid(payload=b"", version=2, load=0x1000, init=0x1000, play=0x1003, songs=1,
+         start=1, speed=0, name=b"Seed", flags=0, magic=b"PSID", data_offset=0x7C):
+    out = magic + struct.pack(">HHHHHHHI", version, data_offset, load, init, play, songs, start, speed)
+    for text in (name, b"Zarvel", b"2026 Zarvel"):
+        out += text[:32].ljust(32, b"\0")
+    if version == 2:
+        out += struct.pack(">H", flags) + b"\0" * 4
+    return out + bytes(payload)
+
+
+PLAY_WRITES = bytes([
+    0xEE, 0x00, 0x11,  # INC $1100
+    0xAD, 0x00, 0x11,  # LDA $1100
+    0x8D, 0x00, 0xD4,  # STA $D400
+    0x8D, 0x04, 0xD4,  # STA $D404
+    0x8D, 0x04, 0xD4,  # STA $D404
+    0x8D, 0x16, 0xD4,  # STA $D416
+    0x60,              # RTS
+])
+
+
+def psid_seeds():
+    init_play = bytes([
+        0xA9, 0x0F,        # LDA #$0F      init at $1000
+        0x8D, 0x18, 0xD4,  # STA $D418
+        0x60,              # RTS
+    ]).ljust(0x20, b"\xEA") + PLAY_WRITES  # play at $1020
+    write("fuzz_psid", "two_songs", psid(init_play, play=0x1020, songs=2, speed=2))
+    write("fuzz_psid", "version_1", psid(init_play, version=1, play=0x1020, data_offset=0x76))
+    write("fuzz_psid", "version_3_reads_118_bytes", psid(b"\0" * 6 + init_play, version=3, play=0x1020))
+    write("fuzz_psid", "load_address_in_payload", psid(b"\x00\x10" + init_play, load=0, play=0x1020))
+    write("fuzz_psid", "payload_past_the_top", psid(b"\x60" * 8192, load=0xF000, init=0xF000, play=0xF000))
+    write("fuzz_psid", "mus", psid(init_play, flags=1))
+    write("fuzz_psid", "rsid", psid(init_play, magic=b"RSID"))
+    write("fuzz_psid", "white_space_before_magic", b"\n\t  " + psid(init_play, play=0x1020))
+    write("fuzz_psid", "truncated_header", psid(init_play)[:60])
+    write("fuzz_psid", "long_name_with_high_bits", psid(init_play, play=0x1020, name=b"\xE9" * 32))
+    write("fuzz_psid", "irq_through_the_system_vector", psid(bytes([
+        0xA9, 0x20,        # LDA #$20
+        0x8D, 0x14, 0x03,  # STA $0314
+        0xA9, 0x10,        # LDA #$10
+        0x8D, 0x15, 0x03,  # STA $0315
+        0xA9, 0x01,        # LDA #$01
+        0x8D, 0x04, 0xDC,  # STA $DC04   latch 1: the fastest rate
+        0x60,              # RTS
+    ]).ljust(0x20, b"\xEA") + bytes([
+        0xCE, 0x04, 0xDC,  # DEC $DC04   latch 0 from the first call on
+        0x8D, 0x18, 0xD4,  # STA $D418
+        0x4C, 0x31, 0xEA,  # JMP $EA31
+    ]), play=0, songs=3, speed=0xFFFFFFFF))
+    write("fuzz_psid", "play_never_returns", psid(init_play[:0x20] + bytes([0x4C, 0x20, 0x10]), play=0x1020))
+    tunes = os.path.join(HERE, "..", "tests", "tunes")
+    if os.path.isdir(tunes):
+        for name in sorted(os.listdir(tunes)):
+            if name.endswith(".sid"):
+                with open(os.path.join(tunes, name), "rb") as f:
+                    write("fuzz_psid", "tune_" + name[:-4], f.read())
+
+
+# ---- fuzz_commands: command and argument byte pairs (see fuzz_commands.cpp).
+
+PLAY, STOP, SONG, SPEED, FILTER, VOICE, LOAD, WAIT, CALLBACKS, PASSES, PRESS_PLAY, PRESS_STOP, EXIT = range(13)
+COUNTER, WIDE, IRQ, STUCK, MUS, MISSING, NOT_PSID = range(7)
+
+
+def commands(*pairs):
+    return [b for pair in pairs for b in pair]
+
+
+def command_seeds():
+    write("fuzz_commands", "play_pause_play", commands(
+        (LOAD, COUNTER), (PLAY, 0), (CALLBACKS, 3), (PLAY, 0), (CALLBACKS, 5), (PLAY, 0), (CALLBACKS, 5)))
+    write("fuzz_commands", "quick_pause_and_play", commands(
+        (LOAD, COUNTER), (PLAY, 0), (CALLBACKS, 3), (PLAY, 0), (PLAY, 0), (CALLBACKS, 4)))
+    write("fuzz_commands", "play_stop_play", commands(
+        (LOAD, COUNTER), (PLAY, 0), (CALLBACKS, 3), (STOP, 0), (PLAY, 0), (CALLBACKS, 6)))
+    write("fuzz_commands", "song_change_while_playing", commands(
+        (LOAD, COUNTER), (PLAY, 0), (CALLBACKS, 4), (SONG, 2), (CALLBACKS, 4), (SONG, 1), (CALLBACKS, 2)))
+    write("fuzz_commands", "song_change_while_paused", commands(
+        (LOAD, COUNTER), (PLAY, 0), (CALLBACKS, 4), (PLAY, 0), (SONG, 2), (PLAY, 0), (CALLBACKS, 4),
+        (STOP, 0), (PLAY, 0), (CALLBACKS, 4)))
+    write("fuzz_commands", "load_while_playing", commands(
+        (LOAD, COUNTER), (PLAY, 0), (CALLBACKS, 4), (LOAD, WIDE), (CALLBACKS, 4), (LOAD, MUS),
+        (CALLBACKS, 2), (LOAD, IRQ), (PLAY, 0), (CALLBACKS, 7)))
+    write("fuzz_commands", "settings_while_playing", commands(
+        (LOAD, WIDE), (PLAY, 0), (SPEED, 200), (FILTER, 20), (VOICE, 0), (CALLBACKS, 4),
+        (VOICE, 1), (FILTER, 200), (SPEED, 20), (WAIT, 200), (PASSES, 3)))
+    write("fuzz_commands", "irq_tune_changes_its_rate", commands(
+        (LOAD, IRQ), (PLAY, 0), (CALLBACKS, 7), (PASSES, 1), (SPEED, 150), (CALLBACKS, 7), (PASSES, 2)))
+    write("fuzz_commands", "stuck_play_then_play_again", commands(
+        (LOAD, STUCK), (PLAY, 0), (CALLBACKS, 3), (PLAY, 0), (CALLBACKS, 3)))
+    write("fuzz_commands", "presses_within_one_pass", commands(
+        (LOAD, COUNTER), (PRESS_PLAY, 0), (PRESS_PLAY, 0), (PRESS_PLAY, 0), (PASSES, 0), (CALLBACKS, 3),
+        (PRESS_STOP, 0), (PRESS_PLAY, 0), (PASSES, 1), (CALLBACKS, 5)))
+    write("fuzz_commands", "bad_loads", commands(
+        (LOAD, MISSING), (PLAY, 0), (LOAD, NOT_PSID), (PLAY, 0), (LOAD, MUS), (PLAY, 0), (CALLBACKS, 2)))
+    write("fuzz_commands", "many_stops_and_starts", commands(
+        (LOAD, COUNTER), *([(PLAY, 0), (CALLBACKS, 1), (STOP, 0)] * 12), (PLAY, 0), (CALLBACKS, 7)))
+    write("fuzz_commands", "exit_while_playing", commands(
+        (LOAD, COUNTER), (PLAY, 0), (CALLBACKS, 4), (EXIT, 0)))
+
+
 if __name__ == "__main__":
     cpu_seeds()
+    psid_seeds()
+    command_seeds()
