@@ -18,6 +18,11 @@ public:
     // bytes: the event's message bytes, zero or more complete SysEx messages;
     // delta_ticks: the event's delta time as queued; time_us: when it played.
     virtual void play(const uint8_t* bytes, uint32_t length, uint32_t delta_ticks, int64_t time_us) = 0;
+    // A stream opens on the device, or closes. A sink behind a real port opens
+    // it here, so a missing port fails midiStreamOpen (MMSYSERR_ALLOCATED)
+    // rather than the first event. Several streams may share one device.
+    virtual bool stream_opened() { return true; }
+    virtual void stream_closed() {}
 };
 
 // Records every played event in memory. Storage is reserved up front, so
