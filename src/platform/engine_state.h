@@ -88,7 +88,7 @@ int index_of(const Engine& e, const Stream& s);
 
 // When the stream's next event falls due, on its clock; false when nothing is
 // due to play (stopped, paused, or nothing queued). Under the lock.
-bool next_due_us(const Engine& e, const Stream& s, int64_t& due_us);
+bool next_due_us(const Stream& s, int64_t& due_us);
 
 // Plays the stream's next event if it is due now: takes the callback token,
 // hands the bytes to the sink and delivers MOM_POSITIONCB and MOM_DONE with
@@ -98,6 +98,9 @@ bool play_next(std::unique_lock<std::mutex>& lock, Stream& s, uint32_t generatio
 
 // The real-time clock's thread for one stream.
 void run_player_thread(int index, uint32_t generation);
+
+// Asks for prompt wake-ups on the calling thread, where the system allows it.
+void make_player_thread_timely();
 
 // Consumes one injected fault of that kind, if any. Under the lock.
 bool take_fault(Engine& e, Fault fault);

@@ -18,7 +18,7 @@ void call_back(MidiOutCallback callback, HMIDISTRM handle, UINT message, DWORD_P
 
 }  // namespace
 
-bool next_due_us(const Engine& e, const Stream& s, int64_t& due_us) {
+bool next_due_us(const Stream& s, int64_t& due_us) {
     if (!s.open || !s.running || !s.head) return false;
     StreamEvent event;
     int64_t stream_due = s.position.us;  // a buffer without events returns as soon as it is reached
@@ -27,7 +27,6 @@ bool next_due_us(const Engine& e, const Stream& s, int64_t& due_us) {
         stream_due = time_after(s.position, tick_length(s.time_division, s.tempo_us), event.delta_ticks);
     }
     due_us = s.run_base_us + stream_due;
-    (void)e;
     return true;
 }
 
@@ -41,7 +40,7 @@ bool play_next(std::unique_lock<std::mutex>& lock, Stream& s, uint32_t generatio
         s.changed.wait(lock);
     }
     int64_t due_us;
-    if (s.generation != generation || !next_due_us(e, s, due_us) || due_us > clock_now_us(e, s.clock)) return false;
+    if (s.generation != generation || !next_due_us(s, due_us) || due_us > clock_now_us(e, s.clock)) return false;
 
     MIDIHDR* header = s.head;
     StreamEvent event;
@@ -103,12 +102,13 @@ bool play_next(std::unique_lock<std::mutex>& lock, Stream& s, uint32_t generatio
 }
 
 void run_player_thread(int index, uint32_t generation) {
+    make_player_thread_timely();
     Engine& e = engine();
     Stream& s = e.streams[index];
     std::unique_lock<std::mutex> lock(e.lock);
     while (s.generation == generation && !s.player_quit) {
         int64_t due_us;
-        if (!next_due_us(e, s, due_us)) {
+        if (!next_due_us(s, due_us)) {
             s.changed.wait(lock);
             continue;
         }

@@ -34,7 +34,7 @@ Stream* earliest_due(Engine& e, int64_t& due_us) {
     const auto me = std::this_thread::get_id();
     for (Stream& s : e.streams) {
         int64_t due;
-        if (s.clock != ClockKind::virtual_time || !next_due_us(e, s, due)) continue;
+        if (s.clock != ClockKind::virtual_time || !next_due_us(s, due)) continue;
         if (s.callback_busy && s.callback_thread == me) continue;
         if (!found || due < due_us) {
             found = &s;
