@@ -99,9 +99,6 @@ bool play_next(std::unique_lock<std::mutex>& lock, Stream& s, uint32_t generatio
 // The real-time clock's thread for one stream.
 void run_player_thread(int index, uint32_t generation);
 
-// Asks for prompt wake-ups on the calling thread, where the system allows it.
-void make_player_thread_timely();
-
 // Consumes one injected fault of that kind, if any. Under the lock.
 bool take_fault(Engine& e, Fault fault);
 

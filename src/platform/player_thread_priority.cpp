@@ -3,7 +3,7 @@
 // hears. WinMM's own MIDI thread runs at time-critical priority for the same
 // reason. Each request may be refused (no privilege); the thread then plays
 // at normal priority, still on its absolute deadlines.
-#include "platform/engine_state.h"
+#include "platform/player_thread_priority.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -4,6 +4,7 @@
 
 #include "platform/engine_state.h"
 #include "platform/event_walk.h"
+#include "platform/player_thread_priority.h"
 
 namespace stream_engine {
 
