@@ -33,5 +33,14 @@ bool stream_broken();
 // is stopped and closed so that the next start opens it anew. Without the lock.
 void report_transport_failure(WindowHandle owner);
 
+// A new stream is open: failures start afresh.
+void clear_stream_broken();
+
 // True on the thread that is running stream_callback right now.
 bool on_stream_callback_thread();
+
+// Marks the current thread as the stream callback's for its lifetime.
+struct CallbackThreadMark {
+    CallbackThreadMark();
+    ~CallbackThreadMark();
+};

@@ -59,3 +59,7 @@ int32_t period_ticks();
 
 // True while a stream is open, the mapper's (device -1) included.
 bool stream_is_open();
+
+// The close that follows a reported transport failure: stop, unprepare every
+// header, close; the next start opens the stream anew.
+void close_stream_after_failure();

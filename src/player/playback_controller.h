@@ -1,4 +1,6 @@
 #pragma once
+#include <atomic>
+
 #include "player/panel.h"
 
 // Turns the user's requests into a steady stream of register frames. Three
@@ -6,12 +8,17 @@
 // itself for a song change while playing), the playback worker takes them,
 // and the stream callback paces everything through pacing_step.
 
-// The worker thread's routine: worker_pass, then 10 ms, for ever.
+// The worker thread's routine: worker passes for ever.
 void playback_worker(WindowHandle window);
 
-// One pass of the worker: stop, start and resume requests in that order, each
-// cleared before it is acted on, then any transport failure the stream
-// callback left to report. Tests and tools run passes directly.
+// Worker passes while running holds; for front ends and tests that end the
+// worker before the process ends.
+void playback_worker_while(WindowHandle window, const std::atomic<bool>& running);
+
+// One pass of the worker: any transport failure the stream callback left to
+// report, then the stop, start and resume requests in that order, each
+// cleared before it is acted on, then 10 ms, then the rate label if the rate
+// changed. Tests and tools run passes directly.
 void worker_pass(WindowHandle window);
 
 // The start sequence: drop playing and wait for the mute frames if needed,

@@ -1,0 +1,130 @@
+#include "cli/headless_player.h"
+
+#include <cstring>
+
+#include "cpu/cpu_call.h"
+#include "midi/register_frame.h"
+#include "midi/stream_lock.h"
+#include "midi/stream_transport.h"
+#include "platform/clock.h"
+#include "player/commands.h"
+#include "player/panel.h"
+#include "player/playback_controller.h"
+#include "player/player_state.h"
+#include "player/tune_info.h"
+
+namespace {
+
+HeadlessPlayer* current = nullptr;
+WindowHandle const no_window = nullptr;
+
+// With no worker thread, the load's wait takes the stop request itself, as
+// the worker's pass would.
+void take_stop_request() {
+    if (player_state.stop_request) {
+        player_state.stop_request = 0;
+        player_state.playing = 0;
+    }
+    sleep_ms(1);
+}
+
+}  // namespace
+
+void reset_process_state() {
+    report_transport_failure(no_window);
+    close_midi_stream();
+    stream_engine::reset_engine();
+    std::memset(&cpu_state, 0, sizeof cpu_state);
+    std::memset(&memory_image, 0, sizeof memory_image);
+    std::memset(&sid_write_log, 0, sizeof sid_write_log);
+    std::memset(&tune_info, 0, sizeof tune_info);
+    std::memset(sid_shadow, 0, sizeof sid_shadow);
+    reset_player_state();
+    reset_stream_ring();
+}
+
+HeadlessPlayer::HeadlessPlayer(size_t reserve_events)
+    : sink_(std::make_shared<stream_engine::CaptureSink>(reserve_events, reserve_events * 48)) {
+    current = this;
+    install_panel({record_warning, record_rate_label, record_play_button_text});
+    reset_process_state();
+    stream_engine::set_clock(stream_engine::ClockKind::virtual_time);
+    stream_engine::set_devices({{"Headless capture", sink_}});
+    install_worker_wait(take_stop_request);
+}
+
+HeadlessPlayer::~HeadlessPlayer() {
+    reset_process_state();
+    install_worker_wait(nullptr);
+    install_panel({});
+    current = nullptr;
+}
+
+void HeadlessPlayer::record_warning(void*, const char* text, const char*) {
+    if (current) current->warnings_.emplace_back(text);
+}
+void HeadlessPlayer::record_rate_label(void*, const char* text) {
+    if (current) current->rate_label_ = text;
+}
+void HeadlessPlayer::record_play_button_text(void*, const char* text) {
+    if (current) current->play_button_text_ = text;
+}
+
+int HeadlessPlayer::load(const std::string& path) {
+    std::strncpy(player_state.tune_path, path.c_str(), sizeof player_state.tune_path - 1);
+    player_state.tune_path[sizeof player_state.tune_path - 1] = '\0';
+    int result = load_tune_path();
+    worker_passes(1);
+    return result;
+}
+
+void HeadlessPlayer::play() {
+    if (const char* text = press_play()) play_button_text_ = text;
+    worker_passes(1);
+}
+
+void HeadlessPlayer::stop() {
+    if (const char* text = press_stop()) play_button_text_ = text;
+    worker_passes(1);
+}
+
+void HeadlessPlayer::choose_song(int song) {
+    ::choose_song(no_window, song);
+    worker_passes(1);
+}
+
+void HeadlessPlayer::toggle_voice(int index) { ::toggle_voice(index); }
+
+void HeadlessPlayer::set_speed(int percent) {
+    player_state.speed_percent = scroll_scale(player_state.speed_percent, SCROLL_THUMB_TRACK, percent);
+    write_rate_label(no_window);
+}
+
+void HeadlessPlayer::set_filter(int percent) {
+    player_state.filter_percent = scroll_scale(player_state.filter_percent, SCROLL_THUMB_TRACK, percent);
+}
+
+void HeadlessPlayer::exit_player() {
+    if (press_exit()) worker_passes(40);
+}
+
+void HeadlessPlayer::worker_passes(int count) {
+    for (int i = 0; i < count; ++i) worker_pass(no_window);
+}
+
+void HeadlessPlayer::position_callbacks(int count) {
+    size_t target = sink_->event_count() + static_cast<size_t>(count);
+    while (sink_->event_count() < target) {
+        if (!stream_engine::advance_to_next_event()) break;
+    }
+}
+
+void HeadlessPlayer::advance_ms(int64_t milliseconds) { stream_engine::advance_ms(milliseconds); }
+
+std::vector<HeadlessPlayer::Buffer> HeadlessPlayer::buffers() const {
+    std::vector<Buffer> out;
+    for (auto& event : sink_->events()) out.push_back({event.delta_ticks, event.time_us, event.bytes});
+    return out;
+}
+
+size_t HeadlessPlayer::buffer_count() const { return sink_->event_count(); }

@@ -1,0 +1,71 @@
+#pragma once
+// Drives the real controller with no window and no worker thread, on the
+// stream engine's virtual clock: requests are taken by worker passes run here
+// and time moves only when asked, so what it reads back is exact and
+// repeatable. Tests and the renderer use it; the buffers it returns are what
+// a synthesizer would receive, with the delta time each was queued with.
+//
+// The player's state is process-wide, so one HeadlessPlayer exists at a time.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/stream_engine.h"
+
+class HeadlessPlayer {
+public:
+    struct Buffer {
+        uint32_t delta_ticks;
+        int64_t time_us;  // when it played, on the virtual clock
+        std::vector<uint8_t> bytes;
+    };
+
+    // Every piece of process-wide state back to its start values, one
+    // capture device, the virtual clock. reserve_events sizes the capture.
+    explicit HeadlessPlayer(size_t reserve_events = 1 << 16);
+    ~HeadlessPlayer();
+    HeadlessPlayer(const HeadlessPlayer&) = delete;
+    HeadlessPlayer& operator=(const HeadlessPlayer&) = delete;
+
+    // The window's commands. Each runs one worker pass (10 ms) afterwards,
+    // so a request is taken as the real worker would take it.
+    int load(const std::string& path);  // a LoadResult
+    void play();
+    void stop();
+    void choose_song(int song);  // 1-based
+    void toggle_voice(int index);
+    void set_speed(int percent);
+    void set_filter(int percent);
+    void exit_player();  // the stop request and the 400 ms before the window closes
+
+    void worker_passes(int count);       // count x 10 ms of worker passes
+    void position_callbacks(int count);  // until count more events have played
+    void advance_ms(int64_t milliseconds);
+
+    // Every buffer played so far, in order (the stream plays in queue order).
+    std::vector<Buffer> buffers() const;
+    size_t buffer_count() const;
+
+    // What the panel was asked to show.
+    const std::string& play_button_text() const { return play_button_text_; }
+    const std::string& rate_label() const { return rate_label_; }
+    const std::vector<std::string>& warnings() const { return warnings_; }
+
+    std::shared_ptr<stream_engine::CaptureSink> sink() const { return sink_; }
+
+private:
+    static void record_warning(void* owner, const char* text, const char* caption);
+    static void record_rate_label(void* window, const char* text);
+    static void record_play_button_text(void* window, const char* text);
+
+    std::shared_ptr<stream_engine::CaptureSink> sink_;
+    std::string play_button_text_ = "Play";
+    std::string rate_label_ = "50 Hz";
+    std::vector<std::string> warnings_;
+};
+
+// Returns every piece of process-wide player state to what a fresh process
+// has: CPU, memory, log, tune, player state, encoder shadow, stream ring, the
+// stream itself. Tests that share one process call it between cases.
+void reset_process_state();

@@ -1,0 +1,167 @@
+#include "midi/stream_transport.h"
+
+#include <atomic>
+
+#include "midi/register_frame.h"
+#include "midi/stream_lock.h"
+#include "platform/clock.h"
+#include "player/playback_controller.h"
+#include "player/player_state.h"
+
+StreamBuffer stream_ring[stream_ring_slots];
+MIDIHDR stream_headers[stream_ring_slots];
+int32_t ring_index;
+int32_t write_position;
+HMIDISTRM stream_handle;
+
+namespace {
+
+constexpr DWORD time_division_ticks_per_quarter = 500;  // at the default tempo, 1 ms per tick
+constexpr const char* caption = "Cancel";
+
+// A stream opened on the mapper (device -1) leaves open_device at -1, so the
+// stream's existence is kept here as well.
+std::atomic<bool> stream_open;
+
+// End of the last complete message in the current slot. If appends ever run
+// past the message area, the slot is sent only up to here.
+int32_t complete_length;
+bool slot_overflowed;
+
+void start_new_slot_content() {
+    write_position = 0;
+    complete_length = 0;
+    slot_overflowed = false;
+}
+
+HMIDIOUT as_out(HMIDISTRM stream) { return reinterpret_cast<HMIDIOUT>(stream); }
+
+// Unprepares every slot's header on the stream being closed, so that none is
+// left prepared on a handle that no longer exists.
+void release_headers() {
+    for (MIDIHDR& header : stream_headers) midiOutUnprepareHeader(as_out(stream_handle), &header, midi_header_size);
+}
+
+}  // namespace
+
+int32_t period_ticks() {
+    return 100000 / (player_state.play_rate_hz * player_state.speed_percent);
+}
+
+bool stream_is_open() { return stream_open; }
+
+void reset_stream_ring() {
+    for (MIDIHDR& header : stream_headers) header.dwFlags = 0;
+    ring_index = 0;
+    start_new_slot_content();
+}
+
+void append_stream_byte(uint8_t value) {
+    if (write_position >= stream_message_capacity) {
+        slot_overflowed = true;
+        return;
+    }
+    stream_ring[ring_index].message[write_position++] = value;
+    if (value == sysex_end) complete_length = write_position;
+}
+
+void queue_stream_buffer(WindowHandle) {
+    if (!stream_open || stream_broken()) {
+        start_new_slot_content();
+        return;
+    }
+    MIDIHDR& header = stream_headers[ring_index];
+    // The slot went out 16 queueings ago; if the stream still holds it, its
+    // content is dropped and the next MOM_DONE tries again.
+    if (midiOutUnprepareHeader(as_out(stream_handle), &header, midi_header_size) != MMSYSERR_NOERROR) {
+        player_state.retry_pending = 1;
+        start_new_slot_content();
+        return;
+    }
+    player_state.retry_pending = 0;
+
+    DWORD length = static_cast<DWORD>(slot_overflowed ? complete_length : write_position);
+    StreamBuffer& slot = stream_ring[ring_index];
+    slot.dwDeltaTime = static_cast<DWORD>(period_ticks());
+    slot.dwStreamID = 0;
+    slot.dwEvent = MEVT_F_LONG | MEVT_F_CALLBACK | length;
+
+    header.lpData = reinterpret_cast<LPSTR>(&slot);
+    header.dwBufferLength = header.dwBytesRecorded = (length + 15) & ~DWORD{3};
+    header.dwFlags = 0;
+    if (midiOutPrepareHeader(as_out(stream_handle), &header, midi_header_size) != MMSYSERR_NOERROR) {
+        note_transport_failure("Could not Prepare header");
+        return;
+    }
+    if (midiStreamOut(stream_handle, &header, midi_header_size) != MMSYSERR_NOERROR) {
+        note_transport_failure("Could not Stream");
+        return;
+    }
+    ring_index = (ring_index + 1) & (stream_ring_slots - 1);
+    start_new_slot_content();
+}
+
+bool open_midi_stream(WindowHandle owner) {
+    int32_t device = player_state.midi_out_device;
+    if (stream_open && player_state.open_device != device) {
+        midiStreamStop(stream_handle);
+        release_headers();
+        midiStreamClose(stream_handle);
+        stream_open = false;
+        player_state.open_device = -1;
+    }
+    if (stream_open) return true;
+
+    UINT device_id = static_cast<UINT>(device);  // -1 is MIDI_MAPPER
+    if (midiStreamOpen(&stream_handle, &device_id, 1, reinterpret_cast<DWORD_PTR>(&stream_callback),
+                       reinterpret_cast<DWORD_PTR>(owner), CALLBACK_FUNCTION) != MMSYSERR_NOERROR) {
+        panel_show_warning(owner, "Could not allocate Midi Out port", caption);
+        return false;
+    }
+    stream_open = true;
+    player_state.open_device = device;
+    clear_stream_broken();
+
+    MIDIPROPTIMEDIV time_division{sizeof(MIDIPROPTIMEDIV), time_division_ticks_per_quarter};
+    if (midiStreamProperty(stream_handle, reinterpret_cast<LPBYTE>(&time_division),
+                           MIDIPROP_SET | MIDIPROP_TIMEDIV) != MMSYSERR_NOERROR) {
+        panel_show_warning(owner, "Could not set Properties", caption);
+        midiStreamClose(stream_handle);
+        stream_open = false;
+        player_state.open_device = -1;
+        return false;
+    }
+    return true;
+}
+
+void close_stream_after_failure() {
+    if (!stream_open) return;
+    midiStreamStop(stream_handle);
+    release_headers();
+    midiStreamClose(stream_handle);
+    stream_open = false;
+    player_state.open_device = -1;
+}
+
+void close_midi_stream() {
+    if (!stream_open) return;
+    // Stopping first returns the buffers the stream still holds; the
+    // platform refuses to close a stream that holds any.
+    midiStreamStop(stream_handle);
+    release_headers();
+    sleep_ms(100);
+    midiStreamClose(stream_handle);
+    stream_open = false;
+    player_state.open_device = -1;
+}
+
+void CALLBACK stream_callback(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+    WindowHandle window = reinterpret_cast<WindowHandle>(instance);
+    CallbackThreadMark mark;
+    if (message == MOM_POSITIONCB) {
+        pacing_step(window);
+    } else if (message == MOM_DONE && player_state.retry_pending) {
+        StreamLock lock(window);
+        if (player_state.retry_pending) queue_stream_buffer(window);
+    }
+}

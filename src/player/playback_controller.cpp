@@ -1,0 +1,156 @@
+#include "player/playback_controller.h"
+
+#include "cpu/sid_write_log.h"
+#include "midi/register_frame.h"
+#include "midi/stream_lock.h"
+#include "midi/stream_transport.h"
+#include "platform/clock.h"
+#include "player/player_state.h"
+#include "player/tune_driver.h"
+#include "player/tune_info.h"
+
+namespace {
+
+constexpr int worker_pass_ms = 10;
+constexpr int silence_poll_ms = 10;
+
+struct LogEntry {
+    int32_t reg;
+    uint8_t value;
+};
+
+// Replaces the shared log with a hand-built one and encodes it.
+template <size_t n>
+void encode_log(const LogEntry (&entries)[n], int times = 1) {
+    for (size_t i = 0; i < n; ++i) {
+        sid_write_log.registers[i] = entries[i].reg;
+        sid_write_log.values[i] = entries[i].value;
+    }
+    sid_write_log.registers[n] = -1;
+    for (int i = 0; i < times; ++i) encode_register_frame();
+}
+
+// Position callbacks come only while the stream is open and unbroken; a
+// wait for them anywhere else would never end.
+bool callbacks_will_come() { return stream_is_open() && !stream_broken(); }
+
+void wait_for_mute_frames() {
+    while (!player_state.silenced && callbacks_will_come()) sleep_ms(silence_poll_ms);
+}
+
+void resume(WindowHandle window) {
+    // A Play that follows its Pause within one play period finds the mute
+    // frames not yet sent; they go out first, so that the restore frame
+    // carries the volume they saved. A stream lost to a failure while paused
+    // is opened anew: the synthesizer keeps its registers, so the restore
+    // frame is all it needs.
+    wait_for_mute_frames();
+    if (callbacks_will_come()) {
+        midiStreamStop(stream_handle);  // every waiting buffer comes back unplayed
+    } else {
+        report_transport_failure(window);
+        if (!open_midi_stream(window)) return;
+    }
+    StreamLock lock(window);
+    player_state.playing = 1;
+    player_state.silenced = 0;
+    write_restore_frame();
+    queue_stream_buffer(window);
+    if (!stream_broken()) midiStreamRestart(stream_handle);
+}
+
+}  // namespace
+
+void write_reset_frame() {
+    // Volume 15, no filter mode, all frequencies 0, cutoff at its top,
+    // resonance and routing off; the voices' control registers stay as they are.
+    static constexpr LogEntry reset[] = {{24, 15}, {0, 0},  {1, 0},    {7, 0},    {8, 0},
+                                         {14, 0},  {15, 0}, {21, 255}, {22, 255}, {23, 0}};
+    encode_log(reset);
+}
+
+void write_mute_frames() {
+    player_state.saved_volume = player_state.last_volume.load();
+    static constexpr LogEntry mute[] = {{24, 0}};
+    encode_log(mute, 2);
+}
+
+void write_restore_frame() {
+    const LogEntry restore[] = {{24, static_cast<uint8_t>(player_state.saved_volume)}};
+    encode_log(restore);
+}
+
+void start_playback(WindowHandle window) {
+    // A start never overtakes the mute frames of the playback it replaces:
+    // it drops playing itself, or finds a stop's mute frames still to come.
+    player_state.playing = 0;
+    wait_for_mute_frames();
+
+    report_transport_failure(window);
+    if (!open_midi_stream(window)) return;
+
+    StreamLock lock(window);
+    write_reset_frame();
+    init_tune();
+    write_rate_label(window);
+    append_text_message(tune_info.name);
+    queue_stream_buffer(window);
+    if (stream_broken()) return;
+    player_state.playing = 1;
+    player_state.silenced = 0;
+    midiStreamRestart(stream_handle);
+}
+
+void pacing_step(WindowHandle window) {
+    bool abandoned = false;
+    {
+        StreamLock lock(window);
+        queue_stream_buffer(window);
+        if (player_state.playing && !player_state.paused) {
+            if (play_step() == 1) {
+                player_state.playing = 0;
+                abandoned = true;
+            }
+        }
+        if (!player_state.silenced && !player_state.playing) {
+            write_mute_frames();
+            queue_stream_buffer(window);
+            player_state.silenced = 1;
+        }
+    }
+    if (abandoned) panel_set_play_button_text(window, "Play");
+}
+
+void worker_pass(WindowHandle window) {
+    int32_t rate_before = player_state.play_rate_hz;
+
+    // A failure the stream callback noticed is reported here, off its thread.
+    report_transport_failure(window);
+
+    if (player_state.stop_request) {
+        player_state.stop_request = 0;
+        player_state.playing = 0;
+    }
+    if (player_state.start_request) {
+        player_state.start_request = 0;
+        start_playback(window);
+    }
+    if (player_state.resume_request) {
+        player_state.resume_request = 0;
+        resume(window);
+    }
+    sleep_ms(worker_pass_ms);
+    if (player_state.play_rate_hz != rate_before) write_rate_label(window);
+}
+
+void playback_worker(WindowHandle window) {
+    for (;;) worker_pass(window);
+}
+
+void playback_worker_while(WindowHandle window, const std::atomic<bool>& running) {
+    while (running) worker_pass(window);
+}
+
+void wait_until_silenced() {
+    wait_for_mute_frames();
+}

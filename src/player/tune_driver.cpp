@@ -1,0 +1,74 @@
+#include "player/tune_driver.h"
+
+#include "cpu/cpu_call.h"
+#include "midi/register_frame.h"
+#include "player/player_state.h"
+#include "player/tune_info.h"
+
+namespace {
+
+// CIA 1 timer A latch, which a tune programs to set its interrupt rate. There
+// is no chip behind it here: it holds what the tune stored.
+constexpr uint16_t cia_timer_latch_address = 0xDC04;
+constexpr uint16_t hardware_irq_vector = 0xFFFE;
+constexpr uint16_t system_irq_vector = 0x0314;
+
+constexpr int32_t cia_clock_hz = 1000000;  // the latch counts microseconds, near enough
+constexpr int32_t rate_without_latch_at_init = 60;
+constexpr int32_t rate_without_latch_while_playing = 1000;
+constexpr int32_t default_rate_hz = 50;
+
+uint16_t cia_timer_latch() { return read_word(cia_timer_latch_address); }
+
+}  // namespace
+
+int init_tune() {
+    cpu_reset();
+    memory_image.bytes[cia_timer_latch_address] = 0;
+    memory_image.bytes[cia_timer_latch_address + 1] = 0;
+    cpu_state.a = static_cast<uint8_t>(player_state.current_song - 1);
+    int result = cpu_call(tune_info.init_address);
+
+    // An interrupt-driven tune names no play routine; it installs one. The
+    // hardware vector wins over the system vector, and once found the
+    // address stays for every later init of this tune.
+    if (tune_info.play_address == 0) {
+        uint16_t vector = read_word(hardware_irq_vector);
+        if (vector == 0) vector = read_word(system_irq_vector);
+        tune_info.play_address = vector;
+    }
+    update_play_rate(player_state.current_song);
+    return result;
+}
+
+void update_play_rate(int32_t song) {
+    uint32_t speed_bit = static_cast<uint32_t>(song - 1) & 31;  // song 33 shares song 1's bit, song 0 bit 31
+    bool timer_rule = ((tune_info.speed >> speed_bit) & 1) || tune_info.irq_mode;
+    if (!timer_rule) {
+        player_state.play_rate_hz = default_rate_hz;
+        return;
+    }
+    uint16_t latch = cia_timer_latch();
+    player_state.play_rate_hz = latch ? cia_clock_hz / latch : rate_without_latch_at_init;
+}
+
+int play_step() {
+    // The log still holds the previous call's writes: each frame describes
+    // the call before.
+    encode_register_frame();
+    return play_call();
+}
+
+int play_call() {
+    uint8_t sp_before = cpu_state.sp;
+    int result = cpu_call(tune_info.play_address);
+    if (tune_info.irq_mode) {
+        // An interrupt handler may end in RTI, which pulls one byte more than
+        // the call pushed; between interrupts a real machine's stack is
+        // unchanged, so put it back rather than let it creep round the page.
+        if (result == CPU_RETURNED) cpu_state.sp = sp_before;
+        uint16_t latch = cia_timer_latch();
+        player_state.play_rate_hz = latch ? cia_clock_hz / latch : rate_without_latch_while_playing;
+    }
+    return result;
+}

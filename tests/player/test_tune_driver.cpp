@@ -1,0 +1,187 @@
+// The tune driver: the init call's inputs, the play rate rules, the vector
+// resolution of interrupt-driven tunes, and the play step.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "cli/headless_player.h"
+#include "cpu/cpu_call.h"
+#include "midi/stream_transport.h"
+#include "player/player_state.h"
+#include "player/tune_driver.h"
+#include "player/tune_info.h"
+
+namespace {
+
+class TuneDriver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        reset_process_state();
+        tune_info.init_address = 0x1000;
+        tune_info.play_address = 0x1100;
+        player_state.current_song = 1;
+        code(0x1000, {0x60});  // RTS
+        code(0x1100, {0x60});
+    }
+    void TearDown() override { reset_process_state(); }
+
+    static void code(uint16_t address, std::vector<uint8_t> bytes) {
+        std::memcpy(&memory_image.bytes[address], bytes.data(), bytes.size());
+    }
+    // An init routine that programs the CIA 1 timer A latch.
+    static void init_sets_latch(uint16_t latch) {
+        code(0x1000, {
+            0xA9, static_cast<uint8_t>(latch),       // LDA #lo
+            0x8D, 0x04, 0xDC,                        // STA $DC04
+            0xA9, static_cast<uint8_t>(latch >> 8),  // LDA #hi
+            0x8D, 0x05, 0xDC,                        // STA $DC05
+            0x60,                                    // RTS
+        });
+    }
+    static int rate_after_init() {
+        init_tune();
+        return player_state.play_rate_hz;
+    }
+};
+
+TEST_F(TuneDriver, SpeedBitClearIsFiftyHertzWhateverTheLatch) {
+    init_sets_latch(0x4025);
+    EXPECT_EQ(rate_after_init(), 50);
+}
+
+TEST_F(TuneDriver, SpeedBitSetFollowsTheTimerLatch) {
+    tune_info.speed = 1;
+    struct Case { uint16_t latch; int hz; };
+    for (Case c : {Case{0x4CC7, 50}, Case{0x4025, 60}, Case{0x03E8, 1000}, Case{0xFFFF, 15}, Case{0x0000, 60}}) {
+        init_sets_latch(c.latch);
+        EXPECT_EQ(rate_after_init(), c.hz) << std::hex << c.latch;
+    }
+}
+
+TEST_F(TuneDriver, TheLatchIsClearedBeforeEveryInit) {
+    tune_info.speed = 1;
+    memory_image.bytes[0xDC04] = 0xE8;
+    memory_image.bytes[0xDC05] = 0x03;
+    EXPECT_EQ(rate_after_init(), 60);  // the init left it untouched
+}
+
+TEST_F(TuneDriver, SpeedBitOfSongNIsBitNMinusOneModulo32) {
+    init_sets_latch(0x4025);
+    struct Case { uint32_t speed; int song; int hz; };
+    for (Case c : {Case{1u, 1, 60}, Case{1u, 2, 50}, Case{1u, 33, 60}, Case{0x80000000u, 33, 50},
+                   Case{0x80000000u, 32, 60}, Case{0x80000000u, 0, 60}, Case{2u, 34, 60}}) {
+        tune_info.speed = c.speed;
+        player_state.current_song = c.song;
+        EXPECT_EQ(rate_after_init(), c.hz) << "speed " << c.speed << " song " << c.song;
+    }
+}
+
+TEST_F(TuneDriver, InitGetsTheSongIndexInAAndAFreshStack) {
+    code(0x1000, {
+        0x8D, 0x00, 0x20,  // STA $2000
+        0xBA,              // TSX
+        0x8E, 0x01, 0x20,  // STX $2001
+        0x60,              // RTS
+    });
+    cpu_state.sp = 0x42;
+    for (auto [song, a] : {std::pair{1, 0}, std::pair{2, 1}, std::pair{256, 255}, std::pair{257, 0}}) {
+        player_state.current_song = song;
+        init_tune();
+        EXPECT_EQ(memory_image.bytes[0x2000], a) << song;
+        EXPECT_EQ(memory_image.bytes[0x2001], 0xFD) << song;  // cpu_reset, then the call's return address
+    }
+}
+
+TEST_F(TuneDriver, InitAddressZeroRunsNothingButTheRulesStillApply) {
+    tune_info.init_address = 0;
+    tune_info.play_address = 0;
+    tune_info.irq_mode = 1;
+    memory_image.bytes[0x0314] = 0x00;
+    memory_image.bytes[0x0315] = 0x11;
+    EXPECT_EQ(init_tune(), 0);
+    EXPECT_EQ(tune_info.play_address, 0x1100);
+    EXPECT_EQ(player_state.play_rate_hz, 60);
+}
+
+TEST_F(TuneDriver, InterruptVectorResolution) {
+    tune_info.play_address = 0;
+    tune_info.irq_mode = 1;
+    // The init installs its routine through the system vector only.
+    code(0x1000, {
+        0xA9, 0x00, 0x8D, 0x14, 0x03,  // LDA #$00 : STA $0314
+        0xA9, 0x11, 0x8D, 0x15, 0x03,  // LDA #$11 : STA $0315
+        0x60,                          // RTS
+    });
+    init_tune();
+    EXPECT_EQ(tune_info.play_address, 0x1100);
+
+    // Both vectors set: the hardware vector wins.
+    tune_info.play_address = 0;
+    memory_image.bytes[0xFFFE] = 0x00;
+    memory_image.bytes[0xFFFF] = 0x12;
+    init_tune();
+    EXPECT_EQ(tune_info.play_address, 0x1200);
+
+    // Once resolved, later inits look no more.
+    memory_image.bytes[0xFFFF] = 0x13;
+    init_tune();
+    EXPECT_EQ(tune_info.play_address, 0x1200);
+}
+
+TEST_F(TuneDriver, UnresolvedVectorLooksAgainAtTheNextInit) {
+    tune_info.play_address = 0;
+    tune_info.irq_mode = 1;
+    init_tune();
+    EXPECT_EQ(tune_info.play_address, 0);
+    EXPECT_EQ(play_step(), 0);  // a play call at 0 runs nothing
+    memory_image.bytes[0x0315] = 0x11;
+    init_tune();
+    EXPECT_EQ(tune_info.play_address, 0x1100);
+}
+
+TEST_F(TuneDriver, InterruptTuneRateFollowsTheLatchAfterEveryPlayCall) {
+    tune_info.irq_mode = 1;
+    init_tune();
+    EXPECT_EQ(player_state.play_rate_hz, 60);
+    EXPECT_EQ(play_step(), 0);
+    EXPECT_EQ(player_state.play_rate_hz, 1000);  // after a play call a zero latch means 1000 Hz
+    code(0x1100, {0xA9, 0x10, 0x8D, 0x05, 0xDC, 0x60});  // LDA #$10 : STA $DC05 : RTS
+    play_step();
+    EXPECT_EQ(player_state.play_rate_hz, 1000000 / 0x1000);
+}
+
+TEST_F(TuneDriver, PlayRoutineEndingInRtiKeepsTheStackWhereItWas) {
+    // An interrupt handler installed at $FFFE returns with RTI, which pulls
+    // one byte more than the call pushed. Without care sp would creep up a
+    // byte per call and the return address would be garbage after a page.
+    tune_info.play_address = 0;
+    tune_info.irq_mode = 1;
+    memory_image.bytes[0xFFFE] = 0x00;
+    memory_image.bytes[0xFFFF] = 0x11;
+    code(0x1100, {0xEE, 0x00, 0x20, 0x40});  // INC $2000 : RTI
+    init_tune();
+    uint8_t sp = cpu_state.sp;
+    for (int call = 0; call < 1000; ++call) ASSERT_EQ(play_step(), 0) << "call " << call;
+    EXPECT_EQ(cpu_state.sp, sp);
+    EXPECT_EQ(memory_image.bytes[0x2000], 1000 % 256);
+}
+
+TEST_F(TuneDriver, PlayStepEncodesThePreviousCallThenRunsTheNext) {
+    code(0x1100, {0xEE, 0x00, 0xD4, 0x60});  // INC $D400 : RTS  (records nothing)
+    code(0x1000, {0xA9, 0x0F, 0x8D, 0x18, 0xD4, 0x60});  // LDA #$0F : STA $D418 : RTS
+    init_tune();
+    EXPECT_EQ(play_step(), 0);
+    std::vector<uint8_t> appended(stream_ring[ring_index].message, stream_ring[ring_index].message + write_position);
+    EXPECT_EQ(appended, (std::vector<uint8_t>{0xF0, 0x2D, 0x4E, 0, 0, 0, 1, 0, 0, 0, 0, 0x0F, 0xF7}));
+    EXPECT_EQ(sid_write_log.registers[0], -1);  // the play call stored nothing in the SID area
+    EXPECT_EQ(memory_image.bytes[0xD400], 1);
+}
+
+TEST_F(TuneDriver, AbandonedPlayCallReturnsOne) {
+    code(0x1100, {0x4C, 0x00, 0x11});  // JMP $1100
+    init_tune();
+    EXPECT_EQ(play_step(), 1);
+}
+
+}  // namespace
