@@ -35,8 +35,8 @@ constexpr int frequency_position(int voice) { return voice * 6; }
 
 // Scales the 11-bit cutoff by the filter setting; each half is scaled only
 // when it is itself written, with the other half's latest raw value.
-int scaled_cutoff(int raw_cutoff) {
-    int c = raw_cutoff * player_state.filter_percent / 100;
+int scaled_cutoff(int raw_cutoff, int filter_percent) {
+    int c = raw_cutoff * filter_percent / 100;
     return c > max_cutoff ? max_cutoff : c;
 }
 
@@ -58,6 +58,13 @@ int encode_register_frame() {
     const SidWriteLog& log = sid_write_log;
     if (log.registers[0] == -1) return 0;
 
+    // The window's settings as they stand for this frame: a change takes
+    // effect with the next one.
+    const int filter_percent = player_state.filter_percent;
+    int voice_enabled[4];
+    for (int g = 0; g < 4; ++g) voice_enabled[g] = player_state.voice_enabled[g];
+    int last_volume = -1;
+
     Frame frame;
     for (int i = 0; i < static_cast<int>(std::size(log.registers)) && log.registers[i] != -1; ++i) {
         int reg = log.registers[i] & 0x1F;
@@ -66,14 +73,16 @@ int encode_register_frame() {
 
         sid_shadow[reg] = value;
         if (reg == filter_cutoff_low) {
-            value = static_cast<uint8_t>(scaled_cutoff(sid_shadow[filter_cutoff_high] << 3 | (value & 7)) & 7);
+            int raw = sid_shadow[filter_cutoff_high] << 3 | (value & 7);
+            value = static_cast<uint8_t>(scaled_cutoff(raw, filter_percent) & 7);
         } else if (reg == filter_cutoff_high) {
-            value = static_cast<uint8_t>(scaled_cutoff(value << 3 | (sid_shadow[filter_cutoff_low] & 7)) >> 3);
+            int raw = value << 3 | (sid_shadow[filter_cutoff_low] & 7);
+            value = static_cast<uint8_t>(scaled_cutoff(raw, filter_percent) >> 3);
         }
-        if (reg == mode_volume) player_state.last_volume = value;
+        if (reg == mode_volume) last_volume = value;
 
         int group = voice_group(reg);
-        if (player_state.voice_enabled[group] != 1) continue;
+        if (voice_enabled[group] != 1) continue;
 
         int position = data_position[reg];
         if (position == control_register) {
@@ -83,11 +92,12 @@ int encode_register_frame() {
         }
         frame.put(position, value);
     }
+    if (last_volume >= 0) player_state.last_volume = last_volume;
 
     // A switched-off voice sounds nothing: its frequency goes out as 0 in
     // every frame, whatever the tune wrote.
     for (int voice = 0; voice < 3; ++voice) {
-        if (player_state.voice_enabled[voice] == 0) {
+        if (voice_enabled[voice] == 0) {
             frame.put(frequency_position(voice), 0);
             frame.put(frequency_position(voice) + 1, 0);
         }
