@@ -1,5 +1,6 @@
 #include "midi/register_frame.h"
 
+#include <bit>
 #include <iterator>
 
 #include "cpu/sid_write_log.h"
@@ -40,17 +41,20 @@ int scaled_cutoff(int raw_cutoff, int filter_percent) {
     return c > max_cutoff ? max_cutoff : c;
 }
 
+// Positions as bits of one word: position p is bit p, so mask byte k is
+// bits 7k..7k+6.
 struct Frame {
-    uint8_t mask[4] = {};
-    uint8_t values[frame_positions] = {};
+    uint32_t present = 0;
+    uint8_t values[frame_positions];
     bool control_written[3] = {};
 
     void put(int position, uint8_t value) {
         values[position] = value;
-        mask[position / 7] |= static_cast<uint8_t>(1 << (position % 7));
+        present |= 1u << position;
     }
-    bool present(int position) const { return mask[position / 7] & (1 << (position % 7)); }
 };
+
+uint8_t seven_bits(uint32_t bits, int byte) { return static_cast<uint8_t>(bits >> (7 * byte) & 0x7F); }
 
 }  // namespace
 
@@ -103,18 +107,19 @@ int encode_register_frame() {
         }
     }
 
-    uint8_t high_bits[4] = {};
-    for (int p = 0; p < frame_positions; ++p) {
-        if (frame.present(p) && (frame.values[p] & 0x80)) high_bits[p / 7] |= static_cast<uint8_t>(1 << (p % 7));
+    uint32_t high_bits = 0;
+    for (uint32_t rest = frame.present; rest; rest &= rest - 1) {
+        int p = std::countr_zero(rest);
+        if (frame.values[p] & 0x80) high_bits |= 1u << p;
     }
 
     append_stream_byte(sysex_start);
     append_stream_byte(sysex_manufacturer);
     append_stream_byte(message_register_frame);
-    for (uint8_t m : frame.mask) append_stream_byte(m);
-    for (uint8_t h : high_bits) append_stream_byte(h);
-    for (int p = 0; p < frame_positions; ++p) {
-        if (frame.present(p)) append_stream_byte(frame.values[p] & 0x7F);
+    for (int k = 0; k < 4; ++k) append_stream_byte(seven_bits(frame.present, k));
+    for (int k = 0; k < 4; ++k) append_stream_byte(seven_bits(high_bits, k));
+    for (uint32_t rest = frame.present; rest; rest &= rest - 1) {
+        append_stream_byte(frame.values[std::countr_zero(rest)] & 0x7F);
     }
     append_stream_byte(sysex_end);
     return 1;
