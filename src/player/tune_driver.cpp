@@ -56,7 +56,10 @@ int play_step() {
     // The log still holds the previous call's writes: each frame describes
     // the call before.
     encode_register_frame();
+    return play_call();
+}
 
+int play_call() {
     uint8_t sp_before = cpu_state.sp;
     int result = cpu_call(tune_info.play_address);
     if (tune_info.irq_mode) {

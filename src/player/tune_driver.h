@@ -14,5 +14,9 @@ int init_tune();
 void update_play_rate(int32_t song);
 
 // Encodes the previous call's SID writes into the current stream buffer, then
-// runs the play routine once. 0 returned, 1 abandoned.
+// runs the play routine once (play_call). 0 returned, 1 abandoned.
 int play_step();
+
+// The play routine once, without encoding anything: in irq_mode the stack is
+// kept where it was and the rate follows the timer latch. 0 returned, 1 abandoned.
+int play_call();

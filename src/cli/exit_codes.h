@@ -1,0 +1,7 @@
+#pragma once
+// What zarvel-cli returns to the shell.
+enum ExitCode : int {
+    EXIT_OK = 0,
+    EXIT_LOAD_FAILED = 1,  // the loader's message is on stderr
+    EXIT_USAGE = 2,        // bad arguments; the reason is on stderr
+};
