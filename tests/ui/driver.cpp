@@ -488,8 +488,9 @@ int record(const Args& a) {
 
 // summary PATH: the recording as the scenarios check it. Events without
 // messages are left out; a run of play frames of one song with counts one
-// apart becomes "frames S FIRST..LAST every T ms" (T the mean time between
-// them); other lines repeated back to back become "LINE xN".
+// apart (7 bits, so 127 is followed by 0) becomes
+// "frames S FIRST..LAST xN every T ms" (T the mean time between
+// them, N how many); other lines repeated back to back become "LINE xN".
 int summary(const Args& a) {
     std::vector<RecordedEvent> events;
     if (!read_record(a[0], events)) return fail("cannot read the recording %s", a[0].c_str());
@@ -510,7 +511,7 @@ int summary(const Args& a) {
             previous->last = count;
             previous->last_us = event.time_us;
             ++previous->repeats;
-        } else if (!frame && previous && previous->song < 0 && previous->text == text) {
+        } else if (previous && previous->song < 0 && previous->text == text) {
             ++previous->repeats;
         } else {
             Line line;
@@ -526,7 +527,8 @@ int summary(const Args& a) {
     for (const Line& line : out) {
         if (line.song >= 0) {
             double every = line.repeats > 1 ? (line.last_us - line.first_us) / 1000.0 / (line.repeats - 1) : 0;
-            std::printf("frames %d %d..%d every %.1f ms\n", line.song, line.first, line.last, every);
+            std::printf("frames %d %d..%d x%d every %.1f ms\n", line.song, line.first, line.last, line.repeats,
+                        every);
         } else if (line.repeats > 1) {
             std::printf("%s x%d\n", line.text.c_str(), line.repeats);
         } else {

@@ -34,7 +34,52 @@ const uint8_t play_routine[] = {
     0x8D, 0x01, 0xD4,  // 104E STA $D401       voice 1 frequency high = song index
     0x60,              // 1051 RTS
 };
+
+// The sweep tune's routines, at the same addresses; its header has play
+// address 0, so the tune driver takes the play routine from the vector at
+// $0314 that the init routine sets.
+const uint8_t sweep_init_routine[] = {
+    0xA9, 0x40,        // 1000 LDA #$40
+    0x8D, 0x14, 0x03,  // 1002 STA $0314       system interrupt vector = $1040
+    0xA9, 0x10,        // 1005 LDA #$10
+    0x8D, 0x15, 0x03,  // 1007 STA $0315
+    0xA9, 0x20,        // 100A LDA #$20
+    0x8D, 0x04, 0xDC,  // 100C STA $DC04       latch $4E20 = 20000: 50 Hz
+    0xA9, 0x4E,        // 100F LDA #$4E
+    0x8D, 0x05, 0xDC,  // 1011 STA $DC05
+    0xA9, 0x1F,        // 1014 LDA #$1F
+    0x8D, 0x18, 0xD4,  // 1016 STA $D418       volume 15, low-pass
+    0x60,              // 1019 RTS
+};
+
+const uint8_t sweep_play_routine[] = {
+    0xEE, 0xF1, 0x10,  // 1040 INC $10F1       next call
+    0xAD, 0xF1, 0x10,  // 1043 LDA $10F1
+    0x8D, 0x00, 0xD4,  // 1046 STA $D400       voice 1 frequency low = count
+    0x29, 0x01,        // 1049 AND #$01
+    0xD0, 0x0B,        // 104B BNE $1058       odd calls: 60 Hz
+    0xA9, 0x20,        // 104D LDA #$20
+    0x8D, 0x04, 0xDC,  // 104F STA $DC04       latch 20000: 50 Hz
+    0xA9, 0x4E,        // 1052 LDA #$4E
+    0x8D, 0x05, 0xDC,  // 1054 STA $DC05
+    0x60,              // 1057 RTS
+    0xA9, 0x1A,        // 1058 LDA #$1A
+    0x8D, 0x04, 0xDC,  // 105A STA $DC04       latch $411A = 16666: 60 Hz
+    0xA9, 0x41,        // 105D LDA #$41
+    0x8D, 0x05, 0xDC,  // 105F STA $DC05
+    0x60,              // 1062 RTS
+};
 // clang-format on
+
+struct Routines {
+    const uint8_t* init;
+    size_t init_size;
+    const uint8_t* play;
+    size_t play_size;
+};
+const Routines note_routines{init_routine, sizeof init_routine, play_routine, sizeof play_routine};
+const Routines sweep_routines{sweep_init_routine, sizeof sweep_init_routine, sweep_play_routine,
+                              sizeof sweep_play_routine};
 
 void put16(std::vector<uint8_t>& out, uint16_t value) {
     out.push_back(static_cast<uint8_t>(value >> 8));  // header words are big-endian
@@ -47,6 +92,7 @@ void put_text(std::vector<uint8_t>& out, const char* text) {
 }
 
 struct Header {
+    uint16_t header_play_address;  // 0: the tune installs an interrupt routine
     uint16_t songs;
     uint16_t start_song;
     uint32_t speed;
@@ -54,13 +100,13 @@ struct Header {
     uint16_t flags;
 };
 
-std::vector<uint8_t> psid(const Header& h) {
+std::vector<uint8_t> psid(const Header& h, const Routines& r = note_routines) {
     std::vector<uint8_t> out = {'P', 'S', 'I', 'D'};
     put16(out, 2);     // version 2: the 124-byte header with flags
     put16(out, 0x7C);  // data offset
     put16(out, load_address);
     put16(out, init_address);
-    put16(out, play_address);
+    put16(out, h.header_play_address);
     put16(out, h.songs);
     put16(out, h.start_song);
     put16(out, static_cast<uint16_t>(h.speed >> 16));
@@ -71,9 +117,9 @@ std::vector<uint8_t> psid(const Header& h) {
     put16(out, h.flags);
     out.insert(out.end(), 4, 0);  // start page, page length, reserved
 
-    std::vector<uint8_t> image(play_address - load_address + sizeof play_routine, 0xEA);  // NOP filler
-    std::copy(std::begin(init_routine), std::end(init_routine), image.begin() + (init_address - load_address));
-    std::copy(std::begin(play_routine), std::end(play_routine), image.begin() + (play_address - load_address));
+    std::vector<uint8_t> image(play_address - load_address + r.play_size, 0xEA);  // NOP filler
+    std::copy(r.init, r.init + r.init_size, image.begin() + (init_address - load_address));
+    std::copy(r.play, r.play + r.play_size, image.begin() + (play_address - load_address));
     out.insert(out.end(), image.begin(), image.end());
     return out;
 }
@@ -81,9 +127,10 @@ std::vector<uint8_t> psid(const Header& h) {
 }  // namespace
 
 std::vector<uint8_t> test_tune(const std::string& kind) {
-    if (kind == "melody") return psid({1, 1, 0, melody_texts, 0});
-    if (kind == "multisong") return psid({3, 2, 0x6, multisong_texts, 0});  // speed bits of songs 2, 3
-    if (kind == "mus") return psid({1, 1, 0, melody_texts, 0x0001});
+    if (kind == "melody") return psid({play_address, 1, 1, 0, melody_texts, 0});
+    if (kind == "multisong") return psid({play_address, 3, 2, 0x6, multisong_texts, 0});  // speed bits of songs 2, 3
+    if (kind == "sweep") return psid({0, 2, 1, 0, sweep_texts, 0}, sweep_routines);
+    if (kind == "mus") return psid({play_address, 1, 1, 0, melody_texts, 0x0001});
     if (kind == "text") {
         std::string text = "Not a tune at all, just some text.\r\n";
         return {text.begin(), text.end()};

@@ -13,6 +13,10 @@
 //         frame), and the song index for the play routine;
 //   play: voice 1 frequency low = a counter 1, 2, 3, ... (7 bits),
 //         voice 1 frequency high = the song index (song 1 gives 0).
+// "sweep": two songs of an interrupt-driven tune (header play address 0)
+// whose play routine moves the CIA 1 timer latch between 20000 and 16666
+// cycles on every call, so its rate goes 50, 60, 50, 60 Hz and the rate label
+// is rewritten by the worker nearly every pass.
 // "mus": a version-2 header flagged as MUS data. "text": not a PSID file.
 // Empty for an unknown kind.
 std::vector<uint8_t> test_tune(const std::string& kind);
@@ -24,4 +28,5 @@ struct TuneTexts {
     const char* released;
 };
 constexpr TuneTexts melody_texts{"Zarvel Test Melody", "Osket Test Room", "2026 Zarvel tests"};
+constexpr TuneTexts sweep_texts{"Zarvel Test Sweep", "Osket Test Room", "2026 Zarvel tests"};
 constexpr TuneTexts multisong_texts{"Zarvel Test Multisong", "Osket Test Room", "2026 Zarvel tests"};
