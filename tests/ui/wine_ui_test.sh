@@ -485,4 +485,18 @@ centred_left=$(window_field Zarvel left)
 ((centred_left > 100)) || fail "a stored xpos of -1 still moved the window to $centred_left"
 exit_button
 
+step "stored values of the wrong size: a short xpos is not a position, a full oldpath is cut to 259 characters"
+clear_settings
+set_setting xpos REG_BINARY 6400  # two bytes, 100 if taken as the low half of a word
+set_setting ypos REG_DWORD 50
+set_setting oldpath REG_BINARY "$(printf '41%.0s' {1..260})"  # 260 x "A", no terminating zero
+launch ''
+main_window_up
+expect "a two-byte xpos leaves the window centred" "$(window_field Zarvel left)" "$centred_left"
+drv post-click Zarvel 104
+expect "Open dialog starts with the stored path, terminated" "$(drv open-name 10000)" "$(printf 'A%.0s' {1..259})"
+drv open-cancel
+drv wait-gone Open 5000 || fail "the Open dialog did not close"
+exit_button
+
 echo "wine-ui: all scenarios passed"
