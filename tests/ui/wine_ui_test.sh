@@ -18,6 +18,7 @@ work=$build/wine-ui
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 log=$work/wine.log
+rm -f "$work/failure.png"  # from an earlier run
 : >"$log"
 
 exe=$build/src/ui/zarvel.exe
