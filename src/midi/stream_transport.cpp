@@ -99,16 +99,12 @@ void queue_stream_buffer(WindowHandle) {
     header.lpData = reinterpret_cast<LPSTR>(&slot);
     header.dwBufferLength = header.dwBytesRecorded = (length + 15) & ~DWORD{3};
     header.dwFlags = 0;
-    // A failed slot's bytes go down with its stream: left in place, they would
-    // lead the next stream's first buffer, ahead of its start.
     if (midiOutPrepareHeader(as_out(stream_handle), &header, midi_header_size) != MMSYSERR_NOERROR) {
         note_transport_failure("Could not Prepare header");
-        start_new_slot_content();
         return;
     }
     if (midiStreamOut(stream_handle, &header, midi_header_size) != MMSYSERR_NOERROR) {
         note_transport_failure("Could not Stream");
-        start_new_slot_content();
         return;
     }
     uint32_t taken = ++buffers_taken;
@@ -137,6 +133,9 @@ bool open_midi_stream(WindowHandle owner) {
     stream_open = true;
     player_state.open_device = device;
     clear_stream_broken();
+    // Whatever a failed queueing left in the slot belonged to the old stream;
+    // a start on the new one must begin with its own reset frame.
+    start_new_slot_content();
     buffers_taken = buffers_returned = last_taken_with_messages = 0;
 
     MIDIPROPTIMEDIV time_division{sizeof(MIDIPROPTIMEDIV), time_division_ticks_per_quarter};
