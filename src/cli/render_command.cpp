@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr double seconds_at_most = 3600;
+constexpr long seconds_at_most = 3600;
 constexpr uint64_t start_buffers = 64;
 
 enum class Format { midi_file, sysex };
@@ -105,7 +105,8 @@ void add_render_command(CLI::App& app, RenderOptions& options) {
             },
             "FILE"));
     render->add_option("--seconds", options.seconds, "length of the render in seconds")
-        ->check(CLI::Range(0.001, seconds_at_most))
+        ->type_name("S")
+        ->check(seconds_validator(seconds_at_most))
         ->capture_default_str();
     add_sound_options(*render, options.tune);
 }

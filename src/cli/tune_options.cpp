@@ -43,6 +43,17 @@ void add_sound_options(CLI::App& command, TuneOptions& options) {
         ->capture_default_str();
 }
 
+CLI::Validator seconds_validator(long max_seconds) {
+    return CLI::Validator(
+        [max_seconds](std::string& text) -> std::string {
+            double seconds = 0;
+            if (!CLI::detail::lexical_cast(text, seconds) || !(seconds > 0) || seconds > static_cast<double>(max_seconds))
+                return "S is a number of seconds above 0 and at most " + std::to_string(max_seconds);
+            return "";
+        },
+        "S");
+}
+
 bool parse_voice_mask(const std::string& mask, std::array<int32_t, 3>& enabled) {
     if (mask.size() != enabled.size()) return false;
     for (size_t i = 0; i < enabled.size(); ++i) {

@@ -10,6 +10,7 @@
 
 namespace CLI {
 class App;
+class Validator;
 }
 
 struct TuneOptions {
@@ -24,6 +25,9 @@ struct TuneOptions {
 void add_tune_options(CLI::App& command, TuneOptions& options);
 // --speed, --filter and --voices.
 void add_sound_options(CLI::App& command, TuneOptions& options);
+
+// A length in seconds: a number above 0 and at most max_seconds.
+CLI::Validator seconds_validator(long max_seconds);
 
 // The voice mask as the three voice_enabled flags; false unless it is exactly
 // three characters, each 0 or 1.
