@@ -18,6 +18,7 @@
 #include "cli/status_line.h"
 #include "cli/terminal.h"
 #include "cli/terminal_panel.h"
+#include "midi/stream_lock.h"
 #include "midi/stream_transport.h"
 #include "platform/stream_engine.h"
 #include "player/commands.h"
@@ -33,9 +34,10 @@ using namespace std::chrono_literals;
 
 WindowHandle const no_window = nullptr;
 constexpr int key_wait_ms = 50;          // how often the status line can change
-constexpr auto start_timeout = 5s;       // open, reset frame, init, first buffer
-constexpr auto silence_timeout = 2s;     // a position callback comes once a period, 333 ms at the longest
-constexpr int mute_play_margin_ms = 30;  // the player thread's wake-up, on top of two periods
+constexpr auto start_timeout = 5s;  // open, reset frame, init, first buffer
+// The mute frames wait behind at most the 16 buffers of the ring, each a
+// period long, and a period is 333 ms at the longest (15 Hz at 20 %).
+constexpr auto silence_timeout = 6s;
 
 volatile std::sig_atomic_t quit_signal = 0;
 void note_quit_signal(int signal) { quit_signal = signal; }
@@ -71,17 +73,35 @@ int load_into_player(const char* path) {
     return load_tune_path();
 }
 
-// The mute frames go out in the pacing step after playing drops, in the
-// buffer after the one queued with them, so they have been played two
-// periods after silenced is set. Only then may the stream be stopped: a stop
-// returns every buffer still waiting, unplayed.
+// True once the stream holds no buffer with bytes in it: every message
+// queued so far has been played. A header the stream still holds refuses to
+// be unprepared, and unpreparing one it has returned is what the next
+// queueing of that slot does anyway; both under the ring's lock.
+bool every_message_played() {
+    StreamLock lock(no_window);
+    for (int slot = 0; slot < stream_ring_slots; ++slot) {
+        if (MEVT_EVENTPARM(stream_ring[slot].dwEvent) == 0) continue;
+        if (midiOutUnprepareHeader(reinterpret_cast<HMIDIOUT>(stream_handle), &stream_headers[slot],
+                                   midi_header_size) != MMSYSERR_NOERROR)
+            return false;
+    }
+    return true;
+}
+
+// The mute frames go out in the pacing step after playing drops, behind
+// whatever the stream already holds: one buffer, or more after a pause or a
+// start while it ran. Only once they have played may the stream be stopped,
+// since a stop returns every waiting buffer unplayed. After silenced nothing
+// but empty buffers is queued, so "no bytes left in the stream" means the
+// mute frames (of this exit, or of the pause or failed play call before it)
+// have reached the synthesizer.
 void mute_before_exit() {
-    bool muting = press_exit() || (stream_is_open() && !player_state.silenced);
-    if (!muting) return;
+    press_exit();
     auto give_up = Clock::now() + silence_timeout;
-    while (!player_state.silenced && stream_is_open() && Clock::now() < give_up) std::this_thread::sleep_for(5ms);
-    if (!player_state.silenced || !stream_is_open()) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2 * period_ticks() + mute_play_margin_ms));
+    while (stream_is_open() && !stream_broken() && Clock::now() < give_up) {
+        if (player_state.silenced && every_message_played()) return;
+        std::this_thread::sleep_for(5ms);
+    }
 }
 
 class PlaySession {
@@ -266,7 +286,8 @@ void add_play_command(CLI::App& app, PlayOptions& options) {
                                              "them (default: the first)");
     add_sound_options(*play, options.tune);
     play->add_option("--seconds", options.seconds, "stop after this many seconds (default: until quit or killed)")
-        ->check(CLI::Range(0.001, 1e7));
+        ->type_name("S")
+        ->check(seconds_validator(10000000));
     play->add_flag("--monitor", options.monitor, "play to the built-in monitor even when a MIDI port exists")
         ->excludes("--port");
 }
