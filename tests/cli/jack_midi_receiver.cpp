@@ -6,6 +6,8 @@
 // and ends when its stdin closes (the test holds the other end, so a test that
 // dies takes the receiver with it).
 #include <RtMidi.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -33,20 +35,33 @@ void note_trouble(RtMidiError::Type type, const std::string&, void* trouble) {
 }
 
 // The server may still be starting: a port that did not open is tried again.
+// The JACK library says why each attempt failed on stderr; that is kept
+// quiet, and the receiver says once if it gave up.
 std::unique_ptr<RtMidiIn> open_port(const char* client, const char* port) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    std::fflush(stderr);
+    int saved = dup(STDERR_FILENO);
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDERR_FILENO);
+    close(null);
+    std::unique_ptr<RtMidiIn> opened;
+    for (int attempt = 0; attempt < 100 && !opened; ++attempt) {
         try {
             auto in = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, client);
             bool trouble = false;
             in->setErrorCallback(note_trouble, &trouble);
             in->ignoreTypes(false, true, true);  // keep SysEx; drop timing and active sensing
             in->openVirtualPort(port);
-            if (!trouble) return in;
+            if (!trouble) {
+                opened = std::move(in);
+                break;
+            }
         } catch (const RtMidiError&) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    return nullptr;
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    return opened;
 }
 
 }  // namespace

@@ -244,7 +244,11 @@ JackServer::JackServer() : name_("zarvel-cli-test-" + std::to_string(getpid())) 
     setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
     setenv("JACK_NO_START_SERVER", "1", 1);
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    Argv argv({"jackd", "--no-realtime", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "256"});
+    // Synchronous mode (-S): the server waits for every client in each cycle.
+    // In its default mode a client that misses the cycle, as happens on a busy
+    // test machine without real-time scheduling, loses that cycle's MIDI, and
+    // the tests would see frames vanish that the player did send.
+    Argv argv({"jackd", "-S", "--no-realtime", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "256"});
     pid_ = fork();
     if (pid_ == 0) {
         int null = open("/dev/null", O_RDWR);

@@ -72,7 +72,8 @@ private:
 
 // jackd with the dummy driver under a server name of its own (also set as
 // JACK_DEFAULT_SERVER for this process and its children), so that a test
-// needs no sound card and never meets another JACK server. Stopped at the end.
+// needs no sound card and never meets another JACK server. Synchronous, so
+// that a slow cycle delays MIDI rather than dropping it. Stopped at the end.
 class JackServer {
 public:
     JackServer();
