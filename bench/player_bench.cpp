@@ -15,6 +15,7 @@
 #include "midi/stream_transport.h"
 #include "platform/stream_engine.h"
 #include "player/psid_loader.h"
+#include "player/tune_info.h"
 
 namespace {
 

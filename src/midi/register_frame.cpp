@@ -1,5 +1,6 @@
 #include "midi/register_frame.h"
 
+#include <bit>
 #include <iterator>
 
 #include "cpu/sid_write_log.h"
@@ -35,28 +36,38 @@ constexpr int frequency_position(int voice) { return voice * 6; }
 
 // Scales the 11-bit cutoff by the filter setting; each half is scaled only
 // when it is itself written, with the other half's latest raw value.
-int scaled_cutoff(int raw_cutoff) {
-    int c = raw_cutoff * player_state.filter_percent / 100;
+int scaled_cutoff(int raw_cutoff, int filter_percent) {
+    int c = raw_cutoff * filter_percent / 100;
     return c > max_cutoff ? max_cutoff : c;
 }
 
+// Positions as bits of one word: position p is bit p, so mask byte k is
+// bits 7k..7k+6.
 struct Frame {
-    uint8_t mask[4] = {};
-    uint8_t values[frame_positions] = {};
+    uint32_t present = 0;
+    uint8_t values[frame_positions];
     bool control_written[3] = {};
 
     void put(int position, uint8_t value) {
         values[position] = value;
-        mask[position / 7] |= static_cast<uint8_t>(1 << (position % 7));
+        present |= 1u << position;
     }
-    bool present(int position) const { return mask[position / 7] & (1 << (position % 7)); }
 };
+
+uint8_t seven_bits(uint32_t bits, int byte) { return static_cast<uint8_t>(bits >> (7 * byte) & 0x7F); }
 
 }  // namespace
 
 int encode_register_frame() {
     const SidWriteLog& log = sid_write_log;
     if (log.registers[0] == -1) return 0;
+
+    // The window's settings as they stand for this frame: a change takes
+    // effect with the next one.
+    const int filter_percent = player_state.filter_percent;
+    int voice_enabled[4];
+    for (int g = 0; g < 4; ++g) voice_enabled[g] = player_state.voice_enabled[g];
+    int last_volume = -1;
 
     Frame frame;
     for (int i = 0; i < static_cast<int>(std::size(log.registers)) && log.registers[i] != -1; ++i) {
@@ -66,14 +77,16 @@ int encode_register_frame() {
 
         sid_shadow[reg] = value;
         if (reg == filter_cutoff_low) {
-            value = static_cast<uint8_t>(scaled_cutoff(sid_shadow[filter_cutoff_high] << 3 | (value & 7)) & 7);
+            int raw = sid_shadow[filter_cutoff_high] << 3 | (value & 7);
+            value = static_cast<uint8_t>(scaled_cutoff(raw, filter_percent) & 7);
         } else if (reg == filter_cutoff_high) {
-            value = static_cast<uint8_t>(scaled_cutoff(value << 3 | (sid_shadow[filter_cutoff_low] & 7)) >> 3);
+            int raw = value << 3 | (sid_shadow[filter_cutoff_low] & 7);
+            value = static_cast<uint8_t>(scaled_cutoff(raw, filter_percent) >> 3);
         }
-        if (reg == mode_volume) player_state.last_volume = value;
+        if (reg == mode_volume) last_volume = value;
 
         int group = voice_group(reg);
-        if (player_state.voice_enabled[group] != 1) continue;
+        if (voice_enabled[group] != 1) continue;
 
         int position = data_position[reg];
         if (position == control_register) {
@@ -83,28 +96,30 @@ int encode_register_frame() {
         }
         frame.put(position, value);
     }
+    if (last_volume >= 0) player_state.last_volume = last_volume;
 
     // A switched-off voice sounds nothing: its frequency goes out as 0 in
     // every frame, whatever the tune wrote.
     for (int voice = 0; voice < 3; ++voice) {
-        if (player_state.voice_enabled[voice] == 0) {
+        if (voice_enabled[voice] == 0) {
             frame.put(frequency_position(voice), 0);
             frame.put(frequency_position(voice) + 1, 0);
         }
     }
 
-    uint8_t high_bits[4] = {};
-    for (int p = 0; p < frame_positions; ++p) {
-        if (frame.present(p) && (frame.values[p] & 0x80)) high_bits[p / 7] |= static_cast<uint8_t>(1 << (p % 7));
+    uint32_t high_bits = 0;
+    for (uint32_t rest = frame.present; rest; rest &= rest - 1) {
+        int p = std::countr_zero(rest);
+        if (frame.values[p] & 0x80) high_bits |= 1u << p;
     }
 
     append_stream_byte(sysex_start);
     append_stream_byte(sysex_manufacturer);
     append_stream_byte(message_register_frame);
-    for (uint8_t m : frame.mask) append_stream_byte(m);
-    for (uint8_t h : high_bits) append_stream_byte(h);
-    for (int p = 0; p < frame_positions; ++p) {
-        if (frame.present(p)) append_stream_byte(frame.values[p] & 0x7F);
+    for (int k = 0; k < 4; ++k) append_stream_byte(seven_bits(frame.present, k));
+    for (int k = 0; k < 4; ++k) append_stream_byte(seven_bits(high_bits, k));
+    for (uint32_t rest = frame.present; rest; rest &= rest - 1) {
+        append_stream_byte(frame.values[std::countr_zero(rest)] & 0x7F);
     }
     append_stream_byte(sysex_end);
     return 1;

@@ -121,6 +121,9 @@ bool open_midi_stream(WindowHandle owner) {
     stream_open = true;
     player_state.open_device = device;
     clear_stream_broken();
+    // Whatever a failed queueing left in the slot belonged to the old stream;
+    // a start on the new one must begin with its own reset frame.
+    start_new_slot_content();
 
     MIDIPROPTIMEDIV time_division{sizeof(MIDIPROPTIMEDIV), time_division_ticks_per_quarter};
     if (midiStreamProperty(stream_handle, reinterpret_cast<LPBYTE>(&time_division),
