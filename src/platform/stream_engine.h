@@ -18,6 +18,11 @@ public:
     // bytes: the event's message bytes, zero or more complete SysEx messages;
     // delta_ticks: the event's delta time as queued; time_us: when it played.
     virtual void play(const uint8_t* bytes, uint32_t length, uint32_t delta_ticks, int64_t time_us) = 0;
+    // A stream opens on the device, or closes. A sink behind a real port opens
+    // it here, so a missing port fails midiStreamOpen (MMSYSERR_ALLOCATED)
+    // rather than the first event. Several streams may share one device.
+    virtual bool stream_opened() { return true; }
+    virtual void stream_closed() {}
 };
 
 // Records every played event in memory. Storage is reserved up front, so
@@ -49,8 +54,10 @@ struct Device {
 // Replaces the device list. Device id -1 (MIDI_MAPPER) plays on device 0.
 void set_devices(std::vector<Device> devices);
 
-// The device list from the MIDI output ports that RtMidi sees (ALSA, JACK).
-// False when RtMidi cannot be used here; the list is then empty.
+// The device list from the MIDI output ports that RtMidi sees (ALSA, JACK),
+// each named as RtMidi names its port; a port is opened when a stream opens
+// on it. False when RtMidi cannot be used here (no ALSA sequencer, no JACK
+// server); the list is then empty. Not in the stand-in DLL.
 bool use_rtmidi_devices();
 
 enum class ClockKind {
@@ -58,16 +65,30 @@ enum class ClockKind {
     virtual_time,  // time moves only through advance_ms or sleep_ms
 };
 
-// Chooses the clock for streams opened from now on.
+// Chooses the clock for streams opened from now on (open streams keep
+// theirs) and starts now_us() again from 0; virtual time only restarts when
+// no stream is running on it.
 void set_clock(ClockKind kind);
 ClockKind clock_kind();
 
 // Virtual clock: moves time on by ms, playing every event that falls due on
-// the calling thread, callbacks included, in time order.
+// the calling thread, callbacks included, in time order (ties: the stream
+// opened in the lower slot first). One thread moves the clock at a time.
+//
+// The work per call is bounded: at most 1,000 events, or 1,000 per
+// millisecond advanced if that is more. A stream that queues a delta-0 event
+// from every callback would otherwise never let the call return; past the
+// bound, time still reaches its target and the events left over play, late,
+// on the next call. A stream at a 1 ms period uses a thousandth of it.
+//
+// Called from inside a callback that the clock is playing (the player's
+// callback may sleep), it cannot play events underneath that callback; it
+// stretches the running advance by ms instead and returns at once.
 void advance_ms(int64_t milliseconds);
 
 // Virtual clock: moves time to the next queued event of a running stream and
-// plays it (and any others due at that instant). false when nothing is queued.
+// plays it (and any others due at that instant, within the same bound).
+// false when nothing is queued on a running stream.
 bool advance_to_next_event();
 
 // The engine's clock in microseconds since it was chosen.
@@ -76,12 +97,15 @@ int64_t now_us();
 enum class Fault { open, property, prepare, out };
 
 // The next count calls of that kind fail (open: MMSYSERR_ALLOCATED, property:
-// MMSYSERR_INVALPARAM, prepare: MMSYSERR_NOMEM, out: MMSYSERR_ERROR).
+// MMSYSERR_INVALPARAM, prepare: MMSYSERR_NOMEM, out: MMSYSERR_ERROR). Only
+// calls that get past their handle and argument checks count, so a fault
+// stands for the platform failing, not for a caller's mistake.
 void inject_fault(Fault fault, int count = 1);
 void clear_faults();
 
 // Closes every stream and restores the defaults: the real-time clock, no
-// faults, no devices. For tests.
+// faults, no devices. For tests. Silently: held buffers are marked done, but
+// no callback runs, since the callbacks may point at fixtures already gone.
 void reset_engine();
 
 // Streams open right now (tests check that nothing leaks).

@@ -26,6 +26,14 @@ using LPHMIDISTRM = HMIDISTRM*;
 #define CALLBACK
 #endif
 
+// Windows' own mmsystem.h packs its records to one byte, which matters on
+// 64-bit Windows (MIDIHDR is 112 bytes there, not 120). The stand-in winmm.dll
+// shares the caller's records, so it must lay them out the same way; elsewhere
+// the records are ours alone and keep their natural alignment.
+#ifdef _WIN32
+#pragma pack(push, 1)
+#endif
+
 // A buffer handed to the stream: lpData points at MIDIEVENT records.
 struct MIDIHDR {
     LPSTR lpData;
@@ -73,6 +81,10 @@ struct MIDIOUTCAPSA {
     DWORD dwSupport;
 };
 using LPMIDIOUTCAPSA = MIDIOUTCAPSA*;
+
+#ifdef _WIN32
+#pragma pack(pop)
+#endif
 
 constexpr MMRESULT MMSYSERR_NOERROR = 0;
 constexpr MMRESULT MMSYSERR_ERROR = 1;

@@ -1,0 +1,112 @@
+// The engine's control calls: devices, clock, faults, and the reset tests use.
+#include <algorithm>
+
+#include "platform/engine_state.h"
+
+namespace stream_engine {
+
+void set_devices(std::vector<Device> devices) {
+    Engine& e = engine();
+    std::unique_lock<std::mutex> lock(e.lock);
+    // Open streams keep their own reference to their sink; the old list is
+    // let go outside the lock, since a sink's destructor may close a port.
+    e.devices.swap(devices);
+    lock.unlock();
+}
+
+void set_clock(ClockKind kind) {
+    Engine& e = engine();
+    std::lock_guard<std::mutex> lock(e.lock);
+    e.clock = kind;
+    if (kind == ClockKind::real_time) {
+        e.real_origin_us = steady_us();
+        return;
+    }
+    // Virtual time starts again from 0 unless streams already run on it.
+    bool virtual_streams = std::any_of(std::begin(e.streams), std::end(e.streams), [](const Stream& s) {
+        return s.open && s.clock == ClockKind::virtual_time;
+    });
+    if (!virtual_streams) e.virtual_now_us = 0;
+}
+
+ClockKind clock_kind() {
+    Engine& e = engine();
+    std::lock_guard<std::mutex> lock(e.lock);
+    return e.clock;
+}
+
+int64_t now_us() {
+    Engine& e = engine();
+    std::lock_guard<std::mutex> lock(e.lock);
+    return engine_time_us(e, e.clock);
+}
+
+void inject_fault(Fault fault, int count) {
+    Engine& e = engine();
+    std::lock_guard<std::mutex> lock(e.lock);
+    e.faults[static_cast<int>(fault)] = std::max(count, 0);
+}
+
+void clear_faults() {
+    Engine& e = engine();
+    std::lock_guard<std::mutex> lock(e.lock);
+    std::fill(std::begin(e.faults), std::end(e.faults), 0);
+}
+
+int open_stream_count() {
+    Engine& e = engine();
+    std::lock_guard<std::mutex> lock(e.lock);
+    return static_cast<int>(std::count_if(std::begin(e.streams), std::end(e.streams),
+                                          [](const Stream& s) { return s.open; }));
+}
+
+void reset_engine() {
+    Engine& e = engine();
+    std::unique_lock<std::mutex> lock(e.lock);
+    const auto me = std::this_thread::get_id();
+    for (Stream& s : e.streams) {
+        if (!s.open) continue;
+        // Silently: whoever resets has finished with its streams, and their
+        // callbacks may point at fixtures that are already gone. Held buffers
+        // still come back marked done, so their owners may reuse them.
+        ++s.generation;
+        if (!(s.callback_busy && s.callback_thread == me)) {
+            while (s.callback_busy) s.changed.wait(lock);
+        }
+        if (s.in_flight) s.in_flight->dwFlags = (s.in_flight->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE;
+        for (MIDIHDR* header = s.head; header;) {
+            MIDIHDR* next = header->lpNext;
+            header->dwFlags = (header->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE;
+            header = next;
+        }
+        s.head = s.tail = s.in_flight = nullptr;
+        s.held = 0;
+        s.running = false;
+        s.player_quit = true;
+        s.callback_busy = false;
+        s.changed.notify_all();
+        std::thread player = std::move(s.player);
+        std::shared_ptr<MidiSink> sink = std::move(s.sink);
+        s.open = false;
+        lock.unlock();
+        if (player.joinable()) {
+            if (player.get_id() == me) {
+                player.detach();
+            } else {
+                player.join();
+            }
+        }
+        if (sink) sink->stream_closed();
+        sink.reset();
+        lock.lock();
+    }
+    std::fill(std::begin(e.faults), std::end(e.faults), 0);
+    std::vector<Device> old_devices;
+    old_devices.swap(e.devices);
+    e.clock = ClockKind::real_time;
+    e.real_origin_us = steady_us();
+    e.virtual_now_us = 0;
+    lock.unlock();
+}
+
+}  // namespace stream_engine
