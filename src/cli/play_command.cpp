@@ -96,10 +96,15 @@ bool every_message_played() {
 // mute frames (of this exit, or of the pause or failed play call before it)
 // have reached the synthesizer.
 void mute_before_exit() {
-    press_exit();
     auto give_up = Clock::now() + silence_timeout;
-    while (stream_is_open() && !stream_broken() && Clock::now() < give_up) {
-        if (player_state.silenced && every_message_played()) return;
+    while (Clock::now() < give_up) {
+        // A start or resume the worker has yet to take would begin playing
+        // after the stop below: it is let begin, then stopped.
+        if (!player_state.start_request && !player_state.resume_request) {
+            press_exit();
+            if (!stream_is_open() || stream_broken()) return;
+            if (!player_state.playing && player_state.silenced && every_message_played()) return;
+        }
         std::this_thread::sleep_for(5ms);
     }
 }
@@ -121,11 +126,6 @@ private:
     void show_log_line(double seconds);
     void finish(Worker& worker);
     bool playing_stopped_by_itself() const;
-    void set_button(const char* text) {
-        if (!text) return;
-        panel_set_play_button_text(no_window, text);
-        expected_button_ = text;
-    }
 
     const PlayOptions& options_;
     std::shared_ptr<SidMonitor> monitor_;  // null when a port plays
@@ -146,7 +146,10 @@ bool PlaySession::playing_stopped_by_itself() const {
 }
 
 bool PlaySession::start() {
-    set_button(press_play());
+    if (const char* text = press_play()) {
+        panel_set_play_button_text(no_window, text);
+        expected_button_ = text;
+    }
     auto give_up = Clock::now() + start_timeout;
     while (!player_state.playing && !quit_signal && Clock::now() < give_up) {
         PanelTexts texts = read_terminal_panel();
@@ -176,21 +179,15 @@ void PlaySession::show() {
     lines[count++] = note_[0] != '\0' ? note_ : key_help;
     MonitorLines monitor_lines;
     if (monitor_) {
-        SidRegisters sid;
-        char sent_name[40];
-        monitor_->snapshot(sid, sent_name);
-        format_monitor(sid, monitor_lines);
+        format_monitor(monitor_->registers(), monitor_lines);
         for (auto& line : monitor_lines) lines[count++] = line;
     }
     block_.draw(lines, count, terminal_columns(STDOUT_FILENO));
 }
 
 void PlaySession::show_log_line(double seconds) {
-    SidRegisters sid;
-    char sent_name[40];
-    monitor_->snapshot(sid, sent_name);
     char line[256];
-    format_monitor_line(sid, line, sizeof line);
+    format_monitor_line(monitor_->registers(), line, sizeof line);
     long whole = static_cast<long>(seconds);
     std::printf("%ld:%02ld  %s\n", whole / 60, whole % 60, line);
     std::fflush(stdout);
@@ -246,7 +243,7 @@ int PlaySession::run(Worker& worker) {
             expected_button_ = "Play";
             if (!interactive_) {
                 std::fputs("zarvel-cli: the play routine did not return: playback stopped\n", stderr);
-                result = EXIT_DEVICE_FAILED;
+                result = EXIT_PLAYBACK_STOPPED;
                 break;
             }
             std::snprintf(note_, sizeof note_, "the play routine did not return: playback stopped (space starts again)");

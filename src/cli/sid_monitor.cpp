@@ -117,10 +117,14 @@ void SidMonitor::play(const uint8_t* bytes, uint32_t length, uint32_t, int64_t) 
     });
 }
 
-void SidMonitor::snapshot(SidRegisters& sid, char (&name)[40]) const {
+SidRegisters SidMonitor::registers() const {
     std::lock_guard<std::mutex> lock(lock_);
-    sid = sid_;
-    std::memcpy(name, name_, sizeof name);
+    return sid_;
+}
+
+void SidMonitor::last_text(char (&text)[40]) const {
+    std::lock_guard<std::mutex> lock(lock_);
+    std::memcpy(text, name_, sizeof text);
 }
 
 uint64_t SidMonitor::frames() const {

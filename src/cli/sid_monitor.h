@@ -37,9 +37,10 @@ public:
     // only for a copy, and allocates nothing.
     void play(const uint8_t* bytes, uint32_t length, uint32_t delta_ticks, int64_t time_us) override;
 
-    // What the frames have set so far, and the last text message (the
-    // tune's name, sent at every start).
-    void snapshot(SidRegisters& sid, char (&name)[40]) const;
+    // What the frames have set so far.
+    SidRegisters registers() const;
+    // The last text message: the tune's name, sent at every start.
+    void last_text(char (&text)[40]) const;
     uint64_t frames() const;
 
 private:

@@ -70,9 +70,9 @@ TEST(SidMonitor, ShowsWhatTheFramesLeftOnTheChip) {
     monitor.play(nullptr, 0, 20, 20000);  // an empty buffer changes nothing
     EXPECT_EQ(monitor.frames(), 2u);
 
-    SidRegisters sid;
+    SidRegisters sid = monitor.registers();
     char name[40];
-    monitor.snapshot(sid, name);
+    monitor.last_text(name);
     EXPECT_STREQ(name, "Zarvel Demo");
     MonitorLines lines;
     format_monitor(sid, lines);
@@ -94,11 +94,8 @@ TEST(SidMonitor, TheMuteFramesShowAsVolumeZero) {
                         0xF0, 0x2D, 0x4E, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF7};
     monitor.play(demo_start.data(), static_cast<uint32_t>(demo_start.size()), 20, 0);
     monitor.play(mute.data(), static_cast<uint32_t>(mute.size()), 20, 20000);
-    SidRegisters sid;
-    char name[40];
-    monitor.snapshot(sid, name);
     MonitorLines lines;
-    format_monitor(sid, lines);
+    format_monitor(monitor.registers(), lines);
     EXPECT_STREQ(lines[3], "filter   cutoff  386 of 2047  no filter  volume 0");
     EXPECT_STREQ(lines[0], "voice 1  A2   saw             gate on") << "a mute leaves the voices alone";
 }
