@@ -7,6 +7,9 @@ namespace {
 constexpr int positions = 28;
 constexpr size_t frame_head = 11;  // F0 2D 4E, then 4 mask and 4 high-bit bytes
 
+// The register each data position writes. Positions 25..27 carry a voice's
+// later control write, or registers 25..27, which are read-only on the chip;
+// either way the chip can only take it as the control write.
 constexpr int position_register[positions] = {
     0,  1,  2,  3,  5,  6,  7,   // voice 1 without its control, voice 2's frequency
     8,  9,  10, 12, 13, 14, 15,  // voice 2, voice 3's frequency
@@ -17,8 +20,6 @@ constexpr int position_register[positions] = {
 bool present(const uint8_t* masks, int position) { return masks[position / 7] & (1 << (position % 7)); }
 
 }  // namespace
-
-int register_of_position(int position) { return position_register[position]; }
 
 bool apply_register_frame(const uint8_t* message, size_t length, SidRegisters& registers) {
     if (length < frame_head + 1 || message[0] != sysex_start || message[1] != sysex_manufacturer ||

@@ -16,8 +16,3 @@ struct SidRegisters {
 // before its last (25..27). Returns false, changing nothing, for any other
 // message or a frame whose length does not match its mask.
 bool apply_register_frame(const uint8_t* message, size_t length, SidRegisters& registers);
-
-// The register a data position (0..27) writes. Positions 25..27 carry a
-// voice's later control write, or registers 25..27, which are read-only on
-// the chip; either way the chip can only take it as the control write.
-int register_of_position(int position);

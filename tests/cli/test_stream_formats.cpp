@@ -8,6 +8,10 @@
 #include "cli/frame_decoder.h"
 #include "cli/smf_writer.h"
 #include "cli/sysex_messages.h"
+#include "cpu/sid_write_log.h"
+#include "midi/register_frame.h"
+#include "midi/stream_transport.h"
+#include "player/player_state.h"
 
 namespace {
 
@@ -149,16 +153,34 @@ TEST(FrameDecoder, HighBitsAndTheLastOfTwoControlWrites) {
     EXPECT_EQ(sid.value[5], 0x99);
 }
 
-TEST(FrameDecoder, EveryPositionReachesItsRegister) {
-    const int expected[28] = {0,  1,  2,  3,  5,  6,  7,  8,  9,  10, 12, 13, 14, 15,
-                              16, 17, 19, 20, 21, 22, 23, 24, 4,  11, 18, 4,  11, 18};
-    for (int p = 0; p < 28; ++p) {
-        EXPECT_EQ(register_of_position(p), expected[p]) << "position " << p;
-        // The frame with that position alone, value 0x80 + p.
-        Bytes frame = {0xF0, 0x2D, 0x4E, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(p), 0xF7};
-        frame[3 + p / 7] = static_cast<uint8_t>(1 << (p % 7));
-        frame[7 + p / 7] = static_cast<uint8_t>(1 << (p % 7));
-        EXPECT_EQ(decoded(frame).value[expected[p]], 0x80 + p) << "position " << p;
+TEST(FrameDecoder, TakesBackWhatThePlayersEncoderSends) {
+    // Every register 0..24 with bit 7 set, the control registers twice: the
+    // frame carries each control's first and last write, and the chip keeps
+    // the last. Every voice on, the filter scale at 100 %: values unchanged.
+    player_state.filter_percent = 100;
+    for (auto& voice : player_state.voice_enabled) voice = 1;
+    reset_stream_ring();
+    int n = 0;
+    for (int r = 0; r <= 24; ++r) {
+        sid_write_log.registers[n] = r;
+        sid_write_log.values[n++] = static_cast<uint8_t>(0x80 | (r * 5));
+    }
+    for (int control : {4, 11, 18}) {
+        sid_write_log.registers[n] = control;
+        sid_write_log.values[n++] = static_cast<uint8_t>(0x41 + control);
+    }
+    sid_write_log.registers[n] = -1;
+    ASSERT_EQ(encode_register_frame(), 1);
+    const StreamBuffer& slot = stream_ring[ring_index];
+    Bytes frame(slot.message, slot.message + write_position);
+    reset_stream_ring();
+
+    SidRegisters sid = decoded(frame);
+    for (int r = 0; r <= 24; ++r) {
+        uint8_t expected = static_cast<uint8_t>(0x80 | (r * 5));
+        if (r == 4 || r == 11 || r == 18) expected = static_cast<uint8_t>(0x41 + r);
+        if (r == 21) expected &= 7;  // the cutoff's low register carries its three bits
+        EXPECT_EQ(sid.value[r], expected) << "register " << r;
     }
 }
 
