@@ -56,7 +56,7 @@ public:
     // Everything printed so far (read_more first collects what is waiting).
     const std::string& output();
     size_t mark() { return output().size(); }
-    // The text of the last status line drawn (the line holding "song ").
+    // The last line drawn that holds text, from its start.
     std::string last_line_with(const std::string& text);
     // Waits for the child to end; its exit code as run_child gives it.
     int wait_exit(std::chrono::milliseconds timeout);
