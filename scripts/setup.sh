@@ -11,7 +11,8 @@ packages=(
   libcli11-dev               # command-line parsing
   clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine64 xvfb xdotool imagemagick
+  wine wine64 xvfb xdotool imagemagick
+  file                       # the Windows stage checks what it built
   tmux
 )
 

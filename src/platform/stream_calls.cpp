@@ -261,7 +261,10 @@ MMRESULT midiStreamStop(HMIDISTRM stream) {
     Stream& s = *found;
     // Nothing new starts playing; a callback running on another thread ends
     // first, so whatever it queues meanwhile comes back with the rest.
-    s.running = false;
+    if (s.running) {
+        s.frozen_us = stream_time_us(e, s);
+        s.running = false;
+    }
     Token token = take_token(lock, s, s.generation);
     if (token == Token::stream_gone) return MMSYSERR_NOERROR;
 
@@ -270,6 +273,9 @@ MMRESULT midiStreamStop(HMIDISTRM stream) {
     ++s.epoch;
     s.head = s.tail = s.in_flight = nullptr;
     s.head_offset = 0;
+    // A restart from another thread while stop waited loses: the stream ends
+    // stopped at position 0, as the caller of stop expects.
+    s.running = false;
     s.frozen_us = 0;
     s.position = {};
     s.next_plays_at_once = false;

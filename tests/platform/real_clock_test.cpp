@@ -107,6 +107,42 @@ TEST_F(RealClock, StopFromAnotherThreadWaitsForTheRunningCallbackAndReturnsEachB
     EXPECT_EQ(midiStreamClose(stream), MMSYSERR_NOERROR);
 }
 
+// The player's worker restarts the stream while the UI thread may be
+// stopping it. A restart that lands while stop waits for a callback must not
+// leave the stream running on a stale time base after stop has returned.
+TEST_F(RealClock, ARestartRacingAStopLeavesTheStreamStoppedAtPositionZero) {
+    HMIDISTRM stream = open_player_stream();
+    EventBuffer first, next;
+    first.long_event(10, {0xF0, 0xF7});
+    next.long_event(50, {0xF0, 0x01, 0xF7});
+    std::atomic<bool> inside{false};
+    recorder.on_call = [&](const Call& call) {
+        if (call.message != MOM_POSITIONCB || call.header != first.last_header()) return;
+        inside = true;
+        std::this_thread::sleep_for(100ms);
+        inside = false;
+    };
+    ASSERT_EQ(prepare_and_queue(stream, first.header()), MMSYSERR_NOERROR);
+    midiStreamRestart(stream);
+    ASSERT_TRUE(wait_for([&] { return inside.load(); }));
+    std::thread restarter([&] {
+        std::this_thread::sleep_for(30ms);  // stop is waiting for the callback by now
+        midiStreamRestart(stream);
+    });
+    ASSERT_EQ(midiStreamStop(stream), MMSYSERR_NOERROR);
+    restarter.join();
+
+    ASSERT_EQ(prepare_and_queue(stream, next.header()), MMSYSERR_NOERROR);
+    std::this_thread::sleep_for(80ms);
+    EXPECT_EQ(sink_a->event_count(), 1u) << "stopped: nothing plays until the restart";
+    int64_t restart = now_us();
+    midiStreamRestart(stream);
+    ASSERT_TRUE(wait_for([&] { return sink_a->event_count() == 2; }));
+    EXPECT_GE(sink_a->events()[1].time_us, restart + 50000 - 500) << "50 ticks after the restart, not at once";
+    midiStreamStop(stream);
+    midiStreamClose(stream);
+}
+
 TEST_F(RealClock, CloseFromAnotherThreadWaitsForTheLastMomDone) {
     HMIDISTRM stream = open_player_stream();
     EventBuffer buffer;

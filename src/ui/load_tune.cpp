@@ -1,0 +1,96 @@
+#include "ui/load_tune.h"
+
+#include <commdlg.h>
+
+#include <cstring>
+
+#include "player/commands.h"
+#include "player/panel.h"
+#include "player/player_state.h"
+#include "player/psid_loader.h"
+#include "player/tune_info.h"
+#include "ui/command_line.h"
+#include "ui/resource_ids.h"
+#include "ui/win32_panel.h"
+
+namespace {
+
+// Only the first pair applies (filter index 0); a last zero ends the list.
+const char open_filter[] = "PlaySid Files (*.sid)\0*.sid\0All Files (*.*)\0*.*\0";
+
+// The dialog starts with the last path as its file name and writes the chosen
+// path straight into tune_path.
+bool ask_for_tune(HWND window) {
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    dialog.hwndOwner = window;
+    dialog.lpstrFilter = open_filter;
+    dialog.nFilterIndex = 0;
+    dialog.lpstrFile = player_state.tune_path;
+    dialog.nMaxFile = tune_path_size;
+    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    dialog.lpstrDefExt = "sid";
+    if (GetOpenFileNameA(&dialog)) return true;
+    // The dialog refuses to open at all when its start name is not a valid
+    // file name (a stored path with quotes in it, say). Without this the Load
+    // button would do nothing until some other load replaced the path.
+    if (CommDlgExtendedError() != FNERR_INVALIDFILENAME) return false;
+    player_state.tune_path[0] = '\0';
+    return GetOpenFileNameA(&dialog) != 0;
+}
+
+void show_tune(HWND window) {
+    SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_RESETCONTENT, 0, 0);
+    for (const char(*field)[32] : {&tune_info.name, &tune_info.author, &tune_info.released}) {
+        char line[sizeof *field + 1];
+        std::string_view text = tune_text(*field);
+        std::memcpy(line, text.data(), text.size());
+        line[text.size()] = '\0';
+        SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+    }
+
+    SendDlgItemMessageA(window, IDC_SONG, CB_RESETCONTENT, 0, 0);
+    for (int song = 1; song <= tune_info.songs; ++song) {
+        char item[8];
+        wsprintfA(item, "%i", song);
+        SendDlgItemMessageA(window, IDC_SONG, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    }
+    // A start song of 0 or past the last song leaves no visible selection.
+    SendDlgItemMessageA(window, IDC_SONG, CB_SETCURSEL, static_cast<WPARAM>(tune_info.start_song - 1), 0);
+}
+
+const char* load_failure_text(int result) {
+    switch (result) {
+        case LOAD_NOT_PSID: return "Not a PSID-file?";
+        case LOAD_MUS: return "What is MUS?";
+        default: return "Couldn't open file.";
+    }
+}
+
+}  // namespace
+
+void load_tune(HWND window, const char* path) {
+    if (path != nullptr) {
+        if (path != player_state.tune_path) {
+            std::strncpy(player_state.tune_path, path, tune_path_size - 1);
+            player_state.tune_path[tune_path_size - 1] = '\0';
+        }
+    } else if (!ask_for_tune(window)) {
+        return;
+    }
+
+    int result = load_tune_path();
+    if (result == LOAD_OK) {
+        show_tune(window);
+    } else {
+        show_load_failure(window, result);
+    }
+}
+
+void show_load_failure(HWND window, int result) {
+    panel_show_warning(window, load_failure_text(result), "OK");
+    set_play_button_text(window, "Play");
+    SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_RESETCONTENT, 0, 0);
+    SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>("No loaded tune."));
+}

@@ -1,0 +1,13 @@
+#pragma once
+// The Load command: the Open dialog (or a given path), the stop-and-wait and
+// the loader, then the tune's texts in the information list and its songs in
+// the selector; or the loader's message and "No loaded tune.".
+#include <windows.h>
+
+// path: a dropped file or the command-line path; nullptr asks with the Open
+// dialog, and a cancelled dialog changes nothing.
+void load_tune(HWND window, const char* path);
+
+// What a failed load leaves: the warning box for result (a LoadResult other
+// than LOAD_OK), the Play button reading "Play", and "No loaded tune.".
+void show_load_failure(HWND window, int result);

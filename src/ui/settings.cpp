@@ -1,0 +1,70 @@
+#include "ui/settings.h"
+
+#include "player/player_state.h"
+
+namespace {
+
+const char settings_key[] = "Software\\Osket\\Zarvel\\Config";
+
+// The stored type is not looked at, but a value must be exactly the 4 bytes
+// of a DWORD: a shorter one would fill only part of the word.
+void read_word(HKEY key, const char* name, std::atomic<int32_t>& field) {
+    int32_t value = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
+            ERROR_SUCCESS &&
+        size == sizeof value) {
+        field = value;
+    }
+}
+
+void write_word(HKEY key, const char* name, int32_t value) {
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+}  // namespace
+
+void read_settings() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, settings_key, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+
+    read_word(key, "midi_out", player_state.midi_out_device);
+    read_word(key, "xpos", player_state.window_left);
+    read_word(key, "ypos", player_state.window_top);
+    read_word(key, "ontop", player_state.always_on_top);
+
+    char* path = player_state.tune_path;
+    DWORD size = sizeof player_state.tune_path;
+    if (RegQueryValueExA(key, "oldpath", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) !=
+        ERROR_SUCCESS) {
+        path[0] = '\0';
+    }
+    // A value of 260 bytes without a zero among them (binary, or edited by
+    // hand) would leave the path unterminated for the Open dialog.
+    path[sizeof player_state.tune_path - 1] = '\0';
+    RegCloseKey(key);
+}
+
+void save_settings(HWND window) {
+    RECT frame;
+    if (GetWindowRect(window, &frame)) {
+        player_state.window_top = frame.top;
+        player_state.window_left = frame.left;
+    }
+
+    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+    HKEY key;
+    DWORD disposition;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, settings_key, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ | KEY_WRITE, &security, &key, &disposition) != ERROR_SUCCESS) {
+        return;
+    }
+    write_word(key, "midi_out", player_state.midi_out_device);
+    write_word(key, "xpos", player_state.window_left);
+    write_word(key, "ypos", player_state.window_top);
+    write_word(key, "ontop", player_state.always_on_top);
+    // The whole buffer, so "oldpath" always holds 260 bytes.
+    RegSetValueExA(key, "oldpath", 0, REG_SZ, reinterpret_cast<const BYTE*>(player_state.tune_path),
+                   sizeof player_state.tune_path);
+    RegCloseKey(key);
+}

@@ -1,0 +1,503 @@
+#!/usr/bin/env bash
+# The Windows program's scenarios under Wine, run by scripts/test.d/50-wine-ui.sh
+# after the mingw-x64 build: the real zarvel.exe with the stand-in winmm.dll
+# beside it, on a display of its own, worked by zarvel-driver.exe through its
+# windows. Evidence comes from three places: the window texts the driver
+# reads, the stand-in MIDI devices' recording of every event they played,
+# and the registry.
+#
+# Everything lives under build/mingw-x64/wine-ui: the Wine prefix (kept
+# between runs, as its first set-up takes a while), the program folder, the
+# tunes, wine.log, and main-window.png, a screenshot of the main window with
+# a tune loaded.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+build=build/mingw-x64
+work=$build/wine-ui
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+log=$work/wine.log
+rm -f "$work/failure.png"  # from an earlier run
+: >"$log"
+
+exe=$build/src/ui/zarvel.exe
+driver_exe=$build/tests/ui/zarvel-driver.exe
+# The stand-in, wherever the build put it (not the copy in our own prefix).
+winmm=$(find "$build" -path "$build/wine-ui" -prune -o -name winmm.dll -print -quit)
+if [[ ! -f $exe || ! -f $driver_exe || -z $winmm ]]; then
+    echo "wine-ui: zarvel.exe, zarvel-driver.exe and the stand-in winmm.dll must all be built" >&2
+    exit 1
+fi
+
+export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
+# Our winmm.dll from the program's folder; no Mono or Gecko installers.
+export WINEDLLOVERRIDES="winmm=n,b;mscoree=;mshtml="
+export ZARVEL_WINMM_RECORD='C:\zarvel\record.txt'
+program=$WINEPREFIX/drive_c/zarvel
+record_file=$program/record.txt
+
+xvfb_pid=
+main_shell=$BASHPID
+cleanup() {
+    [[ $BASHPID == "$main_shell" ]] || return 0  # not in a subshell's exit
+    timeout 20 wineserver -k >/dev/null 2>&1 || true
+    if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+fail() {
+    echo "wine-ui: FAIL: $*" >&2
+    import -window root "$work/failure.png" 2>/dev/null || true
+    echo "wine-ui: screen at the failure: $work/failure.png; Wine's output: $log" >&2
+    exit 1
+}
+
+step() { echo "wine-ui: $*"; }
+
+# --- display and Wine --------------------------------------------------------
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>>"$log" &
+xvfb_pid=$!
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+[[ -s $work/display ]] || fail "Xvfb did not start"
+export DISPLAY=:$(head -n 1 "$work/display")
+
+# One server for the whole run, so that each driver call starts quickly.
+timeout 30 wineserver -p >>"$log" 2>&1 || true
+if [[ ! -f $WINEPREFIX/.zarvel-ready ]]; then
+    step "setting up the Wine prefix (first run only)"
+    timeout 300 wineboot -i >>"$log" 2>&1 || fail "wineboot did not finish"
+    # Wine draws the caption itself (no window manager here), and a crash
+    # ends the program with a backtrace in wine.log instead of a dialog.
+    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >>"$log" 2>&1
+    timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1
+    touch "$WINEPREFIX/.zarvel-ready"
+fi
+
+mkdir -p "$program" "$WINEPREFIX/drive_c/tunes"
+cp "$exe" "$winmm" "$driver_exe" "$program/"
+
+drv() { timeout 60 wine "$program/zarvel-driver.exe" "$@"; }
+
+expect() {  # WHAT ACTUAL EXPECTED
+    [[ $2 == "$3" ]] || fail "$1: expected [$3], got [$2]"
+}
+
+expect_match() {  # WHAT ACTUAL REGEX
+    [[ $2 =~ $3 ]] || fail "$1: [$2] does not match [$3]"
+}
+
+# For a read right after a command that the window carries out partly while
+# it waits for the player's threads (a load): those waits let messages sent
+# from other threads and programs through, the driver's reads among them, so
+# a read may come while the command is still under way.
+eventually() {  # WHAT EXPECTED COMMAND...
+    local what=$1 expected=$2 got=
+    shift 2
+    for _ in $(seq 25); do
+        got=$("$@") && [[ $got == "$expected" ]] && return 0
+        sleep 0.2
+    done
+    fail "$what: expected [$expected], got [$got]"
+}
+
+# A window's property from "drv window TITLE" (left, top, topmost, owner...).
+window_field() { drv window "$1" | sed -n "s/^$2=//p"; }
+
+text_of() { drv text Zarvel "$1"; }
+
+clear_settings() { timeout 60 wine reg delete 'HKCU\Software\Osket' /f >>"$log" 2>&1 || true; }
+
+set_setting() {  # NAME TYPE DATA
+    timeout 60 wine reg add 'HKCU\Software\Osket\Zarvel\Config' /v "$1" /t "$2" /d "$3" /f >>"$log" 2>&1
+}
+
+pid=
+# Starts a fresh copy with exactly this argument text; Wine's own output and
+# that of the program go to wine.log.
+launch() {
+    drv no-window Zarvel 0 || fail "a Zarvel window is still open"
+    rm -f "$record_file"
+    # zarvel.exe inherits the driver's output; a pipe would stay open as
+    # long as the program runs.
+    drv launch 'C:\zarvel\zarvel.exe' "$1" >"$work/launch.txt" 2>>"$log" || fail "zarvel.exe did not start"
+    pid=$(sed -n 's/^pid=//p' "$work/launch.txt")
+    [[ -n $pid ]] || fail "zarvel.exe did not start"
+}
+
+main_window_up() { drv wait-window Zarvel 15000 >/dev/null || fail "the main window did not open"; }
+
+# After the window has gone: the process ends (and with it the mutex and
+# the stream), so the recording is complete and the next copy can start.
+process_ends() {
+    drv wait-gone Zarvel 5000 || fail "the main window did not close"
+    drv wait-exit "$pid" 10000 >/dev/null || fail "zarvel.exe did not end"
+}
+
+exit_button() {
+    drv click Zarvel 1 || fail "Exit not handled"
+    process_ends
+}
+
+summary() { drv summary "$ZARVEL_WINMM_RECORD"; }
+
+# Checks the recording's summary line by line against regular expressions;
+# each line must match in order, and nothing may follow.
+expect_summary() {  # WHAT REGEX...
+    local what=$1 got
+    shift
+    got=$(summary) || fail "$what: no recording"
+    mapfile -t lines <<<"$got"
+    [[ ${#lines[@]} -eq $# ]] || fail "$what: expected $# lines in the recording, got:"$'\n'"$got"
+    local i=0 pattern
+    for pattern in "$@"; do
+        [[ ${lines[i]} =~ ^$pattern$ ]] || fail "$what: line $((i + 1)) [${lines[i]}] is not [$pattern]; recording:"$'\n'"$got"
+        i=$((i + 1))
+    done
+    echo "$got"
+}
+
+# "frames S A..B xN every T ms": checks the song index, that the run is no
+# mere handful, and the mean period in ms.
+expect_frames() {  # WHAT LINE SONG MIN_MS MAX_MS
+    local song range count every
+    read -r _ song range count _ every _ <<<"$2"
+    expect "$1: song index" "$song" "$3"
+    ((${count#x} >= 5)) || fail "$1: only frames $range"
+    awk -v t="$every" -v lo="$4" -v hi="$5" 'BEGIN { exit !(t >= lo && t <= hi) }' ||
+        fail "$1: a frame every $every ms, not within $4..$5"
+}
+
+frame_range() { read -r _ _ range _ <<<"$1"; echo "$range"; }
+
+reg_value() { drv reg "$1"; }
+
+# --- test tunes ----------------------------------------------------------------
+
+drv make-tune multisong 'C:\tunes\A B.sid' || fail "cannot write the test tunes"
+drv make-tune melody 'C:\tunes\melody.sid'
+drv make-tune sweep 'C:\tunes\sweep.sid'
+drv make-tune mus 'C:\tunes\mus.sid'
+drv make-tune text 'C:\tunes\text.sid'
+rm -f "$WINEPREFIX/drive_c/tunes/missing.sid"
+multisong_lines=$'Zarvel Test Multisong\nOsket Test Room\n2026 Zarvel tests'
+melody_lines=$'Zarvel Test Melody\nOsket Test Room\n2026 Zarvel tests'
+name='name="Zarvel Test Multisong"'
+
+# --- scenarios ---------------------------------------------------------------------
+
+step "a quoted tune path is loaded at start, and nothing plays until Play"
+clear_settings
+launch '"C:\tunes\A B.sid"'
+main_window_up
+expect "information list" "$(drv lines Zarvel 107)" "$multisong_lines"
+expect "song selector" "$(drv items Zarvel 133)" $'items=1 2 3\nselected=1'
+expect "Play button" "$(text_of 102)" "Play"
+expect "rate label" "$(text_of 108)" "50 Hz"
+expect "speed label" "$(text_of 136)" "100%"
+expect "filter label" "$(text_of 139)" "100%"
+for id in 130 131 132; do expect "voice switch $id" "$(drv checked Zarvel $id)" "1"; done
+expect "speed scale" "$(drv scroll-pos Zarvel 135)" "100"
+expect "filter scale" "$(drv scroll-pos Zarvel 138)" "100"
+expect "not on top" "$(window_field Zarvel topmost)" "0"
+left=$(window_field Zarvel left)
+top=$(window_field Zarvel top)
+import -window root "$work/screen.png"
+read -r width height < <(drv window Zarvel | sed -n 's/^width=//p;s/^height=//p' | paste -sd' ')
+convert "$work/screen.png" -crop "${width}x${height}+${left}+${top}" +repage "$work/main-window.png"
+sleep 0.5
+[[ ! -s $record_file ]] || [[ -z $(summary) ]] || fail "something played before Play:"$'\n'"$(summary)"
+
+step "Play, Pause, Stop (does nothing), Play (resume), Exit while playing"
+drv click Zarvel 102
+expect "Play button after Play" "$(text_of 102)" "Pause"
+sleep 1
+drv click Zarvel 102
+expect "Play button after Pause" "$(text_of 102)" "Play"
+sleep 0.4
+drv click Zarvel 103
+expect "Play button after Stop while paused" "$(text_of 102)" "Play"
+sleep 0.3
+drv click Zarvel 102
+expect "Play button after resume" "$(text_of 102)" "Pause"
+expect "rate label of song 2" "$(text_of 108)" "60 Hz"
+sleep 0.8
+left=$(window_field Zarvel left)
+top=$(window_field Zarvel top)
+exit_button
+got=$(expect_summary "play, pause, resume, exit" \
+    "reset $name" "init" "frames .*" "mute mute" "volume=1f x2" "frames .*" "mute mute")
+mapfile -t lines <<<"$got"
+expect_frames "frames before the pause" "${lines[2]}" 1 12 20
+expect_frames "frames after the resume" "${lines[5]}" 1 12 20
+before=$(frame_range "${lines[2]}")
+after=$(frame_range "${lines[5]}")
+# The play call made just before the pause is never sent: its writes gave
+# way to the mute frames, so the (7-bit) count skips one.
+expect "first frame after the resume" "${after%..*}" "$(((${before#*..} + 2) & 127))"
+
+expect "midi_out" "$(reg_value midi_out)" "type=REG_DWORD size=4 value=-1"
+expect "xpos" "$(reg_value xpos)" "type=REG_DWORD size=4 value=$left"
+expect "ypos" "$(reg_value ypos)" "type=REG_DWORD size=4 value=$top"
+expect "ontop" "$(reg_value ontop)" "type=REG_DWORD size=4 value=0"
+expect "oldpath" "$(reg_value oldpath)" 'type=REG_SZ size=260 value=C:\tunes\A B.sid'
+timeout 60 wine reg query 'HKCU\Software\Osket\Zarvel\Config' >"$work/registry.txt" 2>>"$log" ||
+    fail "reg query cannot read the settings"
+for value in midi_out xpos ypos ontop; do
+    grep -Eq "^ +$value +REG_DWORD +0x" "$work/registry.txt" || fail "reg query does not list $value as REG_DWORD"
+done
+grep -Eq '^ +oldpath +REG_SZ +C:\\tunes\\A B.sid' "$work/registry.txt" || fail "reg query does not list oldpath"
+
+step "a song change while playing: mute frames, then the new song from its init; the window stays responsive"
+launch '"C:\tunes\A B.sid"'
+main_window_up
+expect "stored position restored" "$(window_field Zarvel left),$(window_field Zarvel top)" "$left,$top"
+drv click Zarvel 102
+sleep 0.6
+started=$(date +%s%N)
+drv select Zarvel 133 2 || fail "the song change hung the window"
+took_ms=$((($(date +%s%N) - started) / 1000000))
+((took_ms < 3000)) || fail "the song change took $took_ms ms"
+drv alive Zarvel >/dev/null || fail "the window does not answer after the song change"
+expect "rate label of song 3" "$(text_of 108)" "100 Hz"
+expect "Play button keeps Pause" "$(text_of 102)" "Pause"
+sleep 0.6
+drv select Zarvel 133 0 || fail "the second song change hung the window"
+expect "rate label of song 1" "$(text_of 108)" "50 Hz"
+sleep 0.6
+drv select Zarvel 133 0  # the same song again: nothing happens
+sleep 0.2
+exit_button
+got=$(expect_summary "song changes" \
+    "reset $name" "init" "frames .*" "mute mute" \
+    "reset $name" "init" "frames .*" "mute mute" \
+    "reset $name" "init" "frames .*" "mute mute")
+mapfile -t lines <<<"$got"
+expect_frames "song 2 before the change" "${lines[2]}" 1 12 20
+expect_frames "song 3 after the change" "${lines[6]}" 2 8 13
+expect_frames "song 1 after the second change" "${lines[10]}" 0 16 25
+for i in 6 10; do expect "a new song counts from its first call" "$(frame_range "${lines[i]}" | cut -d. -f1)" "1"; done
+
+# The device that played each start's reset frame, one line per start.
+reset_devices() { drv record "$ZARVEL_WINMM_RECORD" | awk -F'\t' '$4 ~ /^reset/ { print $2 }'; }
+
+# The worker rewrites the rate label on nearly every pass of this tune. Were
+# that a SendMessage to the UI thread, Load's wait for the worker would never
+# end, and a song change's wait would stall the worker behind it.
+step "a rate that changes on every call: song change and Load while the worker keeps rewriting the label"
+launch '"C:\tunes\sweep.sid"'
+main_window_up
+drv click Zarvel 102
+sleep 0.5
+expect_match "rate label while sweeping" "$(text_of 108)" '^(50|60) Hz$'
+drv select Zarvel 133 1 || fail "the song change hung the window"
+drv alive Zarvel >/dev/null || fail "the window does not answer after the song change"
+sleep 0.4
+drv post-click Zarvel 104
+drv open-choose 'C:\tunes\melody.sid'
+drv wait-gone Open 5000 || fail "the Open dialog did not close"
+drv alive Zarvel >/dev/null || fail "the window does not answer after Load"
+eventually "loaded while sweeping" "$melody_lines" drv lines Zarvel 107
+expect "Play button keeps Pause" "$(text_of 102)" "Pause"
+sleep 0.5
+expect "rate label of the new tune" "$(text_of 108)" "50 Hz"
+exit_button
+got=$(summary)
+sweep_starts=$(grep -c '^reset name="Zarvel Test Sweep"$' <<<"$got" || true)
+expect "starts of the sweep tune" "$sweep_starts" "2"
+expect_match "the new tune starts and plays" "$(tail -n 4 <<<"$got" | paste -sd'|')" \
+    '^reset name="Zarvel Test Melody"\|init\|frames 0 1\.\.[0-9]+ x[0-9]+ every (1[6-9]|2[0-5])\.[0-9] ms\|mute mute$'
+
+step "Preferences: the stand-in's two devices, the choice used at the next start, always on top once it closes"
+clear_settings
+launch '"C:\tunes\melody.sid"'
+main_window_up
+drv click Zarvel 102
+sleep 0.4
+drv post-click Zarvel 106
+drv wait-window "Zarvel Preferences" 5000 || fail "no Preferences dialog"
+expect "device list" "$(drv lines 'Zarvel Preferences' 115)" $'Zarvel Capture A\nZarvel Capture B'
+expect "no device chosen yet" "$(drv selected 'Zarvel Preferences' 115)" "-1"
+expect "always on top unchecked" "$(drv checked 'Zarvel Preferences' 116)" "0"
+drv command "Zarvel Preferences" 2  # Escape
+expect "Escape keeps Preferences open" "$(drv text 'Zarvel Preferences')" "Zarvel Preferences"
+drv list-select "Zarvel Preferences" 115 1
+drv click "Zarvel Preferences" 116
+expect "not on top while Preferences is open" "$(window_field Zarvel topmost)" "0"
+drv click "Zarvel Preferences" 113
+drv wait-gone "Zarvel Preferences" 5000 || fail "OK did not close Preferences"
+expect "on top once Preferences has closed" "$(window_field Zarvel topmost)" "1"
+sleep 0.3
+drv click Zarvel 103  # the tune plays on the old device until the next start
+sleep 0.3
+drv click Zarvel 102
+sleep 0.5
+exit_button
+expect "devices of the two starts" "$(reset_devices)" $'Zarvel Capture A\nZarvel Capture B'
+expect "last events on the chosen device" "$(drv record "$ZARVEL_WINMM_RECORD" | tail -n 1 | cut -f2)" "Zarvel Capture B"
+expect "midi_out stored" "$(reg_value midi_out)" "type=REG_DWORD size=4 value=1"
+expect "ontop stored" "$(reg_value ontop)" "type=REG_DWORD size=4 value=1"
+
+launch '"C:\tunes\melody.sid"'
+main_window_up
+expect "on top at start" "$(window_field Zarvel topmost)" "1"
+drv post-click Zarvel 106
+drv wait-window "Zarvel Preferences" 5000 || fail "no Preferences dialog"
+expect "stored device selected" "$(drv selected 'Zarvel Preferences' 115)" "1"
+expect "always on top checked" "$(drv checked 'Zarvel Preferences' 116)" "1"
+drv click "Zarvel Preferences" 116
+drv click "Zarvel Preferences" 114  # CANCEL
+drv wait-gone "Zarvel Preferences" 5000 || fail "CANCEL did not close Preferences"
+expect "CANCEL changes nothing" "$(window_field Zarvel topmost)" "1"
+drv post-click Zarvel 106
+drv wait-window "Zarvel Preferences" 5000 || fail "no Preferences dialog"
+drv click "Zarvel Preferences" 116
+drv click "Zarvel Preferences" 113
+drv wait-gone "Zarvel Preferences" 5000 || fail "OK did not close Preferences"
+expect "not on top once switched off" "$(window_field Zarvel topmost)" "0"
+exit_button
+expect "ontop stored off" "$(reg_value ontop)" "type=REG_DWORD size=4 value=0"
+
+step "scales and voice switches while playing"
+clear_settings
+launch '"C:\tunes\melody.sid"'
+main_window_up
+drv click Zarvel 102
+sleep 0.3
+drv scroll Zarvel 135 5 20  # dragged to the left end
+expect "speed at its left end" "$(text_of 136),$(text_of 108),$(drv scroll-pos Zarvel 135)" "20%,10 Hz,20"
+drv scroll Zarvel 135 0  # a click left of the thumb at 20
+expect "no further left" "$(text_of 136)" "20%"
+drv scroll Zarvel 135 5 200
+expect "speed at its right end" "$(text_of 136),$(text_of 108),$(drv scroll-pos Zarvel 135)" "200%,100 Hz,200"
+drv scroll Zarvel 135 1
+expect "no further right" "$(text_of 136)" "200%"
+drv scroll Zarvel 135 2  # a page is one unit
+expect "page left" "$(text_of 136),$(text_of 108)" "199%,99 Hz"
+drv scroll Zarvel 135 3
+drv scroll Zarvel 135 8  # SB_ENDSCROLL only rewrites the labels
+expect "page right" "$(text_of 136),$(text_of 108),$(drv scroll-pos Zarvel 135)" "200%,100 Hz,200"
+drv scroll Zarvel 138 5 50
+expect "filter scale" "$(text_of 139),$(drv scroll-pos Zarvel 138)" "50%,50"
+sleep 0.3
+drv click Zarvel 130
+expect "voice 1 off" "$(drv checked Zarvel 130)" "0"
+sleep 0.3
+drv click Zarvel 130
+expect "voice 1 on" "$(drv checked Zarvel 130)" "1"
+sleep 0.5
+exit_button
+# With voice 1 off its frequency goes out as 0 in every frame.
+got=$(expect_summary "scales and voices" \
+    'reset name="Zarvel Test Melody"' "init" "frames .*" "frame=0.0 x[0-9]+" "frames .*" "mute mute")
+mapfile -t lines <<<"$got"
+expect_frames "frames at 200 %" "${lines[4]}" 0 8 13
+
+step "the close box while playing ends at once: no stop, no mute frames, settings saved"
+clear_settings
+launch '"C:\tunes\melody.sid"'
+main_window_up
+drv click Zarvel 102
+sleep 0.5
+drv close Zarvel
+process_ends
+expect_summary "close box" 'reset name="Zarvel Test Melody"' "init" "frames .*" >/dev/null
+expect "settings saved" "$(reg_value ontop)" "type=REG_DWORD size=4 value=0"
+
+step "second copy exits at once and changes nothing"
+launch '"C:\tunes\A B.sid"'
+main_window_up
+drv run 'C:\zarvel\zarvel.exe' '"C:\tunes\melody.sid"' 10000 >"$work/run.txt" 2>>"$log" ||
+    fail "the second copy did not end"
+expect "second copy" "$(cat "$work/run.txt")" "exit=0"
+drv no-window OK 300 || fail "the second copy showed a message"
+expect "running copy keeps its tune" "$(drv lines Zarvel 107)" "$multisong_lines"
+drv command Zarvel 2  # Escape
+drv alive Zarvel >/dev/null || fail "the window does not answer after Escape"
+expect "Escape does not close the window" "$(drv text Zarvel)" "Zarvel"
+exit_button
+
+step "a missing file, a non-PSID file and MUS data show their messages and \"No loaded tune.\""
+clear_settings
+launch '"C:\tunes\missing.sid"'
+expect "missing file" "$(drv box OK 15000)" $'owner=Zarvel\ntext=Couldn\'t open file.'
+main_window_up
+eventually "information list" "No loaded tune." drv lines Zarvel 107
+drv click Zarvel 102
+expect "Play without a tune does nothing" "$(text_of 102)" "Play"
+drv post-click Zarvel 104
+expect "Open dialog starts with the last path" "$(drv open-name 10000)" "missing.sid"
+drv open-choose 'C:\tunes\text.sid'
+expect "not a PSID file" "$(drv box OK 10000)" $'owner=Zarvel\ntext=Not a PSID-file?'
+eventually "information list" "No loaded tune." drv lines Zarvel 107
+drv post-click Zarvel 104
+drv open-choose 'C:\tunes\mus.sid'
+expect "MUS data" "$(drv box OK 10000)" $'owner=Zarvel\ntext=What is MUS?'
+eventually "information list" "No loaded tune." drv lines Zarvel 107
+drv post-click Zarvel 104
+drv open-choose 'C:\tunes\melody.sid'
+drv no-window OK 500 || fail "a good tune showed a message"
+eventually "loaded through the Open dialog" "$melody_lines" drv lines Zarvel 107
+eventually "its song" $'items=1\nselected=0' drv items Zarvel 133
+drv post-click Zarvel 104
+expect "Open dialog starts with the loaded path" "$(drv open-name 10000)" "melody.sid"
+drv open-cancel
+drv wait-gone Open 5000 || fail "the Open dialog did not close"
+expect "a cancelled Open keeps the tune" "$(drv lines Zarvel 107)" "$melody_lines"
+exit_button
+expect "the last chosen path persists" "$(reg_value oldpath)" 'type=REG_SZ size=260 value=C:\tunes\melody.sid'
+
+step "an unquoted path is taken whole; a path too long for its buffer is refused"
+launch 'C:\tunes\melody.sid'
+main_window_up
+expect "unquoted path" "$(drv lines Zarvel 107)" "$melody_lines"
+exit_button
+launch "\"C:\\tunes\\$(printf 'x%.0s' {1..300}).sid\""
+expect "too long a path" "$(drv box OK 15000)" $'owner=Zarvel\ntext=Couldn\'t open file.'
+main_window_up
+eventually "information list" "No loaded tune." drv lines Zarvel 107
+exit_button
+expect "a refused path is not stored" "$(reg_value oldpath)" 'type=REG_SZ size=260 value=C:\tunes\melody.sid'
+
+step "stored settings: position and always-on-top, also after a dialog of the window"
+set_setting xpos REG_DWORD 100
+set_setting ypos REG_DWORD 50
+set_setting ontop REG_DWORD 1
+launch ''
+main_window_up
+expect "stored position" "$(window_field Zarvel left),$(window_field Zarvel top)" "100,50"
+expect "stored on top" "$(window_field Zarvel topmost)" "1"
+expect "no argument loads nothing" "$(drv lines Zarvel 107)" ""
+drv post-click Zarvel 105
+drv wait-window "About Zarvel" 5000 || fail "no About box"
+expect "About box text" "$(drv text 'About Zarvel' 141)" "OK"
+drv command "About Zarvel" 2  # Escape closes the About box
+drv wait-gone "About Zarvel" 5000 || fail "Escape did not close the About box"
+expect "on top after the About box" "$(window_field Zarvel topmost)" "1"
+drv close Zarvel  # the close box
+process_ends
+expect "position kept" "$(reg_value xpos),$(reg_value ypos)" \
+    "type=REG_DWORD size=4 value=100,type=REG_DWORD size=4 value=50"
+set_setting xpos REG_DWORD 4294967295  # -1: no position, the dialog is centred
+launch ''
+main_window_up
+centred_left=$(window_field Zarvel left)
+((centred_left > 100)) || fail "a stored xpos of -1 still moved the window to $centred_left"
+exit_button
+
+step "stored values of the wrong size: a short xpos is not a position, a full oldpath is cut to 259 characters"
+clear_settings
+set_setting xpos REG_BINARY 6400  # two bytes, 100 if taken as the low half of a word
+set_setting ypos REG_DWORD 50
+set_setting oldpath REG_BINARY "$(printf '41%.0s' {1..260})"  # 260 x "A", no terminating zero
+launch ''
+main_window_up
+expect "a two-byte xpos leaves the window centred" "$(window_field Zarvel left)" "$centred_left"
+drv post-click Zarvel 104
+expect "Open dialog starts with the stored path, terminated" "$(drv open-name 10000)" "$(printf 'A%.0s' {1..259})"
+drv open-cancel
+drv wait-gone Open 5000 || fail "the Open dialog did not close"
+exit_button
+
+echo "wine-ui: all scenarios passed"
