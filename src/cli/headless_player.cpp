@@ -1,5 +1,6 @@
 #include "cli/headless_player.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "cpu/cpu_call.h"
@@ -43,13 +44,37 @@ void reset_process_state() {
     reset_stream_ring();
 }
 
+// Passes every event on and counts them, so that position_callbacks can wait
+// for events whatever the device does with them. Only the thread moving the
+// virtual clock plays events, and that is the caller's.
+class HeadlessPlayer::CountingSink : public stream_engine::MidiSink {
+public:
+    explicit CountingSink(std::shared_ptr<stream_engine::MidiSink> device) : device_(std::move(device)) {}
+    void play(const uint8_t* bytes, uint32_t length, uint32_t delta_ticks, int64_t time_us) override {
+        ++count_;
+        device_->play(bytes, length, delta_ticks, time_us);
+    }
+    size_t count() const { return count_; }
+
+private:
+    std::shared_ptr<stream_engine::MidiSink> device_;
+    std::atomic<size_t> count_{0};
+};
+
 HeadlessPlayer::HeadlessPlayer(size_t reserve_events)
     : sink_(std::make_shared<stream_engine::CaptureSink>(reserve_events, reserve_events * 48)) {
+    start(sink_);
+}
+
+HeadlessPlayer::HeadlessPlayer(std::shared_ptr<stream_engine::MidiSink> device) { start(std::move(device)); }
+
+void HeadlessPlayer::start(std::shared_ptr<stream_engine::MidiSink> device) {
     current = this;
+    counter_ = std::make_shared<CountingSink>(std::move(device));
     install_panel({record_warning, record_rate_label, record_play_button_text});
     reset_process_state();
     stream_engine::set_clock(stream_engine::ClockKind::virtual_time);
-    stream_engine::set_devices({{"Headless capture", sink_}});
+    stream_engine::set_devices({{"Headless capture", counter_}});
     install_worker_wait(take_stop_request);
 }
 
@@ -71,6 +96,13 @@ void HeadlessPlayer::record_play_button_text(void*, const char* text) {
 }
 
 int HeadlessPlayer::load(const std::string& path) {
+    // Cut short, the path could name another file.
+    if (path.size() >= sizeof player_state.tune_path) {
+        player_state.tune_path[0] = '\0';
+        int result = load_tune_path();  // stops playback and refuses, as a missing file would
+        worker_passes(1);
+        return result;
+    }
     std::strncpy(player_state.tune_path, path.c_str(), sizeof player_state.tune_path - 1);
     player_state.tune_path[sizeof player_state.tune_path - 1] = '\0';
     int result = load_tune_path();
@@ -113,8 +145,8 @@ void HeadlessPlayer::worker_passes(int count) {
 }
 
 void HeadlessPlayer::position_callbacks(int count) {
-    size_t target = sink_->event_count() + static_cast<size_t>(count);
-    while (sink_->event_count() < target) {
+    size_t target = counter_->count() + static_cast<size_t>(count);
+    while (counter_->count() < target) {
         if (!stream_engine::advance_to_next_event()) break;
     }
 }
@@ -123,8 +155,9 @@ void HeadlessPlayer::advance_ms(int64_t milliseconds) { stream_engine::advance_m
 
 std::vector<HeadlessPlayer::Buffer> HeadlessPlayer::buffers() const {
     std::vector<Buffer> out;
+    if (!sink_) return out;
     for (auto& event : sink_->events()) out.push_back({event.delta_ticks, event.time_us, event.bytes});
     return out;
 }
 
-size_t HeadlessPlayer::buffer_count() const { return sink_->event_count(); }
+size_t HeadlessPlayer::buffer_count() const { return counter_->count(); }

@@ -24,13 +24,16 @@ public:
     // Every piece of process-wide state back to its start values, one
     // capture device, the virtual clock. reserve_events sizes the capture.
     explicit HeadlessPlayer(size_t reserve_events = 1 << 16);
+    // The same with device as the only device and no capture: buffers() stays
+    // empty, for the commands that consume every buffer as it plays.
+    explicit HeadlessPlayer(std::shared_ptr<stream_engine::MidiSink> device);
     ~HeadlessPlayer();
     HeadlessPlayer(const HeadlessPlayer&) = delete;
     HeadlessPlayer& operator=(const HeadlessPlayer&) = delete;
 
     // The window's commands. Each runs one worker pass (10 ms) afterwards,
     // so a request is taken as the real worker would take it.
-    int load(const std::string& path);  // a LoadResult
+    int load(const std::string& path);  // a LoadResult; LOAD_CANNOT_OPEN for a path tune_path cannot hold
     void play();
     void stop();
     void choose_song(int song);  // 1-based
@@ -45,21 +48,25 @@ public:
 
     // Every buffer played so far, in order (the stream plays in queue order).
     std::vector<Buffer> buffers() const;
-    size_t buffer_count() const;
+    size_t buffer_count() const;  // with a device of the caller's too
 
     // What the panel was asked to show.
     const std::string& play_button_text() const { return play_button_text_; }
     const std::string& rate_label() const { return rate_label_; }
     const std::vector<std::string>& warnings() const { return warnings_; }
 
-    std::shared_ptr<stream_engine::CaptureSink> sink() const { return sink_; }
+    std::shared_ptr<stream_engine::CaptureSink> sink() const { return sink_; }  // null with a caller's device
 
 private:
+    class CountingSink;
+    void start(std::shared_ptr<stream_engine::MidiSink> device);
+
     static void record_warning(void* owner, const char* text, const char* caption);
     static void record_rate_label(void* window, const char* text);
     static void record_play_button_text(void* window, const char* text);
 
     std::shared_ptr<stream_engine::CaptureSink> sink_;
+    std::shared_ptr<CountingSink> counter_;
     std::string play_button_text_ = "Play";
     std::string rate_label_ = "50 Hz";
     std::vector<std::string> warnings_;

@@ -3,7 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/exit_codes.h"
-#include "cli/load_message.h"
+#include "cli/header_text.h"
+#include "cli/tune_options.h"
 #include "cpu/cpu_call.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
@@ -13,38 +14,6 @@
 namespace {
 
 constexpr int max_count = 1000000;
-
-// A header text between double quotes. The bytes are the tune's own, in no
-// particular character set, so anything but printable ASCII is escaped
-// rather than sent to the terminal.
-void print_text(std::FILE* out, const char* label, const char (&field)[32]) {
-    std::fprintf(out, "%-13s\"", label);
-    for (char c : tune_text(field)) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') std::fprintf(out, "\\%c", byte);
-        else if (byte >= 0x20 && byte < 0x7F) std::fputc(byte, out);
-        else std::fprintf(out, "\\x%02X", byte);
-    }
-    std::fputs("\"\n", out);
-}
-
-void print_header(std::FILE* out, const std::string& path) {
-    const TuneInfo& t = tune_info;
-    std::fprintf(out, "%-13s%s\n", "tune", path.c_str());
-    std::fprintf(out, "%-13s%u\n", "version", t.version);
-    std::fprintf(out, "%-13s0x%04X\n", "data_offset", t.data_offset);
-    std::fprintf(out, "%-13s0x%04X\n", "load_address", t.load_address);
-    std::fprintf(out, "%-13s0x%04X\n", "init_address", t.init_address);
-    std::fprintf(out, "%-13s0x%04X\n", "play_address", t.play_address);
-    std::fprintf(out, "%-13s%u\n", "songs", t.songs);
-    std::fprintf(out, "%-13s%u\n", "start_song", t.start_song);
-    std::fprintf(out, "%-13s0x%08X\n", "speed", t.speed);
-    print_text(out, "name", t.name);
-    print_text(out, "author", t.author);
-    print_text(out, "released", t.released);
-    std::fprintf(out, "%-13s0x%04X\n", "flags", t.flags);
-    std::fprintf(out, "%-13s%d\n", "irq_mode", t.irq_mode);
-}
 
 // One line per call: what became of it and after how many instructions, the
 // play rate after it, and its SID writes in store order as register=value,
@@ -77,20 +46,15 @@ void add_steps_command(CLI::App& app, StepsOptions& options) {
 int run_steps(const StepsOptions& options, std::FILE* out, std::FILE* err) {
     int loaded = load_psid(options.tune.c_str());
     if (loaded != LOAD_OK) {
-        std::fprintf(err, "%s\n", load_failure_message(loaded));
+        report_load_failure(err, options.tune, loaded);
         return EXIT_LOAD_FAILED;
     }
-    // The window offers songs 1 to songs; a header that counts none limits nothing.
-    if (options.song != 0 && tune_info.songs != 0 && options.song > tune_info.songs) {
-        std::fprintf(err, "zarvel-cli: --song %d: the tune has %u song%s\n", options.song, tune_info.songs,
-                     tune_info.songs == 1 ? "" : "s");
-        return EXIT_USAGE;
-    }
+    if (int code = check_song(options.song, err); code != EXIT_OK) return code;
     if (options.count < 0 || options.count > max_count) {
         std::fprintf(err, "zarvel-cli: --count %d is not in 0..%d\n", options.count, max_count);
         return EXIT_USAGE;
     }
-    print_header(out, options.tune);
+    print_tune_header(out, options.tune);
 
     int song = options.song != 0 ? options.song : tune_info.start_song;
     player_state.current_song = song;

@@ -168,16 +168,16 @@ TEST(StepsCommand, LoadFailuresGiveTheLoadersMessageAndExitCodeOne) {
         const char* message;
     };
     const Case cases[] = {
-        {tune("no such tune.sid"), "Couldn't open file.\n"},
-        {ZARVEL_TUNES_DIR, "Couldn't open file.\n"},  // a directory
-        {not_psid, "Not a PSID-file?\n"},
-        {tune("mus.sid"), "What is MUS?\n"},
+        {tune("no such tune.sid"), "Couldn't open file."},
+        {ZARVEL_TUNES_DIR, "Couldn't open file."},  // a directory
+        {not_psid, "Not a PSID-file?"},
+        {tune("mus.sid"), "What is MUS?"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         StepsRun run = steps(c.path);
         EXPECT_EQ(run.exit_code, EXIT_LOAD_FAILED);
-        EXPECT_EQ(run.err, c.message);
+        EXPECT_EQ(run.err, "zarvel-cli: " + c.path + ": " + c.message + "\n");
         EXPECT_EQ(run.out, "");
     }
 }

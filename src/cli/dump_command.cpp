@@ -1,0 +1,55 @@
+#include "cli/dump_command.h"
+
+#include <CLI/CLI.hpp>
+#include <memory>
+
+#include "cli/exit_codes.h"
+#include "cli/headless_player.h"
+#include "cli/headless_start.h"
+
+namespace {
+
+constexpr long buffers_at_most = 100000000;
+
+// Prints each played buffer until it has printed its share. The stream plays
+// its buffers in the order they were queued, so played order is queue order.
+class DumpSink : public stream_engine::MidiSink {
+public:
+    DumpSink(std::FILE* out, long lines) : out_(out), lines_left_(lines) {}
+    void play(const uint8_t* bytes, uint32_t length, uint32_t delta_ticks, int64_t) override {
+        if (lines_left_ <= 0) return;
+        --lines_left_;
+        std::fprintf(out_, "%u", delta_ticks);
+        for (uint32_t i = 0; i < length; ++i) std::fprintf(out_, " %02X", bytes[i]);
+        std::fputc('\n', out_);
+    }
+    bool done() const { return lines_left_ <= 0; }
+
+private:
+    std::FILE* out_;
+    long lines_left_;
+};
+
+}  // namespace
+
+void add_dump_command(CLI::App& app, DumpOptions& options) {
+    CLI::App* dump = app.add_subcommand(
+        "dump", "Print the first buffers queued on the stream from the start of the song, one line each: "
+                "the delta time in ms, then every message byte in hex (an empty buffer is its delta time alone)");
+    add_tune_options(*dump, options.tune);
+    dump->add_option("--buffers", options.buffers, "how many buffers (lines) to print")
+        ->check(CLI::Range(0L, buffers_at_most))
+        ->capture_default_str();
+    add_sound_options(*dump, options.tune);
+}
+
+int run_dump(const DumpOptions& options, std::FILE* out, std::FILE* err) {
+    auto sink = std::make_shared<DumpSink>(out, options.buffers);
+    HeadlessPlayer player(sink);
+    if (int code = start_headless(player, options.tune, err); code != EXIT_OK) return code;
+    if (!run_stream_until([&sink] { return sink->done(); })) {
+        std::fputs("zarvel-cli: the stream stopped before the buffers were all played\n", err);
+        return EXIT_DEVICE_FAILED;
+    }
+    return EXIT_OK;
+}

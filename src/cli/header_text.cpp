@@ -1,0 +1,32 @@
+#include "cli/header_text.h"
+
+#include "player/tune_info.h"
+
+void print_tune_text(std::FILE* out, const char* label, const char (&field)[32]) {
+    std::fprintf(out, "%-13s\"", label);
+    for (char c : tune_text(field)) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte == '"' || byte == '\\') std::fprintf(out, "\\%c", byte);
+        else if (byte >= 0x20 && byte < 0x7F) std::fputc(byte, out);
+        else std::fprintf(out, "\\x%02X", byte);
+    }
+    std::fputs("\"\n", out);
+}
+
+void print_tune_header(std::FILE* out, const std::string& path) {
+    const TuneInfo& t = tune_info;
+    std::fprintf(out, "%-13s%s\n", "tune", path.c_str());
+    std::fprintf(out, "%-13s%u\n", "version", t.version);
+    std::fprintf(out, "%-13s0x%04X\n", "data_offset", t.data_offset);
+    std::fprintf(out, "%-13s0x%04X\n", "load_address", t.load_address);
+    std::fprintf(out, "%-13s0x%04X\n", "init_address", t.init_address);
+    std::fprintf(out, "%-13s0x%04X\n", "play_address", t.play_address);
+    std::fprintf(out, "%-13s%u\n", "songs", t.songs);
+    std::fprintf(out, "%-13s%u\n", "start_song", t.start_song);
+    std::fprintf(out, "%-13s0x%08X\n", "speed", t.speed);
+    print_tune_text(out, "name", t.name);
+    print_tune_text(out, "author", t.author);
+    print_tune_text(out, "released", t.released);
+    std::fprintf(out, "%-13s0x%04X\n", "flags", t.flags);
+    std::fprintf(out, "%-13s%d\n", "irq_mode", t.irq_mode);
+}

@@ -1,0 +1,22 @@
+#include "cli/headless_start.h"
+
+#include "cli/exit_codes.h"
+#include "cli/headless_player.h"
+#include "platform/stream_engine.h"
+#include "player/player_state.h"
+
+int start_headless(HeadlessPlayer& player, const TuneOptions& options, std::FILE* err) {
+    int code = load_command_tune(options, [&player](const char* path) { return player.load(path); }, err);
+    if (code != EXIT_OK) return code;
+    // Before the start: the reset frame's cutoff already passes the filter scale.
+    apply_sound_options(options);
+    player.choose_song(chosen_song(options));
+    player.play();
+    if (!player.warnings().empty()) {
+        std::fprintf(err, "zarvel-cli: %s\n", player.warnings().front().c_str());
+        return EXIT_DEVICE_FAILED;
+    }
+    return EXIT_OK;
+}
+
+bool advance_stream() { return stream_engine::advance_to_next_event(); }

@@ -1,0 +1,25 @@
+#pragma once
+// The start that render and dump share: the tune loaded into a headless
+// player, the sound options and the song set as the window's controls would
+// set them, and Play pressed, so that the first buffer is on the stream.
+#include <cstdio>
+
+#include "cli/tune_options.h"
+
+class HeadlessPlayer;
+
+// Returns an ExitCode; failures are on err.
+int start_headless(HeadlessPlayer& player, const TuneOptions& options, std::FILE* err);
+
+// Moves the virtual clock on, one event time after another, until done()
+// holds or nothing more is queued; false in that second case.
+template <class Done>
+bool run_stream_until(Done&& done);
+bool advance_stream();  // one event time; false when nothing is queued
+
+template <class Done>
+bool run_stream_until(Done&& done) {
+    while (!done())
+        if (!advance_stream()) return false;
+    return true;
+}

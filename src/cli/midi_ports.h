@@ -1,0 +1,20 @@
+#pragma once
+// The MIDI output ports the stream engine plays to, as RtMidi finds them
+// (the ALSA sequencer's and the JACK server's), and the choice of one.
+#include <string>
+#include <vector>
+
+struct MidiPorts {
+    bool service_found = false;       // an ALSA sequencer or a JACK server answered
+    std::vector<std::string> names;   // device i is names[i], as the engine reports it
+};
+
+// Makes the engine's device list the RtMidi ports and returns them. The
+// libraries behind RtMidi print their own complaints about a missing
+// sequencer or server; those are held back, since "no port" is said here.
+MidiPorts use_midi_ports();
+
+// The device for --port: an index into names, a port's whole name, or a
+// part of exactly one port's name (the engine cuts names to 31 characters,
+// so a part is often all a user can give). -1 with the reason in why.
+int find_port(const std::string& wanted, const std::vector<std::string>& names, std::string& why);

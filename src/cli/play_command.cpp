@@ -1,0 +1,331 @@
+#include "cli/play_command.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "cli/exit_codes.h"
+#include "cli/midi_ports.h"
+#include "cli/play_keys.h"
+#include "cli/sid_monitor.h"
+#include "cli/status_line.h"
+#include "cli/terminal.h"
+#include "cli/terminal_panel.h"
+#include "midi/stream_lock.h"
+#include "midi/stream_transport.h"
+#include "platform/stream_engine.h"
+#include "player/commands.h"
+#include "player/panel.h"
+#include "player/playback_controller.h"
+#include "player/player_state.h"
+#include "player/tune_info.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+WindowHandle const no_window = nullptr;
+constexpr int key_wait_ms = 50;          // how often the status line can change
+constexpr auto start_timeout = 5s;  // open, reset frame, init, first buffer
+// The mute frames wait behind at most the 16 buffers of the ring, each a
+// period long, and a period is 333 ms at the longest (15 Hz at 20 %).
+constexpr auto silence_timeout = 6s;
+
+volatile std::sig_atomic_t quit_signal = 0;
+void note_quit_signal(int signal) { quit_signal = signal; }
+
+void catch_quit_signals() {
+    struct sigaction action {};
+    action.sa_handler = note_quit_signal;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: the key wait returns at once and the loop sees the flag.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    // A status line written to a closed pipe must not end the process unmuted.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+// The playback worker for the length of the command: a thread running
+// playback_worker_while, as the window's worker runs playback_worker.
+class Worker {
+public:
+    Worker() : thread_([this] { playback_worker_while(no_window, running_); }) {}
+    ~Worker() { stop(); }
+    void stop() {
+        running_ = false;
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    std::atomic<bool> running_{true};
+    std::thread thread_;
+};
+
+int load_into_player(const char* path) {
+    std::snprintf(player_state.tune_path, sizeof player_state.tune_path, "%s", path);
+    return load_tune_path();
+}
+
+// True once the stream holds no buffer with bytes in it: every message
+// queued so far has been played. A header the stream still holds refuses to
+// be unprepared, and unpreparing one it has returned is what the next
+// queueing of that slot does anyway; both under the ring's lock.
+bool every_message_played() {
+    StreamLock lock(no_window);
+    for (int slot = 0; slot < stream_ring_slots; ++slot) {
+        if (MEVT_EVENTPARM(stream_ring[slot].dwEvent) == 0) continue;
+        if (midiOutUnprepareHeader(reinterpret_cast<HMIDIOUT>(stream_handle), &stream_headers[slot],
+                                   midi_header_size) != MMSYSERR_NOERROR)
+            return false;
+    }
+    return true;
+}
+
+// The mute frames go out in the pacing step after playing drops, behind
+// whatever the stream already holds: one buffer, or more after a pause or a
+// start while it ran. Only once they have played may the stream be stopped,
+// since a stop returns every waiting buffer unplayed. After silenced nothing
+// but empty buffers is queued, so "no bytes left in the stream" means the
+// mute frames (of this exit, or of the pause or failed play call before it)
+// have reached the synthesizer.
+void mute_before_exit() {
+    auto give_up = Clock::now() + silence_timeout;
+    while (Clock::now() < give_up) {
+        // A start or resume the worker has yet to take would begin playing
+        // after the stop below: it is let begin, then stopped.
+        if (!player_state.start_request && !player_state.resume_request) {
+            press_exit();
+            if (!stream_is_open() || stream_broken()) return;
+            if (!player_state.playing && player_state.silenced && every_message_played()) return;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+}
+
+class PlaySession {
+public:
+    PlaySession(const PlayOptions& options, std::shared_ptr<SidMonitor> monitor)
+        : options_(options), monitor_(std::move(monitor)), interactive_(isatty(STDIN_FILENO)),
+          keys_(STDIN_FILENO) {
+        printable_text(tune_info.name, sizeof tune_info.name, name_, sizeof name_);
+    }
+
+    // From Play to the end; returns the exit code.
+    int run(Worker& worker);
+
+private:
+    bool start();
+    void show();
+    void show_log_line(double seconds);
+    void finish(Worker& worker);
+    bool playing_stopped_by_itself() const;
+
+    const PlayOptions& options_;
+    std::shared_ptr<SidMonitor> monitor_;  // null when a port plays
+    bool interactive_;
+    RawKeys keys_;
+    LineBlock block_{stdout};
+    char name_[40];
+    char note_[96] = "";
+    std::string expected_button_ = "Play";
+    double elapsed_ = 0;  // playing time of the current song, in seconds
+    Clock::time_point began_ = Clock::now();
+};
+
+bool PlaySession::playing_stopped_by_itself() const {
+    // Only the stream callback (a play call that never returned) and a
+    // transport failure turn the button back to Play behind the keys' back.
+    return expected_button_ == "Pause" && std::strcmp(read_terminal_panel().play_button, "Play") == 0;
+}
+
+bool PlaySession::start() {
+    if (const char* text = press_play()) {
+        panel_set_play_button_text(no_window, text);
+        expected_button_ = text;
+    }
+    auto give_up = Clock::now() + start_timeout;
+    while (!player_state.playing && !quit_signal && Clock::now() < give_up) {
+        PanelTexts texts = read_terminal_panel();
+        if (texts.warning[0] != '\0') return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return player_state.playing || quit_signal;
+}
+
+void PlaySession::show() {
+    PanelTexts texts = read_terminal_panel();
+    char status[256];
+    StatusFields fields{playback_state_name(player_state.playing, player_state.paused),
+                        name_,
+                        player_state.current_song,
+                        tune_info.songs,
+                        texts.rate_label,
+                        player_state.speed_percent,
+                        player_state.filter_percent,
+                        {player_state.voice_enabled[0], player_state.voice_enabled[1], player_state.voice_enabled[2]},
+                        static_cast<int64_t>(elapsed_)};
+    format_status_line(fields, status, sizeof status);
+
+    const char* lines[2 + monitor_line_count];
+    int count = 0;
+    lines[count++] = status;
+    lines[count++] = note_[0] != '\0' ? note_ : key_help;
+    MonitorLines monitor_lines;
+    if (monitor_) {
+        format_monitor(monitor_->registers(), monitor_lines);
+        for (auto& line : monitor_lines) lines[count++] = line;
+    }
+    block_.draw(lines, count, terminal_columns(STDOUT_FILENO));
+}
+
+void PlaySession::show_log_line(double seconds) {
+    char line[256];
+    format_monitor_line(monitor_->registers(), line, sizeof line);
+    long whole = static_cast<long>(seconds);
+    std::printf("%ld:%02ld  %s\n", whole / 60, whole % 60, line);
+    std::fflush(stdout);
+}
+
+void PlaySession::finish(Worker& worker) {
+    mute_before_exit();
+    worker.stop();
+    close_midi_stream();
+    // The monitor as the mute frames left it.
+    if (interactive_) {
+        show();
+        block_.finish();
+    } else if (monitor_) {
+        show_log_line(std::chrono::duration<double>(Clock::now() - began_).count());
+    }
+    keys_.restore();
+}
+
+int PlaySession::run(Worker& worker) {
+    if (interactive_ && !keys_.active()) interactive_ = false;
+    if (!start()) {
+        char warning[96];
+        if (take_terminal_warning(warning)) {
+            std::fprintf(stderr, "zarvel-cli: %s\n", warning);
+        } else {
+            std::fputs("zarvel-cli: playback did not start\n", stderr);
+        }
+        finish(worker);
+        return EXIT_DEVICE_FAILED;
+    }
+
+    int result = EXIT_OK;
+    began_ = Clock::now();
+    Clock::time_point last = began_;
+    double next_log = 1;
+    for (;;) {
+        Clock::time_point now = Clock::now();
+        double since_start = std::chrono::duration<double>(now - began_).count();
+        if (player_state.playing) elapsed_ += std::chrono::duration<double>(now - last).count();
+        last = now;
+
+        if (quit_signal) break;
+        if (options_.seconds > 0 && since_start >= options_.seconds) break;
+        char warning[96];
+        if (take_terminal_warning(warning)) {
+            if (interactive_) block_.finish();
+            std::fprintf(stderr, "zarvel-cli: %s\n", warning);
+            result = EXIT_DEVICE_FAILED;
+            break;
+        }
+        if (playing_stopped_by_itself()) {
+            expected_button_ = "Play";
+            if (!interactive_) {
+                std::fputs("zarvel-cli: the play routine did not return: playback stopped\n", stderr);
+                result = EXIT_PLAYBACK_STOPPED;
+                break;
+            }
+            std::snprintf(note_, sizeof note_, "the play routine did not return: playback stopped (space starts again)");
+        }
+
+        if (!interactive_) {
+            if (monitor_ && since_start >= next_log) {
+                show_log_line(since_start);
+                next_log += 1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(key_wait_ms));
+            continue;
+        }
+        show();
+        int key = keys_.read_key(key_wait_ms);
+        if (key < 0) continue;
+        KeyResult pressed = press_key(key, tune_info.songs);
+        if (pressed == KeyResult::quit) break;
+        if (pressed == KeyResult::song_started) {
+            elapsed_ = 0;
+            note_[0] = '\0';
+        }
+        expected_button_ = read_terminal_panel().play_button;
+    }
+    finish(worker);
+    return result;
+}
+
+}  // namespace
+
+void add_play_command(CLI::App& app, PlayOptions& options) {
+    CLI::App* play = app.add_subcommand(
+        "play", "Play a tune in real time to a MIDI port (or, with none, to the built-in monitor). On a terminal: "
+                "space play/pause, s stop, n/p song, 1 2 3 voices, +/- speed, [/] filter, q quit");
+    add_tune_options(*play, options.tune);
+    play->add_option("--port", options.port, "MIDI output port: its index or (part of) its name, as ports lists "
+                                             "them (default: the first)");
+    add_sound_options(*play, options.tune);
+    play->add_option("--seconds", options.seconds, "stop after this many seconds (default: until quit or killed)")
+        ->type_name("S")
+        ->check(seconds_validator(10000000));
+    play->add_flag("--monitor", options.monitor, "play to the built-in monitor even when a MIDI port exists")
+        ->excludes("--port");
+}
+
+int run_play(const PlayOptions& options) {
+    catch_quit_signals();
+    install_terminal_panel();
+    reset_stream_ring();
+    stream_engine::set_clock(stream_engine::ClockKind::real_time);
+
+    Worker worker;  // the load below hands its stop request to the worker
+    int code = load_command_tune(options.tune, load_into_player, stderr);
+    if (code != EXIT_OK) return code;
+    apply_sound_options(options.tune);
+    choose_song(no_window, chosen_song(options.tune));  // not playing: it only selects
+
+    std::shared_ptr<SidMonitor> monitor;
+    if (!options.monitor) {
+        MidiPorts ports = use_midi_ports();
+        if (!options.port.empty()) {
+            std::string why;
+            int device = find_port(options.port, ports.names, why);
+            if (device < 0) {
+                std::fprintf(stderr, "zarvel-cli: --port %s: %s\n", options.port.c_str(), why.c_str());
+                return EXIT_DEVICE_FAILED;
+            }
+            player_state.midi_out_device = device;
+        } else if (ports.names.empty()) {
+            std::fputs("zarvel-cli: no MIDI output port: playing to the built-in monitor\n", stderr);
+        } else {
+            player_state.midi_out_device = 0;
+        }
+        if (ports.names.empty()) monitor = std::make_shared<SidMonitor>();
+    } else {
+        monitor = std::make_shared<SidMonitor>();
+    }
+    if (monitor) {
+        stream_engine::set_devices({{"Zarvel monitor", monitor}});
+        player_state.midi_out_device = 0;
+    }
+
+    PlaySession session(options, monitor);
+    return session.run(worker);
+}

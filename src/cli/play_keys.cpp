@@ -1,0 +1,73 @@
+#include "cli/play_keys.h"
+
+#include "player/commands.h"
+#include "player/panel.h"
+#include "player/player_state.h"
+
+namespace {
+
+WindowHandle const no_window = nullptr;
+
+KeyResult play_or_pause() {
+    // From Stopped, Play starts the song from its init; from Paused it resumes.
+    bool starts = !player_state.playing && !player_state.paused;
+    const char* text = press_play();
+    if (!text) return KeyResult::handled;  // no tune: nothing happens
+    panel_set_play_button_text(no_window, text);
+    return starts ? KeyResult::song_started : KeyResult::handled;
+}
+
+KeyResult step_song(int32_t step, int32_t songs) {
+    int32_t song = player_state.current_song + step;
+    if (songs <= 0 || song < 1 || song > songs) return KeyResult::handled;
+    // Like the window's selector: while playing the new song starts at once
+    // (this thread waits for the mute frames); otherwise it waits for Play.
+    bool starts = player_state.playing;
+    choose_song(no_window, song);
+    return starts ? KeyResult::song_started : KeyResult::handled;
+}
+
+void step_speed(int32_t step) {
+    player_state.speed_percent = scroll_scale(player_state.speed_percent, SCROLL_THUMB_TRACK,
+                                              player_state.speed_percent + step);
+    write_rate_label(no_window);
+}
+
+void step_filter(int32_t step) {
+    player_state.filter_percent = scroll_scale(player_state.filter_percent, SCROLL_THUMB_TRACK,
+                                               player_state.filter_percent + step);
+}
+
+}  // namespace
+
+KeyResult press_key(int key, int32_t songs) {
+    switch (key) {
+        case ' ': return play_or_pause();
+        case 's':
+            if (const char* text = press_stop()) panel_set_play_button_text(no_window, text);
+            return KeyResult::handled;
+        case 'n': return step_song(+1, songs);
+        case 'p': return step_song(-1, songs);
+        case '1':
+        case '2':
+        case '3':
+            toggle_voice(key - '1');
+            return KeyResult::handled;
+        case '+':
+        case '=':  // + without Shift on most layouts
+            step_speed(+key_scale_step);
+            return KeyResult::handled;
+        case '-':
+            step_speed(-key_scale_step);
+            return KeyResult::handled;
+        case ']':
+            step_filter(+key_scale_step);
+            return KeyResult::handled;
+        case '[':
+            step_filter(-key_scale_step);
+            return KeyResult::handled;
+        case 'q':
+        case 'Q': return KeyResult::quit;
+        default: return KeyResult::ignored;
+    }
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The play command's one status line, the terminal's stand-in for the
+// window's controls:
+//   Playing  Zarvel Melody  song 1/1  50 Hz  speed 100%  filter 100%  voices 111  0:12
+#include <cstddef>
+#include <cstdint>
+
+struct StatusFields {
+    const char* state;       // "Playing", "Paused" or "Stopped"
+    const char* name;        // the tune's name as it is to be shown
+    int32_t song;            // current_song
+    int32_t songs;
+    const char* rate_label;  // the rate label's "%i Hz": play_rate_hz x speed_percent / 100
+    int32_t speed_percent;
+    int32_t filter_percent;
+    int32_t voice_enabled[3];
+    int64_t elapsed_seconds;  // playing time of the current song
+};
+
+// Writes the line into out (always terminated, cut at size - 1).
+void format_status_line(const StatusFields& fields, char* out, size_t size);
+
+// The state word from the controller's flags: playing wins, then paused.
+const char* playback_state_name(int32_t playing, int32_t paused);
+
+// A header text as a terminal may show it: bytes outside printable ASCII
+// become '?', so a tune's name cannot send control sequences.
+void printable_text(const char* text, size_t length, char* out, size_t size);
+
+// The keys, as the play command prints them once under the status line.
+extern const char* const key_help;

@@ -1,0 +1,105 @@
+#include "cli/tune_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include "cli/exit_codes.h"
+#include "cli/load_message.h"
+#include "player/player_state.h"
+#include "player/psid_loader.h"
+#include "player/tune_info.h"
+
+namespace {
+
+// The window's scales run from 20 to 200 %; below 20 the stream's period
+// would grow without bound, and 0 would divide by zero.
+constexpr int scale_min = 20;
+constexpr int scale_max = 200;
+
+}  // namespace
+
+void add_tune_options(CLI::App& command, TuneOptions& options) {
+    command.add_option("TUNE", options.tune, "PSID file")->required();
+    command.add_option("--song", options.song, "song to play, 1-based (default: the tune's start song)")
+        ->check(CLI::Range(1, 65535));
+}
+
+void add_sound_options(CLI::App& command, TuneOptions& options) {
+    command.add_option("--speed", options.speed, "play rate in percent, 20..200")
+        ->check(CLI::Range(scale_min, scale_max))
+        ->capture_default_str();
+    command.add_option("--filter", options.filter, "filter cutoff in percent, 20..200")
+        ->check(CLI::Range(scale_min, scale_max))
+        ->capture_default_str();
+    command
+        .add_option("--voices", options.voices,
+                    "voices 1, 2 and 3 on (1) or muted (0): 111 plays all, 101 mutes voice 2")
+        ->type_name("MASK")
+        ->check(CLI::Validator(
+            [](std::string& mask) -> std::string {
+                std::array<int32_t, 3> enabled;
+                return parse_voice_mask(mask, enabled) ? "" : "MASK is three characters 0 or 1, such as 101";
+            },
+            "MASK"))
+        ->capture_default_str();
+}
+
+CLI::Validator seconds_validator(long max_seconds) {
+    return CLI::Validator(
+        [max_seconds](std::string& text) -> std::string {
+            double seconds = 0;
+            if (!CLI::detail::lexical_cast(text, seconds) || !(seconds > 0) || seconds > static_cast<double>(max_seconds))
+                return "S is a number of seconds above 0 and at most " + std::to_string(max_seconds);
+            return "";
+        },
+        "S");
+}
+
+bool parse_voice_mask(const std::string& mask, std::array<int32_t, 3>& enabled) {
+    if (mask.size() != enabled.size()) return false;
+    for (size_t i = 0; i < enabled.size(); ++i) {
+        if (mask[i] != '0' && mask[i] != '1') return false;
+        enabled[i] = mask[i] == '1';
+    }
+    return true;
+}
+
+void report_load_failure(std::FILE* err, const std::string& path, int load_result) {
+    const char* message = load_failure_message(load_result);
+    std::fprintf(err, "zarvel-cli: %s: %s\n", path.c_str(), message ? message : "the tune did not load");
+}
+
+int check_song(int song, std::FILE* err) {
+    if (song != 0 && tune_info.songs != 0 && song > tune_info.songs) {
+        std::fprintf(err, "zarvel-cli: --song %d: the tune has %u song%s\n", song, tune_info.songs,
+                     tune_info.songs == 1 ? "" : "s");
+        return EXIT_USAGE;
+    }
+    return EXIT_OK;
+}
+
+int load_command_tune(const TuneOptions& options, const std::function<int(const char* path)>& load,
+                      std::FILE* err) {
+    if (options.tune.size() >= sizeof player_state.tune_path) {
+        std::fprintf(err, "zarvel-cli: %s: %s (the path is longer than %zu characters)\n", options.tune.c_str(),
+                     load_failure_message(LOAD_CANNOT_OPEN), sizeof player_state.tune_path - 1);
+        return EXIT_LOAD_FAILED;
+    }
+    int result = load(options.tune.c_str());
+    if (result != LOAD_OK) {
+        report_load_failure(err, options.tune, result);
+        return EXIT_LOAD_FAILED;
+    }
+    return check_song(options.song, err);
+}
+
+int32_t chosen_song(const TuneOptions& options) {
+    return options.song != 0 ? options.song : tune_info.start_song;
+}
+
+void apply_sound_options(const TuneOptions& options) {
+    player_state.speed_percent = options.speed;
+    player_state.filter_percent = options.filter;
+    std::array<int32_t, 3> enabled{1, 1, 1};
+    parse_voice_mask(options.voices, enabled);
+    for (size_t i = 0; i < enabled.size(); ++i) player_state.voice_enabled[i] = enabled[i];
+}

@@ -1,0 +1,56 @@
+#pragma once
+// What the commands that play a tune share: the tune argument, the song, and
+// the window's sound controls (speed and filter scales, voice switches) as
+// options, with one way to load the tune and set the controls from them.
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace CLI {
+class App;
+class Validator;
+}
+
+struct TuneOptions {
+    std::string tune;
+    int song = 0;              // 1-based; 0 means the tune's start song
+    int speed = 100;           // speed_percent, 20..200
+    int filter = 100;          // filter_percent, 20..200
+    std::string voices = "111";  // voice 1, 2, 3: '1' on, '0' muted
+};
+
+// TUNE and --song.
+void add_tune_options(CLI::App& command, TuneOptions& options);
+// --speed, --filter and --voices.
+void add_sound_options(CLI::App& command, TuneOptions& options);
+
+// A length in seconds: a number above 0 and at most max_seconds.
+CLI::Validator seconds_validator(long max_seconds);
+
+// The voice mask as the three voice_enabled flags; false unless it is exactly
+// three characters, each 0 or 1.
+bool parse_voice_mask(const std::string& mask, std::array<int32_t, 3>& enabled);
+
+// "zarvel-cli: PATH: <the loader's message>" on err.
+void report_load_failure(std::FILE* err, const std::string& path, int load_result);
+
+// Checks a 1-based song (0: the start song) against the loaded tune's count:
+// EXIT_OK, or EXIT_USAGE with the reason on err. A header that counts no
+// songs limits nothing.
+int check_song(int song, std::FILE* err);
+
+// The song to start: --song, or the loaded tune's start song.
+int32_t chosen_song(const TuneOptions& options);
+
+// Speed, filter and voices into player_state, as the window's controls would
+// set them. The options have been validated by the parser.
+void apply_sound_options(const TuneOptions& options);
+
+// Loads options.tune through load (which returns a LoadResult), then checks
+// the song: EXIT_OK, or the exit code with its message on err. A path too
+// long for the player's tune_path (259 characters) is refused unopened, since
+// cutting it short could open another file.
+int load_command_tune(const TuneOptions& options, const std::function<int(const char* path)>& load,
+                      std::FILE* err);

@@ -1,0 +1,204 @@
+// zarvel-cli as the shell runs it: every bad input with its message and exit
+// code, --help on every command, and play without a terminal to the built-in
+// monitor (no MIDI service needed): it plays, and every way out mutes first.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "child_process.h"
+#include "psid_builder.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string program = ZARVEL_CLI_PROGRAM;
+std::string tune(const char* name) { return std::string(ZARVEL_TUNES_DIR) + "/" + name; }
+
+ChildResult cli(std::vector<std::string> args) {
+    args.insert(args.begin(), program);
+    return run_child(args);
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string rsid_file() {
+    PsidBuilder builder;
+    std::vector<uint8_t> bytes = builder.bytes();
+    bytes[0] = 'R';
+    std::string path = builder.write("rsid.sid");
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+TEST(CliProgram, EveryBadInputHasItsMessageAndExitCode) {
+    const std::string rsid = rsid_file();
+    const std::string missing = tune("missing.sid");
+    const std::string long_path = std::string(ZARVEL_TUNES_DIR) + "/" + std::string(300, 'x') + ".sid";
+    struct Case {
+        std::vector<std::string> args;
+        int exit_code;
+        std::string message;  // the first line on stderr
+    };
+    const std::vector<Case> cases = {
+        // Load failures: 1, with the file and the load command's words.
+        {{"info", missing}, 1, "zarvel-cli: " + missing + ": Couldn't open file."},
+        {{"play", missing, "--monitor"}, 1, "zarvel-cli: " + missing + ": Couldn't open file."},
+        {{"dump", rsid}, 1, "zarvel-cli: " + rsid + ": Not a PSID-file?"},
+        {{"play", rsid, "--seconds", "1"}, 1, "zarvel-cli: " + rsid + ": Not a PSID-file?"},
+        {{"render", tune("mus.sid"), "-o", "/tmp/zarvel-never.mid"}, 1,
+         "zarvel-cli: " + tune("mus.sid") + ": What is MUS?"},
+        {{"info", tune("mus.sid")}, 1, "zarvel-cli: " + tune("mus.sid") + ": What is MUS?"},
+        {{"dump", ZARVEL_TUNES_DIR}, 1, "zarvel-cli: " + std::string(ZARVEL_TUNES_DIR) + ": Couldn't open file."},
+        {{"play", ZARVEL_TUNES_DIR, "--monitor"}, 1,
+         "zarvel-cli: " + std::string(ZARVEL_TUNES_DIR) + ": Couldn't open file."},
+        {{"dump", long_path}, 1, "zarvel-cli: " + long_path + ": Couldn't open file. (the path is longer than 259 characters)"},
+        // The song: 2, as for any other bad argument.
+        {{"dump", tune("multisong.sid"), "--song", "5"}, 2, "zarvel-cli: --song 5: the tune has 4 songs"},
+        {{"play", tune("melody.sid"), "--song", "2", "--monitor"}, 2, "zarvel-cli: --song 2: the tune has 1 song"},
+        {{"render", tune("melody.sid"), "--song", "0", "-o", "/tmp/zarvel-never.mid"}, 2,
+         "--song: Value 0 not in range 1 to 65535"},
+        // The window's scales and switches.
+        {{"play", tune("melody.sid"), "--speed", "500"}, 2, "--speed: Value 500 not in range 20 to 200"},
+        {{"dump", tune("melody.sid"), "--speed", "19"}, 2, "--speed: Value 19 not in range 20 to 200"},
+        {{"render", tune("melody.sid"), "-o", "/tmp/zarvel-never.syx", "--filter", "201"}, 2,
+         "--filter: Value 201 not in range 20 to 200"},
+        {{"play", tune("melody.sid"), "--voices", "12"}, 2, "--voices: MASK is three characters 0 or 1, such as 101"},
+        {{"dump", tune("melody.sid"), "--voices", "1011"}, 2, "--voices: MASK is three characters 0 or 1, such as 101"},
+        // Lengths and files.
+        {{"play", tune("melody.sid"), "--seconds", "0"}, 2, "--seconds: S is a number of seconds above 0 and at most 10000000"},
+        {{"render", tune("melody.sid"), "-o", "/tmp/zarvel-never.mid", "--seconds", "4000"}, 2,
+         "--seconds: S is a number of seconds above 0 and at most 3600"},
+        {{"render", tune("melody.sid"), "-o", "/tmp/zarvel-never.wav"}, 2, "--output: FILE must end in .mid or .syx"},
+        {{"render", tune("melody.sid")}, 2, "--output is required"},
+        {{"dump", tune("melody.sid"), "--buffers", "-1"}, 2, "--buffers: Value -1 not in range 0 to 100000000"},
+        // Ports.
+        {{"play", tune("melody.sid"), "--monitor", "--port", "0"}, 2, "--port excludes --monitor"},
+        {{"play", tune("melody.sid"), "--port", "no such port anywhere"}, 1,
+         "zarvel-cli: --port no such port anywhere: "},
+        // Commands.
+        {{}, 2, "zarvel-cli: a command is required: ports, info, play, render, dump or steps (see --help)"},
+        {{"info"}, 2, "TUNE is required"},
+        {{"bogus"}, 2, "zarvel-cli: bogus is not a command: ports, info, play, render, dump or steps (see --help)"},
+        {{"dump", tune("melody.sid"), "--bogus"}, 2, "The following argument was not expected: --bogus"},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& arg : c.args) shown += arg + " ";
+        SCOPED_TRACE(shown);
+        ChildResult r = cli(c.args);
+        EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
+        std::vector<std::string> err = lines_of(r.err);
+        ASSERT_FALSE(err.empty());
+        EXPECT_EQ(err[0].substr(0, c.message.size()), c.message);
+        EXPECT_EQ(r.out, "") << "nothing on stdout";
+    }
+}
+
+TEST(CliProgram, EveryCommandHasHelp) {
+    for (const char* command : {"ports", "info", "play", "render", "dump", "steps"}) {
+        ChildResult r = cli({command, "--help"});
+        EXPECT_EQ(r.exit_code, 0) << command;
+        EXPECT_NE(r.out.find(std::string("Usage: zarvel-cli ") + command), std::string::npos) << r.out;
+    }
+    ChildResult r = cli({"--help"});
+    EXPECT_EQ(r.exit_code, 0);
+    for (const char* command : {"ports", "info", "play", "render", "dump", "steps"})
+        EXPECT_NE(r.out.find(std::string("  ") + command), std::string::npos) << command;
+}
+
+TEST(CliProgram, InfoShowsTheHeaderAndEachSongsRate) {
+    ChildResult r = cli({"info", tune("multisong.sid")});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::vector<std::string> lines = lines_of(r.out);
+    ASSERT_EQ(lines.size(), 19u) << r.out;
+    EXPECT_EQ(lines[6], "songs        4");
+    EXPECT_EQ(lines[7], "start_song   2");
+    EXPECT_EQ(lines[9], "name         \"Zarvel Multisong\"");
+    EXPECT_EQ(lines[10], "author       \"Zarvel developers\"");
+    EXPECT_EQ(lines[11], "released     \"2026 Osket\"");
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 14, lines.end()),
+              (std::vector<std::string>{"", "song 1: 60 Hz", "song 2: 50 Hz (start song)", "song 3: 50 Hz",
+                                        "song 4: 60 Hz"}));
+
+    // An interrupt-driven tune: the rate its init leaves in the latch (100 Hz),
+    // though its eighth play call halves it.
+    r = cli({"info", tune("irq_vector.sid")});
+    EXPECT_EQ(lines_of(r.out).back(), "song 1: 100 Hz (start song)");
+}
+
+TEST(CliProgram, DumpWritesItsLinesAndNothingElse) {
+    ChildResult r = cli({"dump", tune("demo.sid"), "--buffers", "300", "--speed", "150", "--voices", "101"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::vector<std::string> lines = lines_of(r.out);
+    ASSERT_EQ(lines.size(), 300u);
+    for (const std::string& line : lines) {
+        // "13", or "13" and " XX" per byte.
+        ASSERT_EQ(line.substr(0, 2), "13") << line;
+        for (size_t i = 2; i < line.size(); i += 3) {
+            ASSERT_EQ(line[i], ' ') << line;
+            ASSERT_TRUE(isxdigit(line[i + 1]) && isxdigit(line[i + 2]) && !islower(line[i + 1]) &&
+                        !islower(line[i + 2]))
+                << line;
+        }
+    }
+}
+
+// play without a terminal: the monitor logs a line a second, and the last
+// line, written after the stream is closed, shows the chip as the mute frames
+// left it.
+TEST(CliProgram, PlayWithoutATerminalPlaysForItsSecondsThenMutes) {
+    auto began = std::chrono::steady_clock::now();
+    ChildResult r = cli({"play", tune("demo.sid"), "--monitor", "--seconds", "2.5"});
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_GE(took, 2.5);
+    EXPECT_LT(took, 5.0);
+    std::vector<std::string> lines = lines_of(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_EQ(lines[0].substr(0, 6), "0:01  ");
+    EXPECT_NE(lines[0].find("v1 "), std::string::npos);
+    EXPECT_NE(lines[0].find("low-pass volume 15"), std::string::npos) << "the demo's own mode and volume";
+    EXPECT_EQ(lines[2].substr(0, 6), "0:02  ");
+    EXPECT_NE(lines[2].find("no filter volume 0"), std::string::npos) << lines[2];
+}
+
+TEST(CliProgram, PlayMutesBeforeItEndsOnSigterm) {
+    std::vector<std::string> args = {program, "play", tune("multisong.sid"), "--monitor"};
+    PipedChild child(args);
+    std::string line;
+    ASSERT_TRUE(child.read_line(line, 5s)) << "the first monitor line";
+    EXPECT_NE(line.find("band-pass volume 15"), std::string::npos) << line;
+    kill(child.pid(), SIGTERM);
+    std::string last = line;
+    while (child.read_line(line, 5s)) last = line;
+    EXPECT_EQ(child.finish(5s), 0);
+    EXPECT_NE(last.find("no filter volume 0"), std::string::npos) << last;
+}
+
+TEST(CliProgram, APlayRoutineThatNeverReturnsEndsPlayWithoutATerminal) {
+    ChildResult r = cli({"play", tune("hang.sid"), "--monitor", "--seconds", "5"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, "zarvel-cli: the play routine did not return: playback stopped\n");
+    EXPECT_NE(lines_of(r.out).back().find("volume 0"), std::string::npos) << r.out;
+}
+
+}  // namespace

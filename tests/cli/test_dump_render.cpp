@@ -1,0 +1,395 @@
+// dump and render on our own tunes: the first buffers of each stream against
+// lines worked out by hand from the frame rules and tests/tunes/README.md,
+// and the files render writes read back by a reader of our own.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/dump_command.h"
+#include "cli/exit_codes.h"
+#include "cli/render_command.h"
+#include "psid_builder.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string tune(const char* name) { return std::string(ZARVEL_TUNES_DIR) + "/" + name; }
+
+struct Output {
+    int exit_code;
+    std::string out;
+    std::string err;
+};
+
+template <class Run>
+Output capture(Run run) {
+    char* out_text = nullptr;
+    char* err_text = nullptr;
+    size_t out_size = 0;
+    size_t err_size = 0;
+    std::FILE* out = open_memstream(&out_text, &out_size);
+    std::FILE* err = open_memstream(&err_text, &err_size);
+    int code = run(out, err);
+    std::fclose(out);
+    std::fclose(err);
+    Output result{code, std::string(out_text, out_size), std::string(err_text, err_size)};
+    std::free(out_text);
+    std::free(err_text);
+    return result;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> dump(TuneOptions options, long buffers, Output* output = nullptr) {
+    DumpOptions dump_options{options, buffers};
+    Output o = capture([&](std::FILE* out, std::FILE* err) { return run_dump(dump_options, out, err); });
+    if (output) *output = o;
+    EXPECT_EQ(o.exit_code, EXIT_OK) << o.err;
+    return lines_of(o.out);
+}
+
+TuneOptions options_for(const char* name) {
+    TuneOptions options;
+    options.tune = tune(name);
+    return options;
+}
+
+// Frames worked out from the frame rules (positions, masks, high bits).
+const std::string reset = "F0 2D 4E 43 61 70 01 00 00 20 00 00 00 00 00 00 00 07 7F 00 0F F7";
+const std::string reset_at_filter_50 = "F0 2D 4E 43 61 70 01 00 00 00 00 00 00 00 00 00 00 03 7F 00 0F F7";
+const std::string mute = "F0 2D 4E 00 00 00 01 00 00 00 00 00 F7";
+const std::string melody_name = "F0 2D 4F 5A 61 72 76 65 6C 20 4D 65 6C 6F 64 79 F7";  // "Zarvel Melody"
+
+TEST(Dump, MelodyStartsWithResetAndNameThenAnEmptyBufferThenTheInitFrame) {
+    EXPECT_EQ(dump(options_for("melody.sid"), 12), (std::vector<std::string>{
+        "20 " + reset + " " + melody_name,
+        "20",  // queued by the first position callback: nothing was encoded yet
+        // init: 24=0F 5=09 6=A4 2=00 3=08 -> positions 21, 4, 5, 2, 3;
+        // 0xA4 has bit 7 (high-bit byte 0, bit 0x20)
+        "20 F0 2D 4E 3C 00 00 01 20 00 00 00 00 08 09 24 0F F7",
+        "20 F0 2D 4E 03 00 00 02 00 00 00 00 67 11 41 F7",  // play 1: 0=67 1=11 4=41 (position 22): C4, gate on
+        "20", "20", "20", "20", "20",                          // plays 2 to 6 write nothing
+        "20 F0 2D 4E 00 00 00 02 00 00 00 00 40 F7",        // play 7: 4=40, gate off
+        "20",
+        "20 F0 2D 4E 03 00 00 02 01 00 00 00 6D 15 41 F7",  // play 9: 0=ED (high bit) 1=15 4=41: E4
+    }));
+}
+
+TEST(Dump, DemoFramesCarryEveryVoiceAndTheFilter) {
+    std::vector<std::string> lines = dump(options_for("demo.sid"), 4);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "20 " + reset + " F0 2D 4F 5A 61 72 76 65 6C 20 44 65 6D 6F F7");
+    EXPECT_EQ(lines[1], "20");
+    // init: 24=1F 23=73 5=09 6=A6 12=04 13=44 19=28 20=A9 16=00 17=06
+    EXPECT_EQ(lines[2], "20 F0 2D 4E 30 18 4F 01 20 00 08 00 09 26 04 44 00 06 28 29 73 1F F7");
+    // play 1: 0=51 1=07 4=21 7=A2 8=0E 11=41 14=DA 15=2B 18=41 21=02 22=30 9=10 10=04
+    EXPECT_EQ(lines[3], "20 F0 2D 4E 43 67 30 0E 40 20 00 00 51 07 22 0E 10 04 5A 2B 02 30 21 41 41 F7");
+}
+
+TEST(Dump, DeltaTimesFollowTheRateAndTheSpeed) {
+    struct Case {
+        const char* tune;
+        int song;
+        int speed;
+        const char* delta;  // of every buffer shown
+    };
+    const Case cases[] = {
+        {"melody.sid", 0, 100, "20"},     // 50 Hz
+        {"melody.sid", 0, 200, "10"},     // 100000 / (50 x 200)
+        {"melody.sid", 0, 20, "100"},     // 100000 / (50 x 20)
+        {"melody.sid", 0, 150, "13"},     // 13.3, truncated
+        {"multisong.sid", 1, 100, "16"},  // 60 Hz from the latch: 16, not 16.7
+        {"multisong.sid", 0, 100, "20"},  // the start song, 2: 50 Hz
+        {"multisong.sid", 4, 100, "16"},  // latch left 0: 60 Hz
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.tune) + " song " + std::to_string(c.song) + " speed " + std::to_string(c.speed));
+        TuneOptions options = options_for(c.tune);
+        options.song = c.song;
+        options.speed = c.speed;
+        for (const std::string& line : dump(options, 6))
+            EXPECT_EQ(line.substr(0, line.find(' ')), c.delta) << line;
+    }
+}
+
+TEST(Dump, AnInterruptTunesNewLatchChangesTheDeltaFromTheNextBuffer) {
+    // 100 Hz after the init; the eighth play call sets the latch to 20,000:
+    // 50 Hz. Position callback k queues buffer k + 1, then runs play call k.
+    std::vector<std::string> lines = dump(options_for("irq_vector.sid"), 12);
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].substr(0, lines[i].find(' ')), i < 9 ? "10" : "20") << "buffer " << i + 1;
+}
+
+TEST(Dump, FilterAndVoiceOptionsShapeTheFrames) {
+    TuneOptions options = options_for("melody.sid");
+    options.filter = 50;
+    EXPECT_EQ(dump(options, 1)[0], "20 " + reset_at_filter_50 + " " + melody_name);
+
+    options = options_for("melody.sid");
+    options.voices = "011";
+    std::vector<std::string> lines = dump(options, 4);
+    // Voice 1 muted: its registers are left out and its frequency sent as 0.
+    EXPECT_EQ(lines[2], "20 F0 2D 4E 03 00 00 01 00 00 00 00 00 00 0F F7");  // init: volume only
+    EXPECT_EQ(lines[3], "20 F0 2D 4E 03 00 00 00 00 00 00 00 00 00 F7");     // play 1: frequency 0
+}
+
+TEST(Dump, APlayRoutineThatNeverReturnsIsFollowedByTheMuteFramesThenSilence) {
+    std::vector<std::string> lines = dump(options_for("hang.sid"), 18);
+    ASSERT_EQ(lines.size(), 18u);
+    EXPECT_EQ(lines[13], "20 F0 2D 4E 00 00 00 02 00 00 00 00 10 F7") << "play 11: 4=10";
+    // Play 13 is abandoned in the callback that queued buffer 14; its write
+    // (4=10) is never sent, and the mute frames are queued at once.
+    EXPECT_EQ(lines[14], "20 " + mute + " " + mute);
+    for (size_t i = 15; i < lines.size(); ++i) EXPECT_EQ(lines[i], "20");
+}
+
+TEST(Dump, PrintsExactlyTheBuffersAskedForAndTheSameEveryTime) {
+    Output first;
+    EXPECT_EQ(dump(options_for("multisong.sid"), 0).size(), 0u);
+    std::vector<std::string> lines = dump(options_for("multisong.sid"), 500, &first);
+    EXPECT_EQ(lines.size(), 500u);
+    EXPECT_EQ(first.err, "");
+    Output second;
+    dump(options_for("multisong.sid"), 500, &second);
+    EXPECT_EQ(first.out, second.out);
+}
+
+// ---- render, read back
+
+struct SmfEvent {
+    uint64_t tick;  // from the start of the track
+    Bytes bytes;    // a SysEx event as the message (F0 and what followed it); a meta event as FF type data
+};
+
+struct SmfFile {
+    int format = -1;
+    int tracks = -1;
+    int division = -1;
+    std::vector<SmfEvent> events;
+    bool ended = false;  // an end-of-track event closed the only track, at its end
+};
+
+uint32_t read_variable_length(const Bytes& data, size_t& at) {
+    uint32_t value = 0;
+    for (int i = 0; i < 4 && at < data.size(); ++i) {
+        uint8_t byte = data[at++];
+        value = (value << 7) | (byte & 0x7F);
+        if (!(byte & 0x80)) return value;
+    }
+    ADD_FAILURE() << "variable-length quantity too long at " << at;
+    return value;
+}
+
+uint32_t read_u32(const Bytes& data, size_t at) {
+    return uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 | uint32_t{data[at + 2]} << 8 | data[at + 3];
+}
+
+SmfFile read_smf(const Bytes& data) {
+    SmfFile smf;
+    if (data.size() < 22 || std::string(data.begin(), data.begin() + 4) != "MThd" || read_u32(data, 4) != 6) {
+        ADD_FAILURE() << "no header chunk";
+        return smf;
+    }
+    smf.format = data[8] << 8 | data[9];
+    smf.tracks = data[10] << 8 | data[11];
+    smf.division = data[12] << 8 | data[13];
+    if (std::string(data.begin() + 14, data.begin() + 18) != "MTrk") {
+        ADD_FAILURE() << "no track chunk";
+        return smf;
+    }
+    size_t end = 22 + read_u32(data, 18);
+    EXPECT_EQ(end, data.size()) << "the track chunk's length covers the rest of the file";
+    size_t at = 22;
+    uint64_t tick = 0;
+    while (at < end && !smf.ended) {
+        tick += read_variable_length(data, at);
+        uint8_t status = data[at++];
+        SmfEvent event{tick, {status}};
+        if (status == 0xF0) {
+            uint32_t length = read_variable_length(data, at);
+            event.bytes.insert(event.bytes.end(), data.begin() + at, data.begin() + at + length);
+            at += length;
+        } else if (status == 0xFF) {
+            uint8_t type = data[at++];
+            uint32_t length = read_variable_length(data, at);
+            event.bytes.push_back(type);
+            event.bytes.insert(event.bytes.end(), data.begin() + at, data.begin() + at + length);
+            at += length;
+            smf.ended = type == 0x2F && at == end;
+        } else {
+            ADD_FAILURE() << "unexpected status " << std::hex << int(status);
+            return smf;
+        }
+        smf.events.push_back(event);
+    }
+    return smf;
+}
+
+Bytes read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+Bytes hex_bytes(std::istringstream& in) {
+    Bytes out;
+    std::string hex;
+    while (in >> hex) out.push_back(static_cast<uint8_t>(std::stoul(hex, nullptr, 16)));
+    return out;
+}
+
+// A dump line as its delta time and bytes.
+struct DumpBuffer {
+    uint32_t delta;
+    Bytes bytes;
+};
+std::vector<DumpBuffer> dump_buffers(const TuneOptions& options, long count) {
+    std::vector<DumpBuffer> out;
+    for (const std::string& line : dump(options, count)) {
+        std::istringstream in(line);
+        DumpBuffer buffer;
+        in >> buffer.delta;
+        buffer.bytes = hex_bytes(in);
+        out.push_back(buffer);
+    }
+    return out;
+}
+
+// The messages of dumped buffers, each with its time from the start.
+std::vector<SmfEvent> timed_messages(const std::vector<DumpBuffer>& buffers, uint64_t* end_tick = nullptr) {
+    std::vector<SmfEvent> out;
+    uint64_t tick = 0;
+    for (const DumpBuffer& buffer : buffers) {
+        tick += buffer.delta;
+        size_t start = 0;
+        for (size_t i = 0; i < buffer.bytes.size(); ++i) {
+            if (buffer.bytes[i] == 0xF0) start = i;
+            if (buffer.bytes[i] == 0xF7)
+                out.push_back({tick, Bytes(buffer.bytes.begin() + start, buffer.bytes.begin() + i + 1)});
+        }
+    }
+    if (end_tick) *end_tick = tick;
+    return out;
+}
+
+Output render(const TuneOptions& options, const std::string& file, double seconds) {
+    RenderOptions render_options{options, file, seconds};
+    return capture([&](std::FILE* out, std::FILE* err) { return run_render(render_options, out, err); });
+}
+
+class Render : public ::testing::Test {
+protected:
+    std::string folder = temp_folder();
+};
+
+TEST_F(Render, AMidiFileHoldsEveryMessageAtTheStreamsTime) {
+    for (const char* name : {"melody.sid", "demo.sid", "irq_vector.sid"}) {
+        SCOPED_TRACE(name);
+        std::string path = folder + "/" + name + ".mid";
+        Output o = render(options_for(name), path, 3);
+        ASSERT_EQ(o.exit_code, EXIT_OK) << o.err;
+        EXPECT_EQ(o.err, "");
+        SmfFile smf = read_smf(read_file(path));
+        EXPECT_EQ(smf.format, 0);
+        EXPECT_EQ(smf.tracks, 1);
+        EXPECT_EQ(smf.division, 500);
+        ASSERT_GE(smf.events.size(), 2u);
+        EXPECT_EQ(smf.events.front().tick, 0u);
+        EXPECT_EQ(smf.events.front().bytes, (Bytes{0xFF, 0x51, 0x07, 0xA1, 0x20})) << "500,000 us per quarter";
+        EXPECT_TRUE(smf.ended);
+
+        // Every buffer up to 3,000 ticks: melody and demo 150 of 20 ticks,
+        // irq_vector 9 of 10, then 145.5 of 20.
+        size_t buffers = std::string(name) == "irq_vector.sid" ? 154 : 150;
+        uint64_t end_tick;
+        std::vector<SmfEvent> expected = timed_messages(dump_buffers(options_for(name), buffers), &end_tick);
+        std::vector<SmfEvent> sysex(smf.events.begin() + 1, smf.events.end() - 1);
+        ASSERT_EQ(sysex.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(sysex[i].tick, expected[i].tick) << "message " << i;
+            EXPECT_EQ(sysex[i].bytes, expected[i].bytes) << "message " << i;
+        }
+        EXPECT_EQ(smf.events.back().tick, end_tick) << "the end of the track is the last buffer's time";
+        EXPECT_LE(end_tick, 3000u);
+    }
+}
+
+TEST_F(Render, ASysexFileIsTheDumpsBytesBackToBack) {
+    TuneOptions options = options_for("multisong.sid");
+    options.song = 3;
+    options.speed = 120;
+    options.voices = "110";
+    std::string path = folder + "/multisong.syx";
+    ASSERT_EQ(render(options, path, 2).exit_code, EXIT_OK);
+    // Song 3 at 50 Hz and 120 %: a period of 16 ticks, 125 buffers in 2 s.
+    Bytes expected;
+    for (const DumpBuffer& buffer : dump_buffers(options, 125)) {
+        EXPECT_EQ(buffer.delta, 16u);
+        expected.insert(expected.end(), buffer.bytes.begin(), buffer.bytes.end());
+    }
+    EXPECT_EQ(read_file(path), expected);
+}
+
+// An interrupt-driven tune whose handler leaves the timer latch at 0: 1000 Hz
+// after every play call. It writes the volume each call, so no frame is empty.
+PsidBuilder thousand_hertz_tune() {
+    PsidBuilder tune;
+    tune.name = "Fast";
+    tune.play_address = 0;
+    tune.at(0x1000, {
+        0xA9, 0x10,        // LDA #<$1010
+        0x8D, 0x14, 0x03,  // STA $0314
+        0xA9, 0x10,        // LDA #>$1010
+        0x8D, 0x15, 0x03,  // STA $0315
+        0x60,              // RTS
+    });
+    tune.at(0x1010, {
+        0xA9, 0x0F,        // LDA #$0F
+        0x8D, 0x18, 0xD4,  // STA $D418
+        0x60,              // RTS
+    });
+    return tune;
+}
+
+TEST_F(Render, APeriodOfZeroTicksEndsAtTheBufferLimitInsteadOfRunningForEver) {
+    TuneOptions options;
+    options.tune = thousand_hertz_tune().write("fast.sid");
+    options.speed = 200;  // 100000 / (1000 x 200) = 0 ticks
+    std::string path = folder + "/fast.syx";
+    Output o = render(options, path, 1);
+    EXPECT_EQ(o.exit_code, EXIT_OK);
+    uint64_t limit = render_buffer_limit(1);
+    EXPECT_EQ(limit, 1064u);
+    EXPECT_EQ(o.err, "zarvel-cli: the play period is too short to fill 1.000 s: stopped after 1064 buffers\n");
+    // The reset frame and the name "Fast" (22 + 8 bytes); two empty buffers
+    // (the init writes nothing to the SID); then a 13-byte frame a buffer.
+    Bytes file = read_file(path);
+    EXPECT_EQ(file.size(), 22u + 8u + (limit - 3) * 13u);
+
+    options.speed = 100;  // 1 tick: exactly fills the second, no limit reached
+    o = render(options, folder + "/fast.mid", 1);
+    EXPECT_EQ(o.exit_code, EXIT_OK);
+    EXPECT_EQ(o.err, "");
+    SmfFile smf = read_smf(read_file(folder + "/fast.mid"));
+    ASSERT_TRUE(smf.ended);
+    EXPECT_EQ(smf.events.back().tick, 1000u);
+}
+
+TEST_F(Render, AFileThatCannotBeWrittenIsADeviceFailure) {
+    Output o = render(options_for("melody.sid"), folder + "/no such folder/out.mid", 1);
+    EXPECT_EQ(o.exit_code, EXIT_DEVICE_FAILED);
+    EXPECT_EQ(o.err, "zarvel-cli: " + folder + "/no such folder/out.mid: cannot write: No such file or directory\n");
+}
+
+}  // namespace

@@ -1,0 +1,186 @@
+// play end to end through a real MIDI service: a private JACK server with the
+// dummy driver (no sound card), and jack_midi_receiver's virtual input port
+// standing for the synthesizer. What arrives must be what dump says the stream
+// holds, a play period apart, and every way out must end with the mute frames.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "child_process.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+const std::string program = ZARVEL_CLI_PROGRAM;
+const std::string receiver_program = ZARVEL_JACK_RECEIVER;
+std::string tune(const char* name) { return std::string(ZARVEL_TUNES_DIR) + "/" + name; }
+
+const Bytes mute = {0xF0, 0x2D, 0x4E, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF7};
+
+struct Received {
+    int64_t time_us;
+    Bytes bytes;
+};
+
+Bytes hex_bytes(std::istringstream& in) {
+    Bytes out;
+    std::string hex;
+    while (in >> hex) out.push_back(static_cast<uint8_t>(std::stoul(hex, nullptr, 16)));
+    return out;
+}
+
+// The messages of the first count buffers of dump, in order.
+std::vector<Bytes> dumped_messages(std::vector<std::string> args, int count) {
+    args.insert(args.begin(), {program, "dump"});
+    args.insert(args.end(), {"--buffers", std::to_string(count)});
+    ChildResult dump = run_child(args);
+    EXPECT_EQ(dump.exit_code, 0) << dump.err;
+    std::vector<Bytes> messages;
+    std::istringstream lines(dump.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream in(line);
+        uint32_t delta;
+        in >> delta;
+        Bytes buffer = hex_bytes(in);
+        size_t start = 0;
+        for (size_t i = 0; i < buffer.size(); ++i) {
+            if (buffer[i] == 0xF0) start = i;
+            if (buffer[i] == 0xF7) messages.emplace_back(buffer.begin() + start, buffer.begin() + i + 1);
+        }
+    }
+    return messages;
+}
+
+class PlayThroughJack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.started());
+        receiver = std::make_unique<PipedChild>(std::vector<std::string>{receiver_program, "zarvel-synth", "sid-in"});
+        std::string line;
+        ASSERT_TRUE(receiver->read_line(line, 15s) && line == "ready")
+            << "jackd did not come up (scripts/setup.sh installs jackd2)";
+    }
+
+    // Everything the port got, once it has been quiet for a moment.
+    std::vector<Received> received() {
+        std::vector<Received> messages;
+        std::string line;
+        while (receiver->read_line(line, 500ms)) {
+            std::istringstream in(line);
+            Received message;
+            in >> message.time_us;
+            message.bytes = hex_bytes(in);
+            messages.push_back(message);
+        }
+        return messages;
+    }
+
+    JackServer server;
+    std::unique_ptr<PipedChild> receiver;
+};
+
+TEST_F(PlayThroughJack, PortsListsTheJackPortAndPlayFindsItByName) {
+    ChildResult ports = run_child({program, "ports"});
+    EXPECT_EQ(ports.exit_code, 0) << ports.err;
+    EXPECT_NE(ports.out.find("  zarvel-synth:sid-in\n"), std::string::npos) << ports.out;
+
+    ChildResult unknown = run_child({program, "play", tune("melody.sid"), "--port", "fluidsynth"});
+    EXPECT_EQ(unknown.exit_code, 1);
+    EXPECT_EQ(unknown.err, "zarvel-cli: --port fluidsynth: no MIDI output port is named \"fluidsynth\"\n");
+    ChildResult index = run_child({program, "play", tune("melody.sid"), "--port", "40"});
+    EXPECT_EQ(index.exit_code, 1);
+    EXPECT_EQ(index.err.rfind("zarvel-cli: --port 40: no MIDI output port has the index 40", 0), 0u) << index.err;
+}
+
+TEST_F(PlayThroughJack, TheBytesAreTheDumpsAPeriodApartThenTheMuteFrames) {
+    // A muted voice's frequency goes out as 0 in every frame, the mute frames included.
+    const Bytes mute_without_voice_3 = {0xF0, 0x2D, 0x4E, 0x00, 0x60, 0x00, 0x01, 0x00,
+                                        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF7};
+    struct Case {
+        std::vector<std::string> tune_and_options;
+        double period_us;  // the stream's period_ticks, 1 ms each
+        Bytes mute;
+    };
+    const Case cases[] = {
+        {{tune("demo.sid")}, 20000, mute},                      // 50 Hz
+        {{tune("multisong.sid"), "--song", "1"}, 16000, mute},  // 60 Hz: 16 ticks
+        {{tune("demo.sid"), "--speed", "200", "--filter", "60", "--voices", "110"}, 10000, mute_without_voice_3},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& arg : c.tune_and_options) shown += arg + " ";
+        SCOPED_TRACE(shown);
+        std::vector<std::string> args = {program, "play"};
+        args.insert(args.end(), c.tune_and_options.begin(), c.tune_and_options.end());
+        args.insert(args.end(), {"--port", "zarvel-synth:sid-in", "--seconds", "2.5"});
+        ChildResult play = run_child(args);
+        EXPECT_EQ(play.exit_code, 0) << play.err;
+        EXPECT_EQ(play.err, "");
+        std::vector<Received> got = received();
+        ASSERT_GE(got.size(), 100u);
+
+        // Everything before the two mute frames is the dump's stream, in order.
+        std::vector<Bytes> expected = dumped_messages(c.tune_and_options, 400);
+        size_t played = got.size() - 2;
+        ASSERT_LE(played, expected.size());
+        for (size_t i = 0; i < played; ++i) ASSERT_EQ(got[i].bytes, expected[i]) << "message " << i;
+        EXPECT_EQ(got[played].bytes, c.mute);
+        EXPECT_EQ(got[played + 1].bytes, c.mute);
+
+        // These tunes write every call, so from the init frame (message 2)
+        // on there is one frame a period.
+        double mean = double(got[played - 1].time_us - got[2].time_us) / double(played - 3);
+        EXPECT_NEAR(mean, c.period_us, c.period_us * 0.05);
+    }
+}
+
+TEST_F(PlayThroughJack, PauseResumeAndQuitFromTheKeys) {
+    PtyChild child({program, "play", tune("multisong.sid"), "--port", "sid-in"});
+    ASSERT_TRUE(child.wait_for("Playing  Zarvel Multisong  song 2/4", 5s)) << child.output();
+    std::this_thread::sleep_for(300ms);
+    size_t mark = child.mark();
+    child.send(" ");
+    ASSERT_TRUE(child.wait_for("Paused", 5s, mark));
+    std::this_thread::sleep_for(300ms);
+    mark = child.mark();
+    child.send(" ");
+    ASSERT_TRUE(child.wait_for("Playing", 5s, mark));
+    std::this_thread::sleep_for(300ms);
+    child.send("q");
+    EXPECT_EQ(child.wait_exit(5s), 0);
+
+    std::vector<Received> got = received();
+    ASSERT_GE(got.size(), 20u);
+    // Song 2 sets volume 15 with band-pass ($2F): the restore frame carries
+    // it, once with the resume and again two buffers later.
+    const Bytes restore = {0xF0, 0x2D, 0x4E, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x2F, 0xF7};
+    size_t paused = 0;
+    while (paused + 1 < got.size() && !(got[paused].bytes == mute && got[paused + 1].bytes == mute)) ++paused;
+    ASSERT_LT(paused + 3, got.size()) << "the pause's mute frames";
+    EXPECT_EQ(got[paused + 2].bytes, restore);
+    EXPECT_EQ(got[paused + 3].bytes, restore);
+    EXPECT_EQ(got[got.size() - 2].bytes, mute) << "q mutes before the program ends";
+    EXPECT_EQ(got[got.size() - 1].bytes, mute);
+    EXPECT_GT(got.size() - 2, paused + 4) << "frames played between the resume and q";
+}
+
+TEST_F(PlayThroughJack, SigintMutesBeforeTheProgramEnds) {
+    PipedChild play({program, "play", tune("demo.sid"), "--port", "sid-in"});
+    std::this_thread::sleep_for(1s);
+    kill(play.pid(), SIGINT);
+    EXPECT_EQ(play.finish(5s), 0);
+    std::vector<Received> got = received();
+    ASSERT_GE(got.size(), 10u);
+    EXPECT_EQ(got[got.size() - 2].bytes, mute);
+    EXPECT_EQ(got[got.size() - 1].bytes, mute);
+}
+
+}  // namespace
