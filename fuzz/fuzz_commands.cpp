@@ -275,17 +275,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
-    HeadlessPlayer player(1024);
-    // The headless player's own capture and panel are replaced by the
-    // checking sink and the window above; time is moved here by playing
-    // events one at a time.
-    auto sink = std::make_shared<CheckingSink>();
-    stream_engine::set_devices({{"Fuzz", sink}});
+    // The checking sink is the only device, and the window above replaces
+    // the headless player's panel.
+    HeadlessPlayer player(std::make_shared<CheckingSink>());
     install_window();
-    auto position_callbacks = [](int count) {
-        for (int i = 0; i < count && stream_engine::advance_to_next_event(); ++i) {
-        }
-    };
 
     for (int command = 0; command < max_commands && !in.empty(); ++command) {
         uint8_t op = in.byte();
@@ -300,7 +293,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 5: player.toggle_voice(arg % 3); pass = false; break;
             case 6: player.load(tune_paths[arg % tune_paths.size()]); break;
             case 7: player.advance_ms(arg); pass = false; break;
-            case 8: position_callbacks(1 + arg % 8); pass = false; break;
+            case 8: player.position_callbacks(1 + arg % 8); pass = false; break;
             case 9: player.worker_passes(1 + arg % 4); break;
             case 10: press(press_play); pass = false; break;  // taken by the next pass with what follows
             case 11: press(press_stop); pass = false; break;
