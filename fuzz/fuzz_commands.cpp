@@ -15,7 +15,11 @@
 //   play_rate_hz x speed_percent / 100;
 // - Exit while playing has the mute frames queued before the window closes.
 //
-// Input: pairs of bytes, a command and its argument, up to max_commands.
+// Input: pairs of bytes, a command and its argument, up to max_commands, and
+// only until max_events have played: at 1,000 Hz and 200 % speed the stream's
+// delta time is 0, and the engine then plays up to 1,000 events per virtual
+// millisecond. Such a stream must not hang anything, but a few virtual
+// seconds of it would make one input take minutes under the sanitizers.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -35,6 +39,7 @@
 namespace {
 
 constexpr int max_commands = 256;
+constexpr size_t max_events = 20000;
 
 // ---- The tunes a load command can choose from.
 
@@ -181,6 +186,7 @@ bool is_reset_frame(const Message& frame) {
 class CheckingSink : public stream_engine::MidiSink {
 public:
     void play(const uint8_t* bytes, uint32_t length, uint32_t, int64_t) override {
+        ++events_;
         Message messages[stream_message_capacity / 4];
         size_t count = 0;
         for_each_message(bytes, length, [&](const Message& m) { messages[count++] = m; });
@@ -211,7 +217,10 @@ public:
         if (muted) sounding_ = false;
     }
 
+    size_t events() const { return events_; }
+
 private:
+    size_t events_ = 0;
     bool sounding_ = false;  // the tune's frames may come: started or resumed, not muted since
 };
 
@@ -277,10 +286,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     // The checking sink is the only device, and the window above replaces
     // the headless player's panel.
-    HeadlessPlayer player(std::make_shared<CheckingSink>());
+    auto sink = std::make_shared<CheckingSink>();
+    HeadlessPlayer player(sink);
     install_window();
+    // Time passes a millisecond at a time, so that no wait runs far past
+    // the event budget.
+    auto wait = [&](int ms) {
+        for (int i = 0; i < ms && sink->events() < max_events; ++i) player.advance_ms(1);
+    };
 
-    for (int command = 0; command < max_commands && !in.empty(); ++command) {
+    for (int command = 0; command < max_commands && !in.empty() && sink->events() < max_events; ++command) {
         uint8_t op = in.byte();
         uint8_t arg = in.byte();
         bool pass = true;
@@ -292,7 +307,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 4: player.set_filter(arg); pass = false; break;
             case 5: player.toggle_voice(arg % 3); pass = false; break;
             case 6: player.load(tune_paths[arg % tune_paths.size()]); break;
-            case 7: player.advance_ms(arg); pass = false; break;
+            case 7: wait(arg); pass = false; break;
             case 8: player.position_callbacks(1 + arg % 8); pass = false; break;
             case 9: player.worker_passes(1 + arg % 4); break;
             case 10: press(press_play); pass = false; break;  // taken by the next pass with what follows

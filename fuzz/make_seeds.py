@@ -211,6 +211,9 @@ def command_seeds():
         (LOAD, MISSING), (PLAY, 0), (LOAD, NOT_PSID), (PLAY, 0), (LOAD, MUS), (PLAY, 0), (CALLBACKS, 2)))
     write("fuzz_commands", "many_stops_and_starts", commands(
         (LOAD, COUNTER), *([(PLAY, 0), (CALLBACKS, 1), (STOP, 0)] * 12), (PLAY, 0), (CALLBACKS, 7)))
+    write("fuzz_commands", "zero_delta_time", commands(
+        (LOAD, IRQ), (SPEED, 200), (PLAY, 0), *([(WAIT, 200)] * 5), (PASSES, 3), (STOP, 0), (PLAY, 0),
+        (CALLBACKS, 7), (SPEED, 100), (WAIT, 100)))
     write("fuzz_commands", "exit_while_playing", commands(
         (LOAD, COUNTER), (PLAY, 0), (CALLBACKS, 4), (EXIT, 0)))
 
