@@ -63,16 +63,13 @@ int open_stream_count() {
 void reset_engine() {
     Engine& e = engine();
     std::unique_lock<std::mutex> lock(e.lock);
-    const auto me = std::this_thread::get_id();
     for (Stream& s : e.streams) {
         if (!s.open) continue;
         // Silently: whoever resets has finished with its streams, and their
         // callbacks may point at fixtures that are already gone. Held buffers
         // still come back marked done, so their owners may reuse them.
         ++s.generation;
-        if (!(s.callback_busy && s.callback_thread == me)) {
-            while (s.callback_busy) s.changed.wait(lock);
-        }
+        wait_for_other_callbacks(lock, s);
         if (s.in_flight) s.in_flight->dwFlags = (s.in_flight->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE;
         for (MIDIHDR* header = s.head; header;) {
             MIDIHDR* next = header->lpNext;
@@ -82,23 +79,7 @@ void reset_engine() {
         s.head = s.tail = s.in_flight = nullptr;
         s.held = 0;
         s.running = false;
-        s.player_quit = true;
-        s.callback_busy = false;
-        s.changed.notify_all();
-        std::thread player = std::move(s.player);
-        std::shared_ptr<MidiSink> sink = std::move(s.sink);
-        s.open = false;
-        lock.unlock();
-        if (player.joinable()) {
-            if (player.get_id() == me) {
-                player.detach();
-            } else {
-                player.join();
-            }
-        }
-        if (sink) sink->stream_closed();
-        sink.reset();
-        lock.lock();
+        end_stream(lock, s);
     }
     std::fill(std::begin(e.faults), std::end(e.faults), 0);
     std::vector<Device> old_devices;

@@ -1,6 +1,7 @@
 #include "platform/engine_state.h"
 
 #include <chrono>
+#include <thread>
 
 namespace stream_engine {
 
@@ -62,6 +63,32 @@ bool take_fault(Engine& e, Fault fault) {
     if (count <= 0) return false;
     --count;
     return true;
+}
+
+void wait_for_other_callbacks(std::unique_lock<std::mutex>& lock, Stream& s) {
+    if (s.callback_busy && s.callback_thread == std::this_thread::get_id()) return;
+    while (s.callback_busy) s.changed.wait(lock);
+}
+
+void end_stream(std::unique_lock<std::mutex>& lock, Stream& s) {
+    s.player_quit = true;
+    s.changed.notify_all();
+    std::thread player = std::move(s.player);
+    std::shared_ptr<MidiSink> sink = std::move(s.sink);
+    s.callback = nullptr;
+    s.callback_busy = false;
+    s.open = false;
+    lock.unlock();
+    if (player.joinable()) {
+        if (player.get_id() == std::this_thread::get_id()) {
+            player.detach();
+        } else {
+            player.join();
+        }
+    }
+    if (sink) sink->stream_closed();
+    sink.reset();
+    lock.lock();
 }
 
 }  // namespace stream_engine

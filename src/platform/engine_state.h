@@ -99,6 +99,18 @@ bool play_next(std::unique_lock<std::mutex>& lock, Stream& s, uint32_t generatio
 // The real-time clock's thread for one stream.
 void run_player_thread(int index, uint32_t generation);
 
+// Waits until no callback of the stream runs on another thread; one running
+// on this thread is the caller's own and cannot end while it waits. Under the
+// lock, which the wait releases meanwhile.
+void wait_for_other_callbacks(std::unique_lock<std::mutex>& lock, Stream& s);
+
+// The last step of a close or a reset: marks the stream closed, ends its
+// player thread and tells its sink. Joining is done with the lock released;
+// a close from the stream's own callback detaches the thread instead, which
+// ends by itself once the callback returns and finds its stream gone.
+// Returns with the lock held again.
+void end_stream(std::unique_lock<std::mutex>& lock, Stream& s);
+
 // Consumes one injected fault of that kind, if any. Under the lock.
 bool take_fault(Engine& e, Fault fault);
 

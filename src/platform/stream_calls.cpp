@@ -296,37 +296,16 @@ MMRESULT midiStreamClose(HMIDISTRM stream) {
     // From here on the handle is dead: a callback still running elsewhere can
     // queue nothing more, and a second close finds nothing to close.
     ++s.generation;
-    const auto me = std::this_thread::get_id();
-    if (!(s.callback_busy && s.callback_thread == me)) {
-        while (s.callback_busy) s.changed.wait(lock);
-    }
+    wait_for_other_callbacks(lock, s);
     s.callback_busy = true;
-    s.callback_thread = me;
+    s.callback_thread = std::this_thread::get_id();
     MidiOutCallback callback = s.callback;
     DWORD_PTR instance = s.instance;
     lock.unlock();
     call_back(callback, stream, MOM_CLOSE, instance, 0);
     lock.lock();
 
-    s.player_quit = true;
-    s.changed.notify_all();
-    std::thread player = std::move(s.player);
-    std::shared_ptr<MidiSink> sink = std::move(s.sink);
-    s.callback = nullptr;
-    s.callback_busy = false;
-    s.open = false;
-    lock.unlock();
-
-    if (player.joinable()) {
-        // Closed from its own callback: the thread ends by itself once the
-        // callback returns and it finds its stream gone.
-        if (player.get_id() == me) {
-            player.detach();
-        } else {
-            player.join();
-        }
-    }
-    if (sink) sink->stream_closed();
+    end_stream(lock, s);
     return MMSYSERR_NOERROR;
 }
 
