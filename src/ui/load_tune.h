@@ -5,8 +5,9 @@
 #include <windows.h>
 
 // path: a dropped file or the command-line path; nullptr asks with the Open
-// dialog, and a cancelled dialog changes nothing.
-void load_tune(HWND window, const char* path);
+// dialog, and a cancelled dialog changes nothing. With play, a tune that
+// loads also starts (a tune opened from the desktop).
+void load_tune(HWND window, const char* path, bool play = false);
 
 // What a failed load leaves: the warning box for result (a LoadResult other
 // than LOAD_OK), the Play button reading "Play", and "No loaded tune.".
