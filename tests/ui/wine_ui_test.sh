@@ -30,21 +30,12 @@ if [[ ! -f $exe || ! -f $driver_exe || -z $winmm ]]; then
     exit 1
 fi
 
-export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
+source tests/ui/wine_session.sh
 # Our winmm.dll from the program's folder; no Mono or Gecko installers.
 export WINEDLLOVERRIDES="winmm=n,b;mscoree=;mshtml="
 export ZARVEL_WINMM_RECORD='C:\zarvel\record.txt'
 program=$WINEPREFIX/drive_c/zarvel
 record_file=$program/record.txt
-
-xvfb_pid=
-main_shell=$BASHPID
-cleanup() {
-    [[ $BASHPID == "$main_shell" ]] || return 0  # not in a subshell's exit
-    timeout 20 wineserver -k >/dev/null 2>&1 || true
-    if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
 
 fail() {
     echo "wine-ui: FAIL: $*" >&2
@@ -57,23 +48,7 @@ step() { echo "wine-ui: $*"; }
 
 # --- display and Wine --------------------------------------------------------
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>>"$log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-[[ -s $work/display ]] || fail "Xvfb did not start"
-export DISPLAY=:$(head -n 1 "$work/display")
-
-# One server for the whole run, so that each driver call starts quickly.
-timeout 30 wineserver -p >>"$log" 2>&1 || true
-if [[ ! -f $WINEPREFIX/.zarvel-ready ]]; then
-    step "setting up the Wine prefix (first run only)"
-    timeout 300 wineboot -i >>"$log" 2>&1 || fail "wineboot did not finish"
-    # Wine draws the caption itself (no window manager here), and a crash
-    # ends the program with a backtrace in wine.log instead of a dialog.
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >>"$log" 2>&1
-    timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1
-    touch "$WINEPREFIX/.zarvel-ready"
-fi
+start_wine_session
 
 mkdir -p "$program" "$WINEPREFIX/drive_c/tunes"
 cp "$exe" "$winmm" "$driver_exe" "$program/"
