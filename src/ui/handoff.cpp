@@ -100,7 +100,9 @@ void play_handed_tune(HWND window) {
     if (!handed.waiting) return;
     handed.waiting = false;
     if (handed.too_long) {
-        show_load_failure(window, LOAD_CANNOT_OPEN);
+        // No file this program can open: said, and the tune that plays
+        // goes on.
+        show_load_warning(window, LOAD_CANNOT_OPEN);
     } else {
         load_tune(window, handed.path, true);
     }

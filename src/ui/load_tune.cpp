@@ -88,8 +88,10 @@ void load_tune(HWND window, const char* path, bool play) {
     }
 }
 
+void show_load_warning(HWND window, int result) { panel_show_warning(window, load_failure_text(result), "OK"); }
+
 void show_load_failure(HWND window, int result) {
-    panel_show_warning(window, load_failure_text(result), "OK");
+    show_load_warning(window, result);
     set_play_button_text(window, "Play");
     SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_RESETCONTENT, 0, 0);
     SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_ADDSTRING, 0,

@@ -12,3 +12,6 @@ void load_tune(HWND window, const char* path, bool play = false);
 // What a failed load leaves: the warning box for result (a LoadResult other
 // than LOAD_OK), the Play button reading "Play", and "No loaded tune.".
 void show_load_failure(HWND window, int result);
+
+// The warning box for result alone, for a file refused before any load.
+void show_load_warning(HWND window, int result);

@@ -395,6 +395,10 @@ expect "second copy" "$(cat "$work/run.txt")" "exit=0"
 eventually "the handed tune" "$multisong_lines" drv lines Zarvel 107
 expect "the handed tune plays" "$(text_of 102)" "Pause"
 sleep 0.5
+drv run 'C:\zarvel\zarvel.exe' "\"C:\\tunes\\$(printf 'x%.0s' {1..300}).sid\"" 10000 >"$work/run.txt" 2>>"$log" ||
+    fail "a second copy with too long a path did not end"
+expect "too long a handed path" "$(drv box OK 10000)" $'owner=Zarvel\ntext=Couldn\'t open file.'
+expect "the tune plays on" "$(text_of 102),$(drv lines Zarvel 107)" "Pause,$multisong_lines"
 drv run 'C:\zarvel\zarvel.exe' '' 10000 >"$work/run.txt" 2>>"$log" || fail "a second copy without a tune did not end"
 expect "second copy without a tune" "$(cat "$work/run.txt")" "exit=0"
 drv no-window OK 300 || fail "the second copy showed a message"
