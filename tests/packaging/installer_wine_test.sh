@@ -88,10 +88,18 @@ eventually() {  # WHAT EXPECTED COMMAND...
 
 zarvel_runs() { pgrep -f 'Program Files.Zarvel.zarvel\.exe' >/dev/null; }
 
-step "setup.exe /S /ASSOCIATE installs without a question"
-drv run "C:\\zarvel-installer-test\\$(basename "$setup")" '/S /ASSOCIATE' 50000 >"$work/run.txt" 2>>"$log" ||
-    fail "the installer did not finish"
-expect "installer exit" "$(cat "$work/run.txt")" "exit=0"
+run_setup() {  # ARGUMENTS
+    drv run "C:\\zarvel-installer-test\\$(basename "$setup")" "$1" 50000 >"$work/run.txt" 2>>"$log" ||
+        fail "the installer did not finish"
+    expect "installer exit" "$(cat "$work/run.txt")" "exit=0"
+}
+
+step "setup.exe /S installs without a question and leaves .sid files alone; /S /ASSOCIATE over it associates them"
+run_setup /S
+[[ -f $installed/zarvel.exe ]] || fail "zarvel.exe is not installed"
+! reg_query "$progid_key" >/dev/null || fail "the association was made though not asked for"
+expect ".sid files without the association" "$(reg_value "$sid_key" '')" ""
+run_setup '/S /ASSOCIATE'
 for file in zarvel.exe README.txt LICENSE.txt uninstall.exe; do
     [[ -f $installed/$file ]] || fail "$file is not installed"
 done
@@ -106,7 +114,7 @@ expect "UninstallString" "$(reg_value "$uninstall_key" UninstallString)" "\"$pro
 expect "QuietUninstallString" "$(reg_value "$uninstall_key" QuietUninstallString)" "\"$program\\uninstall.exe\" /S"
 timeout 60 wine uninstaller --list 2>>"$log" | tr -d '\r' | grep -q '|||Zarvel$' ||
     fail "Add/Remove Programs does not list Zarvel"
-expect ".sid files" "$(reg_value "$sid_key" '')" "Zarvel.Tune"
+expect ".sid files with the association" "$(reg_value "$sid_key" '')" "Zarvel.Tune"
 expect "open command" "$(reg_value "$progid_key\\shell\\open\\command" '')" "\"$program\\zarvel.exe\" /play \"%1\""
 
 step "a double-click on a tune starts the installed Zarvel, which plays it; a second tune goes to the running copy"
