@@ -50,10 +50,6 @@ void release_headers() {
 
 }  // namespace
 
-int32_t period_ticks() {
-    return 100000 / (player_state.play_rate_hz * player_state.speed_percent);
-}
-
 bool stream_is_open() { return stream_open; }
 
 bool stream_holds_messages() { return buffers_returned < last_taken_with_messages; }

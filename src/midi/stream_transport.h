@@ -7,6 +7,7 @@
 // Every append and queueing happens under StreamLock (stream_lock.h).
 #include <cstdint>
 
+#include "midi/play_period.h"
 #include "platform/midi_stream_api.h"
 #include "player/panel.h"
 
@@ -53,9 +54,6 @@ void close_midi_stream();
 // Registered with the stream; instance is the owner window.
 void CALLBACK stream_callback(HMIDIOUT handle, UINT message, DWORD_PTR instance,
                               DWORD_PTR param1, DWORD_PTR param2);
-
-// 100000 / (play_rate_hz x speed_percent): one play period in 1 ms ticks.
-int32_t period_ticks();
 
 // True while a stream is open, the mapper's (device -1) included.
 bool stream_is_open();

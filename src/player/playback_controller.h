@@ -30,10 +30,6 @@ void start_playback(WindowHandle window);
 // playing, queue the mute frames once after playing drops.
 void pacing_step(WindowHandle window);
 
-void write_reset_frame();
-void write_mute_frames();
-void write_restore_frame();
-
 // Blocks until no play call can still be running: used before the loader
 // clears the memory image. Returns at once when no stream is running.
 void wait_until_silenced();
