@@ -251,7 +251,14 @@ if (!webMidiAvailable()) player.say(globalThis.isSecureContext === false ? midiT
 
 ui.connect.addEventListener('click', () => player.connect());
 ui.output.addEventListener('change', () => player.chooseOutput(ui.output.value));
-ui.file.addEventListener('change', () => player.open(ui.file.files[0]).finally(() => (ui.file.value = '')));
+// Each file taken is counted on the page, for whoever waits for a load to end.
+let opened = 0;
+const open = (file) =>
+    player.open(file).finally(() => {
+        document.body.dataset.opened = String(++opened);
+        ui.file.value = '';
+    });
+ui.file.addEventListener('change', () => open(ui.file.files[0]));
 ui.play.addEventListener('click', () => player.pressPlay());
 ui.stop.addEventListener('click', () => player.pressStop());
 ui.song.addEventListener('change', () => player.chooseSong(ui.song.selectedIndex + 1));
@@ -271,7 +278,7 @@ document.addEventListener('dragleave', () => document.body.classList.remove('dra
 document.addEventListener('drop', (event) => {
     event.preventDefault();
     document.body.classList.remove('dragging');
-    player.open(event.dataTransfer.files[0]);
+    open(event.dataTransfer.files[0]);
 });
 
 const animate = () => {
