@@ -13,6 +13,7 @@
 #include "player/psid_loader.h"
 #include "player/tune_driver.h"
 #include "player/tune_info.h"
+#include "version.h"
 #include "web/web_stream.h"
 
 #define ZARVEL_EXPORT extern "C" EMSCRIPTEN_KEEPALIVE
@@ -63,6 +64,8 @@ void stop_playing(bool pause) {
 }
 
 }  // namespace
+
+ZARVEL_EXPORT const char* zarvel_version() { return ZARVEL_VERSION; }
 
 ZARVEL_EXPORT uint8_t* zarvel_tune_area() { return tune_area; }
 ZARVEL_EXPORT int32_t zarvel_tune_area_size() { return tune_area_size; }

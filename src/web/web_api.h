@@ -14,6 +14,9 @@
 
 extern "C" {
 
+// The program's version, "1.0.2".
+const char* zarvel_version();
+
 // ---- The tune
 
 // Where the page copies the file's bytes before zarvel_load: a header and a

@@ -170,6 +170,7 @@ test('each buffer carries the registers a synthesizer holds once it has played',
     assert.equal(core.noteName(registers[0] | (registers[1] << 8)), 'C4');
     assert.equal(core.waveformName(registers[4]), 'pulse');
     assert.equal(core.filterModeName(0x1f), 'low-pass');
+    assert.match(core.version, /^\d+\.\d+\.\d+$/);
     assert.deepEqual(core.tune, {
         name: 'Zarvel Melody',
         author: 'Zarvel developers',

@@ -19,7 +19,12 @@ export async function loadCore(source) {
     if (source instanceof URL || typeof source === 'string') {
         const response = await fetch(source);
         if (!response.ok) throw new Error(`${source}: ${response.status} ${response.statusText}`);
-        ({ instance } = await WebAssembly.instantiateStreaming(response, {}));
+        try {
+            ({ instance } = await WebAssembly.instantiateStreaming(response.clone(), {}));
+        } catch {
+            // A server that does not call the module application/wasm.
+            ({ instance } = await WebAssembly.instantiate(await response.arrayBuffer(), {}));
+        }
     } else {
         ({ instance } = await WebAssembly.instantiate(source, {}));
     }
@@ -54,6 +59,10 @@ export class ZarvelCore {
         const result = this.api.zarvel_load(length);
         const buffers = this.readBuffers();
         return { result, message: this.cString(this.api.zarvel_load_message(result)), buffers };
+    }
+
+    get version() {
+        return this.cString(this.api.zarvel_version());
     }
 
     get tune() {

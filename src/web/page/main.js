@@ -247,6 +247,7 @@ try {
     throw error;
 }
 
+element('version').textContent = player.core.version;
 if (!webMidiAvailable()) player.say(globalThis.isSecureContext === false ? midiTexts.insecure : midiTexts.noWebMidi);
 
 ui.connect.addEventListener('click', () => player.connect());

@@ -35,17 +35,21 @@ export class VoiceView {
         this.draw();
     }
 
-    // A buffer scheduled to play at due.
+    // A buffer scheduled to play at due. A hidden tab draws nothing, so the
+    // buffers that have played are taken here too, not only when drawing.
     add(due, registers) {
+        this.takePlayed();
         this.pending.push({ due, registers });
     }
 
-    // Shows the registers of the latest buffer that has played by now.
-    update() {
+    // The registers of the latest buffer that has played by now.
+    takePlayed() {
         const now = this.now();
-        let latest;
-        while (this.pending.length && this.pending[0].due <= now) latest = this.pending.shift();
-        if (latest) this.registers = latest.registers;
+        while (this.pending.length && this.pending[0].due <= now) this.registers = this.pending.shift().registers;
+    }
+
+    update() {
+        this.takePlayed();
         this.draw();
     }
 
