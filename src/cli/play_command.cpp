@@ -362,7 +362,7 @@ int run_play(const PlayOptions& options) {
     stream_engine::set_clock(stream_engine::ClockKind::real_time);
 
     Worker worker;  // the load below hands its stop request to the worker
-    int code = load_command_tune(options.tune, load_tune_file, stderr);
+    int code = load_command_tune(options.tune, [](const char* path) { return load_tune_file(path); }, stderr);
     if (code != EXIT_OK) return code;
     apply_sound_options(options.tune);
     choose_song(no_window, chosen_song(options.tune));  // not playing: it only selects
