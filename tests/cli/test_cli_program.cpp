@@ -1,6 +1,7 @@
 // zarvel-cli as the shell runs it: every bad input with its message and exit
-// code, --help on every command, and play without a terminal to the built-in
-// monitor (no MIDI service needed): it plays, and every way out mutes first.
+// code, --help on every command and --version, output that cannot be
+// written, long paths, and play without a terminal to the built-in monitor
+// (no MIDI service needed): it plays, and every way out mutes first.
 #include <gtest/gtest.h>
 #include <signal.h>
 
