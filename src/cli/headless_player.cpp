@@ -96,16 +96,7 @@ void HeadlessPlayer::record_play_button_text(void*, const char* text) {
 }
 
 int HeadlessPlayer::load(const std::string& path) {
-    // Cut short, the path could name another file.
-    if (path.size() >= sizeof player_state.tune_path) {
-        player_state.tune_path[0] = '\0';
-        int result = load_tune_path();  // stops playback and refuses, as a missing file would
-        worker_passes(1);
-        return result;
-    }
-    std::strncpy(player_state.tune_path, path.c_str(), sizeof player_state.tune_path - 1);
-    player_state.tune_path[sizeof player_state.tune_path - 1] = '\0';
-    int result = load_tune_path();
+    int result = load_tune_file(path.c_str());
     worker_passes(1);
     return result;
 }

@@ -33,7 +33,7 @@ public:
 
     // The window's commands. Each runs one worker pass (10 ms) afterwards,
     // so a request is taken as the real worker would take it.
-    int load(const std::string& path);  // a LoadResult; LOAD_CANNOT_OPEN for a path tune_path cannot hold
+    int load(const std::string& path);  // a LoadResult
     void play();
     void stop();
     void choose_song(int song);  // 1-based

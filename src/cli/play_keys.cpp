@@ -40,8 +40,9 @@ void step_filter(int32_t step) {
 
 }  // namespace
 
-KeyResult press_key(int key, int32_t songs) {
-    switch (key) {
+KeyResult press_key(const Key& key, int32_t songs) {
+    if (key.name != KeyName::character || key.modifiers != 0) return KeyResult::ignored;
+    switch (key.character) {
         case ' ': return play_or_pause();
         case 's':
             if (const char* text = press_stop()) panel_set_play_button_text(no_window, text);
@@ -51,7 +52,7 @@ KeyResult press_key(int key, int32_t songs) {
         case '1':
         case '2':
         case '3':
-            toggle_voice(key - '1');
+            toggle_voice(key.character - '1');
             return KeyResult::handled;
         case '+':
         case '=':  // + without Shift on most layouts

@@ -77,7 +77,7 @@ WorkerWait worker_wait = sleep_one_ms;
 
 void install_worker_wait(WorkerWait wait) { worker_wait = wait ? wait : sleep_one_ms; }
 
-int load_tune_path(bool play) {
+int load_tune_file(const char* path, bool play) {
     PlayerState& p = player_state;
     // A Play that the worker has not taken yet asked for the tune being
     // replaced: taken in the same pass as the stop below, it would start on
@@ -96,7 +96,7 @@ int load_tune_path(bool play) {
     // The image is rewritten whatever the result, so a paused tune can no
     // longer be resumed: the next Play starts afresh from the init routine.
     p.paused = 0;
-    int result = load_psid(p.tune_path);
+    int result = load_psid(path);
     if (result == LOAD_OK) {
         p.tune_loaded = 1;
         p.current_song = tune_info.start_song;
@@ -106,3 +106,5 @@ int load_tune_path(bool play) {
     }
     return result;
 }
+
+int load_tune_path(bool play) { return load_tune_file(player_state.tune_path, play); }

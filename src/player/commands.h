@@ -39,18 +39,23 @@ enum ScrollCode : int {
 // unit like a line step.
 int32_t scroll_scale(int32_t value, int scroll_code, int thumb_position);
 
-// Loads player_state.tune_path: raises the stop request, waits until the
-// worker has taken it and no play call can still run, then load_psid. On
-// LOAD_OK: tune_loaded := 1, current_song := start_song, and start_request
-// when a tune was playing or a Play was still to be taken (a Stop or Pause
-// still to be taken means not playing). Otherwise tune_loaded := 0. Either
-// way paused is cleared: the image is rewritten, so nothing is left to
-// resume. Returns the LoadResult; the panel shows the texts, the songs and
-// any message. With play, a tune that loads starts whether or not one was
-// playing (a tune opened from the desktop), once: the button then reads "Pause".
+// Loads path (any length the system takes): raises the stop request, waits
+// until the worker has taken it and no play call can still run, then
+// load_psid. On LOAD_OK: tune_loaded := 1, current_song := start_song, and
+// start_request when a tune was playing or a Play was still to be taken (a
+// Stop or Pause still to be taken means not playing). Otherwise
+// tune_loaded := 0. Either way paused is cleared: the image is rewritten, so
+// nothing is left to resume. Returns the LoadResult; the panel shows the
+// texts, the songs and any message. With play, a tune that loads starts
+// whether or not one was playing (a tune opened from the desktop), once: the
+// button then reads "Pause".
+int load_tune_file(const char* path, bool play = false);
+
+// load_tune_file of player_state.tune_path, the window's path (259
+// characters at most, the size of its buffer).
 int load_tune_path(bool play = false);
 
-// How load_tune_path waits for the worker to take its stop request: 1 ms
+// How load_tune_file waits for the worker to take its stop request: 1 ms
 // sleeps while a worker thread runs. A single-threaded driver (tests, the
 // renderer) installs a wait that takes the request itself.
 using WorkerWait = void (*)();
