@@ -10,8 +10,10 @@ const plainText = new TextDecoder('utf-8');
 
 const sidRegisterCount = 25;
 
-// zarvel_load's result for a tune that loaded (LOAD_OK).
+// zarvel_load's results: a tune that loaded (LOAD_OK), and the one whose
+// words the page shows for a file it cannot read (LOAD_CANNOT_OPEN).
 export const loadOk = 1;
+export const loadCannotOpen = 2;
 
 // source: the module's URL (the page) or its bytes (Node, tests).
 export async function loadCore(source) {
@@ -58,7 +60,11 @@ export class ZarvelCore {
         this.memory.set(bytes.subarray(0, length), area);
         const result = this.api.zarvel_load(length);
         const buffers = this.readBuffers();
-        return { result, message: this.cString(this.api.zarvel_load_message(result)), buffers };
+        return { result, message: this.loadMessage(result), buffers };
+    }
+
+    loadMessage(result) {
+        return this.cString(this.api.zarvel_load_message(result));
     }
 
     get version() {

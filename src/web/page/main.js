@@ -2,7 +2,7 @@
 // and meanings, a MIDI output chosen through Web MIDI, and the look-ahead
 // scheduler in place of the MIDI stream.
 
-import { loadCore, loadOk } from './core.js';
+import { loadCannotOpen, loadCore, loadOk } from './core.js';
 import { Scheduler, Ticker, lookAheadMs, hiddenLookAheadMs } from './scheduler.js';
 import { connectedOutputs, midiTexts, requestOutputs, webMidiAvailable } from './midi_access.js';
 import { VoiceView } from './voice_view.js';
@@ -106,8 +106,14 @@ class WebPlayer {
 
     chooseOutput(id) {
         // Like the Windows program's device choice: the playback under way
-        // keeps its output; the next start or resume takes the new one.
+        // keeps its output, and so does a resume of it (the synthesizer on
+        // it holds the paused tune's registers); the next start takes the new one.
         this.chosenOutput = this.access && connectedOutputs(this.access).find((output) => output.id === id);
+    }
+
+    isConnected(output) {
+        return output !== undefined && this.access !== undefined &&
+            connectedOutputs(this.access).some((connected) => connected.id === output.id);
     }
 
     outputsChanged() {
@@ -126,7 +132,14 @@ class WebPlayer {
     async open(file) {
         if (!file) return;
         this.say('');
-        const bytes = new Uint8Array(await file.arrayBuffer());
+        let bytes;
+        try {
+            bytes = new Uint8Array(await file.arrayBuffer());
+        } catch {
+            // A folder, or a file gone or unreadable: the tune playing stays.
+            this.say(`${file.name}: ${this.core.loadMessage(loadCannotOpen)}`);
+            return;
+        }
         const wasPlaying = this.core.playing;
         const { result, message, buffers } = this.core.load(bytes);
         this.guarded(() => this.scheduler.follow(buffers));
@@ -154,13 +167,15 @@ class WebPlayer {
 
     // ---- The controls
 
-    // A start or a resume, on the chosen output.
-    begin(work) {
-        if (!this.chosenOutput) {
+    // A start on the chosen output, or a resume on the output it paused on
+    // while that is still there.
+    begin(work, { resuming = false } = {}) {
+        const output = resuming && this.isConnected(this.streamOutput) ? this.streamOutput : this.chosenOutput;
+        if (!output) {
             this.say(midiTexts.noOutputChosen);
             return;
         }
-        this.streamOutput = this.chosenOutput;
+        this.streamOutput = output;
         this.guarded(() => {
             this.scheduler.begin(work());
             this.scheduler.fill(() => this.core.step(), () => this.core.playing);
@@ -173,7 +188,8 @@ class WebPlayer {
         if (this.core.playing) {
             this.guarded(() => this.scheduler.follow(this.core.stop(true)));
         } else if (this.tuneLoaded) {
-            this.begin(() => (this.core.paused ? this.core.resume() : this.core.start()));
+            if (this.core.paused) this.begin(() => this.core.resume(), { resuming: true });
+            else this.begin(() => this.core.start());
         }
         this.showPlayState();
     }
