@@ -18,7 +18,6 @@
 #include "cli/status_line.h"
 #include "cli/terminal.h"
 #include "cli/terminal_panel.h"
-#include "midi/stream_lock.h"
 #include "midi/stream_transport.h"
 #include "platform/stream_engine.h"
 #include "player/commands.h"
@@ -35,9 +34,6 @@ using namespace std::chrono_literals;
 WindowHandle const no_window = nullptr;
 constexpr int key_wait_ms = 50;          // how often the status line can change
 constexpr auto start_timeout = 5s;  // open, reset frame, init, first buffer
-// The mute frames wait behind at most the 16 buffers of the ring, each a
-// period long, and a period is 333 ms at the longest (15 Hz at 20 %).
-constexpr auto silence_timeout = 6s;
 
 volatile std::sig_atomic_t quit_signal = 0;
 void note_quit_signal(int signal) { quit_signal = signal; }
@@ -71,42 +67,6 @@ private:
 int load_into_player(const char* path) {
     std::snprintf(player_state.tune_path, sizeof player_state.tune_path, "%s", path);
     return load_tune_path();
-}
-
-// True once the stream holds no buffer with bytes in it: every message
-// queued so far has been played. A header the stream still holds refuses to
-// be unprepared, and unpreparing one it has returned is what the next
-// queueing of that slot does anyway; both under the ring's lock.
-bool every_message_played() {
-    StreamLock lock(no_window);
-    for (int slot = 0; slot < stream_ring_slots; ++slot) {
-        if (MEVT_EVENTPARM(stream_ring[slot].dwEvent) == 0) continue;
-        if (midiOutUnprepareHeader(reinterpret_cast<HMIDIOUT>(stream_handle), &stream_headers[slot],
-                                   midi_header_size) != MMSYSERR_NOERROR)
-            return false;
-    }
-    return true;
-}
-
-// The mute frames go out in the pacing step after playing drops, behind
-// whatever the stream already holds: one buffer, or more after a pause or a
-// start while it ran. Only once they have played may the stream be stopped,
-// since a stop returns every waiting buffer unplayed. After silenced nothing
-// but empty buffers is queued, so "no bytes left in the stream" means the
-// mute frames (of this exit, or of the pause or failed play call before it)
-// have reached the synthesizer.
-void mute_before_exit() {
-    auto give_up = Clock::now() + silence_timeout;
-    while (Clock::now() < give_up) {
-        // A start or resume the worker has yet to take would begin playing
-        // after the stop below: it is let begin, then stopped.
-        if (!player_state.start_request && !player_state.resume_request) {
-            press_exit();
-            if (!stream_is_open() || stream_broken()) return;
-            if (!player_state.playing && player_state.silenced && every_message_played()) return;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
 }
 
 class PlaySession {
@@ -194,9 +154,8 @@ void PlaySession::show_log_line(double seconds) {
 }
 
 void PlaySession::finish(Worker& worker) {
-    mute_before_exit();
+    close_playback(no_window);
     worker.stop();
-    close_midi_stream();
     // The monitor as the mute frames left it.
     if (interactive_) {
         show();
@@ -299,7 +258,7 @@ int run_play(const PlayOptions& options) {
     int code = load_command_tune(options.tune, load_into_player, stderr);
     if (code != EXIT_OK) return code;
     apply_sound_options(options.tune);
-    choose_song(no_window, chosen_song(options.tune));  // not playing: it only selects
+    choose_song(chosen_song(options.tune));  // not playing: it only selects
 
     std::shared_ptr<SidMonitor> monitor;
     if (!options.monitor) {
