@@ -113,7 +113,7 @@ WorkerWait worker_wait = sleep_one_ms;
 
 void install_worker_wait(WorkerWait wait) { worker_wait = wait ? wait : sleep_one_ms; }
 
-int load_tune_path() {
+int load_tune_path(bool play) {
     PlayerState& p = player_state;
     // Playing, or about to: a Play not taken yet, or a start that waits for
     // the previous mute frames. The new tune then starts in its place. A Play
@@ -139,7 +139,7 @@ int load_tune_path() {
     if (result == LOAD_OK) {
         p.tune_loaded = 1;
         p.current_song = tune_info.start_song;
-        if (was_on) {
+        if (was_on || play) {
             RequestLock lock(request_mutex);
             p.start_request = 1;
         }
