@@ -9,9 +9,6 @@
 namespace {
 constexpr int32_t scale_min = 20;
 constexpr int32_t scale_max = 200;
-}  // namespace
-
-namespace {
 
 using RequestLock = std::lock_guard<std::mutex>;
 
