@@ -40,7 +40,7 @@ public:
     void toggle_voice(int index);
     void set_speed(int percent);
     void set_filter(int percent);
-    void exit_player();  // the stop request and the 400 ms before the window closes
+    void exit_player();  // close_playback: the mute frames play out, then the stream closes
 
     void worker_passes(int count);       // count x 10 ms of worker passes
     void position_callbacks(int count);  // until count more events have played

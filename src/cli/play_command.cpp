@@ -84,47 +84,22 @@ private:
     std::thread thread_;
 };
 
-// True once the stream holds no buffer with bytes in it: every message
-// queued so far has been played. A header the stream still holds refuses to
-// be unprepared, and unpreparing one it has returned is what the next
-// queueing of that slot does anyway; both under the ring's lock.
-bool every_message_played() {
-    StreamLock lock(no_window);
-    for (int slot = 0; slot < stream_ring_slots; ++slot) {
-        if (MEVT_EVENTPARM(stream_ring[slot].dwEvent) == 0) continue;
-        if (midiOutUnprepareHeader(reinterpret_cast<HMIDIOUT>(stream_handle), &stream_headers[slot],
-                                   midi_header_size) != MMSYSERR_NOERROR)
-            return false;
-    }
-    return true;
-}
-
-// The mute frames go out in the pacing step after playing drops, behind
-// whatever the stream already holds: one buffer, or more after a pause or a
-// start while it ran. Only once they have played may the stream be stopped,
-// since a stop returns every waiting buffer unplayed. After silenced nothing
-// but empty buffers is queued, so "no bytes left in the stream" means the
-// mute frames (of this exit, or of the pause or failed play call before it)
-// have reached the synthesizer.
-//
-// pause: playback ends with a pause, which a later Play resumes, rather than
-// the exit's stop. Returns true when it paused playback.
-bool mute_and_wait(bool pause) {
+// Ctrl-Z's mute: a pause, as the space key makes it, then the wait until its
+// mute frames have been played, since the close that follows hands back
+// every buffer the stream still holds unplayed. A start or resume the worker
+// has yet to take is let begin first, then paused. Returns true when it
+// paused playback.
+bool pause_until_muted() {
     bool paused = false;
     auto give_up = Clock::now() + silence_timeout;
     while (Clock::now() < give_up) {
-        // A start or resume the worker has yet to take would begin playing
-        // after the stop below: it is let begin, then stopped.
         if (!player_state.start_request && !player_state.resume_request) {
-            if (!pause) {
-                press_exit();
-            } else if (player_state.playing) {
-                press_play();
+            if (playback_on() && press_play()) {
                 panel_set_play_button_text(no_window, "Play");
                 paused = true;
             }
             if (!stream_is_open() || stream_broken()) break;
-            if (!player_state.playing && player_state.silenced && every_message_played()) break;
+            if (!player_state.playing && player_state.silenced && !stream_holds_messages()) break;
         }
         std::this_thread::sleep_for(5ms);
     }
@@ -217,9 +192,8 @@ void PlaySession::show_log_line(double seconds) {
 }
 
 void PlaySession::finish(Worker& worker) {
-    mute_and_wait(false);
+    close_playback(no_window);
     worker.stop();
-    close_midi_stream();
     // The monitor as the mute frames left it.
     if (interactive_) {
         show();
@@ -239,7 +213,7 @@ void PlaySession::finish(Worker& worker) {
 // stays so, and its next Play opens the stream.
 void PlaySession::suspend(Worker& worker) {
     suspend_signal = 0;
-    bool paused = mute_and_wait(true);
+    bool paused = pause_until_muted();
     worker.stop();
     close_midi_stream();
     if (interactive_) {
@@ -365,7 +339,7 @@ int run_play(const PlayOptions& options) {
     int code = load_command_tune(options.tune, [](const char* path) { return load_tune_file(path); }, stderr);
     if (code != EXIT_OK) return code;
     apply_sound_options(options.tune);
-    choose_song(no_window, chosen_song(options.tune));  // not playing: it only selects
+    choose_song(chosen_song(options.tune));  // not playing: it only selects
 
     std::shared_ptr<SidMonitor> monitor;
     if (!options.monitor) {

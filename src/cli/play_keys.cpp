@@ -20,11 +20,9 @@ KeyResult play_or_pause() {
 KeyResult step_song(int32_t step, int32_t songs) {
     int32_t song = player_state.current_song + step;
     if (songs <= 0 || song < 1 || song > songs) return KeyResult::handled;
-    // Like the window's selector: while playing the new song starts at once
-    // (this thread waits for the mute frames); otherwise it waits for Play.
-    bool starts = player_state.playing;
-    choose_song(no_window, song);
-    return starts ? KeyResult::song_started : KeyResult::handled;
+    // Like the window's selector: while playing the worker mutes and starts
+    // the new song; otherwise it waits for Play.
+    return choose_song(song) ? KeyResult::song_started : KeyResult::handled;
 }
 
 void step_speed(int32_t step) {
