@@ -108,6 +108,8 @@ export class VoiceView {
         const g = this.canvas.getContext('2d');
         const w = this.width;
         const rowHeight = this.height / 4;
+        // The bars start after the words, and nearer on a narrow screen.
+        const barX = Math.min(250, Math.max(200, w * 0.4));
         g.fillStyle = colours.background;
         g.fillRect(0, 0, w, this.height);
         g.textBaseline = 'middle';
@@ -128,10 +130,9 @@ export class VoiceView {
             g.fillText(note, 96, mid);
             g.font = '13px system-ui, sans-serif';
             g.fillStyle = colours.dim;
-            g.fillText(waveform, 150, mid);
+            g.fillText(waveform, 150, mid, barX - 158);
             // Pitch on a log scale of the 16-bit register: an octave is one
             // sixteenth of the bar.
-            const barX = 250;
             const barWidth = w - barX - 16;
             g.fillStyle = colours.bar;
             g.fillRect(barX, mid - 3, barWidth, 6);
@@ -151,23 +152,13 @@ export class VoiceView {
         g.fillText('Filter', 12, mid);
         g.fillStyle = colours.text;
         g.font = '13px system-ui, sans-serif';
-        g.fillText(`${f.mode}`, 60, mid - 8);
+        g.fillText(`${f.mode}, volume ${f.volume}`, 60, mid - 8);
         g.fillStyle = colours.dim;
         g.fillText(`res ${f.resonance}  voices ${f.routed.join(' ') || '-'}`, 60, mid + 9);
-        const barX = 250;
-        const volumeWidth = 60;
-        const volumeLabelWidth = 28;
-        const cutoffWidth = w - barX - 16 - volumeWidth - volumeLabelWidth - 24;
+        const cutoffWidth = w - barX - 16;
         g.fillStyle = colours.bar;
         g.fillRect(barX, mid - 3, cutoffWidth, 6);
         g.fillStyle = colours.filter;
         g.fillRect(barX, mid - 3, (f.cutoff / 2047) * cutoffWidth, 6);
-        const volumeX = barX + cutoffWidth + 24;
-        g.fillStyle = colours.bar;
-        g.fillRect(volumeX, mid - 6, volumeWidth, 12);
-        g.fillStyle = colours.text;
-        g.fillRect(volumeX, mid - 6, (f.volume / 15) * volumeWidth, 12);
-        g.font = '12px ui-monospace, monospace';
-        g.fillText(String(f.volume), volumeX + volumeWidth + 8, mid);
     }
 }
