@@ -113,7 +113,6 @@ MMRESULT midiStreamOpen(LPHMIDISTRM handle_out, LPUINT device_id, DWORD device_c
     s.time_division = default_time_division;
     s.tempo_us = default_tempo_us;
     s.position = {};
-    s.next_plays_at_once = false;
     s.head = s.tail = s.in_flight = nullptr;
     s.head_offset = 0;
     s.held = 0;
@@ -201,17 +200,6 @@ MMRESULT midiStreamOut(HMIDISTRM stream, LPMIDIHDR header, UINT header_size) {
         return MMSYSERR_INVALPARAM;
     if (take_fault(e, Fault::out)) return MMSYSERR_ERROR;
 
-    StreamEvent first;
-    if (!s->head && read_event(data, header->dwBytesRecorded, 0, first)) {
-        // The stream ran dry. If this event's time has passed meanwhile it
-        // plays at once and the count restarts from there: catching up
-        // would send a burst of events that were all due long ago.
-        int64_t now = stream_time_us(e, *s);
-        if (time_after(s->position, tick_length(s->time_division, s->tempo_us), first.delta_ticks) < now) {
-            s->position = {now, 0};
-            s->next_plays_at_once = true;
-        }
-    }
     header->dwFlags = (header->dwFlags & ~MHDR_DONE) | MHDR_INQUEUE | MHDR_ISSTRM;
     header->lpNext = nullptr;
     header->dwOffset = 0;
@@ -278,7 +266,6 @@ MMRESULT midiStreamStop(HMIDISTRM stream) {
     s.running = false;
     s.frozen_us = 0;
     s.position = {};
-    s.next_plays_at_once = false;
     s.changed.notify_all();
     // The caller gets every buffer back before stop returns.
     return_buffers(lock, s, in_flight, chain, stream);
