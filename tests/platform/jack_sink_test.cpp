@@ -90,7 +90,7 @@ TEST_F(RtMidiJack, SysexFramesReachAJackPortWholeAndInOrder) {
     std::unique_ptr<RtMidiIn> synthesizer = open_synthesizer_port(server);
     ASSERT_TRUE(synthesizer) << "jackd did not come up (scripts/setup.sh installs jackd2)";
 
-    ASSERT_TRUE(use_rtmidi_devices());
+    ASSERT_EQ(use_system_midi_devices().jack, MidiService::present);
     UINT device = midiOutGetNumDevs();
     for (UINT id = 0; id < midiOutGetNumDevs(); ++id) {
         MIDIOUTCAPSA caps{};
