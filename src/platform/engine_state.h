@@ -54,6 +54,7 @@ struct Stream {
 
     std::condition_variable changed;  // the player thread's wake-up, and the token's hand-over
     std::thread player;               // real-time clock only
+    bool player_ready = false;        // it has asked for real-time scheduling
     bool player_quit = false;
 };
 

@@ -121,7 +121,13 @@ MMRESULT midiStreamOpen(LPHMIDISTRM handle_out, LPUINT device_id, DWORD device_c
     s.player_quit = false;
     int index = index_of(e, s);
     uint32_t generation = s.generation;
-    if (s.clock == ClockKind::real_time) s.player = std::thread(run_player_thread, index, generation);
+    s.player_ready = false;
+    if (s.clock == ClockKind::real_time) {
+        s.player = std::thread(run_player_thread, index, generation);
+        // The handle goes out once the thread has asked for its scheduling,
+        // so that nothing plays on it before.
+        s.changed.wait(lock, [&s] { return s.player_ready; });
+    }
     HMIDISTRM handle = handle_of(index, generation);
     *handle_out = handle;
     MidiOutCallback open_callback = s.callback;

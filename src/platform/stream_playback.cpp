@@ -117,6 +117,8 @@ void run_player_thread(int index, uint32_t generation) {
     Engine& e = engine();
     Stream& s = e.streams[index];
     std::unique_lock<std::mutex> lock(e.lock);
+    s.player_ready = true;
+    s.changed.notify_all();
     while (s.generation == generation && !s.player_quit) {
         int64_t due_us;
         if (!next_due_us(s, due_us)) {
