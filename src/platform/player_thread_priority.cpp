@@ -70,8 +70,9 @@ void make_player_thread_timely() {
     // batch wake-ups; the player wants its deadline.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     // A low real-time priority: above every normal thread, below the threads
-    // of audio servers such as JACK (its clients run at 9 by default).
-    const int wanted = sched_get_priority_min(SCHED_FIFO) + 4;
+    // of audio servers such as JACK (jackd runs at 10 and its clients' process
+    // threads at 5 by default), whose cycles must never wait for the player.
+    const int wanted = sched_get_priority_min(SCHED_FIFO) + 2;
     // An rtprio limit below that still allows its own priority.
     rlimit limit{};
     const int allowed = getrlimit(RLIMIT_RTPRIO, &limit) == 0 ? static_cast<int>(std::min<rlim_t>(limit.rlim_cur, wanted)) : 0;

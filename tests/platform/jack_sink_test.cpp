@@ -169,8 +169,8 @@ public:
         for (int i = 0; i < count; ++i) {
             pid_t pid = fork();
             if (pid == 0) {
-                for (volatile unsigned long spin = 0;; spin = spin + 1) {
-                }
+                std::atomic<unsigned long> spin{0};
+                for (;;) spin.fetch_add(1, std::memory_order_relaxed);
             }
             pids_.push_back(pid);
         }
@@ -308,7 +308,9 @@ TEST_F(JackSinkEndToEnd, TenThousandFramesArriveWholeAndInOrderAlsoUnderLoad) {
         ASSERT_EQ(got.size(), size_t{10 * per_buffer});
         for (int n = 0; n < 10 * per_buffer; ++n) {
             ASSERT_EQ(got[n].bytes, numbered_frame(n)) << "frame " << n;
-            if (n > 0) ASSERT_GE(got[n].frame, got[n - 1].frame) << "frame " << n;
+            if (n > 0) {
+                ASSERT_GE(got[n].frame, got[n - 1].frame) << "frame " << n;
+            }
         }
         int burst = burst_buffer * per_buffer;
         EXPECT_GT(got[burst + per_buffer - 1].frame, got[burst].frame) << "the burst's rest waited for a later cycle";
