@@ -37,10 +37,16 @@ if ! "$cli" ports 2>/dev/null | grep -q "  $port\$"; then
   exit 1
 fi
 
+# Every JACK server of a user keeps its metadata in one shared directory,
+# and each removes it when it ends; libjack's database then says so on
+# stderr in a client opening at that moment. Servers of other runs on this
+# machine end when they will, so that line is no failure of ours.
+foreign='^/dev/shm/jack_db-[0-9]+/[^ ]*: No such file or directory$'
+
 for ((cycle = 1; cycle <= cycles; cycle++)); do
   code=0
   "$cli" play "$tune" --port "$port" --seconds 1 </dev/null >/dev/null 2>"$err" || code=$?
-  if [ "$code" -ne 0 ] || [ -s "$err" ]; then
+  if [ "$code" -ne 0 ] || grep -qvE "$foreign" "$err"; then
     echo "jack stress: cycle $cycle of $cycles ended with exit code $code"
     cat "$err"
     exit 1

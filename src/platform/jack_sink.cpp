@@ -24,10 +24,12 @@ using namespace std::chrono_literals;
 
 constexpr const char* client_name = "Zarvel";
 constexpr const char* port_name = "out";
-constexpr size_t queue_bytes = size_t{1} << 16;
-// A full queue means JACK has run no cycle for a while; the player's thread
-// waits this long for room before it counts a message as undelivered.
-constexpr auto room_wait = 250ms;
+// Some 10,000 register frames: at a frame a period, minutes of music.
+constexpr size_t queue_bytes = size_t{1} << 18;
+// A full queue means JACK has run no cycle for a long while (a busy machine
+// without real-time scheduling); the player's thread waits this long for
+// room before it counts a message as undelivered.
+constexpr auto room_wait = 1s;
 // At a close, what was handed over goes out first (the last of it is the
 // mute frames); a cycle is 43 ms at the longest usual period (2048 frames at
 // 48 kHz).

@@ -305,25 +305,27 @@ TEST_F(JackSinkEndToEnd, TenThousandFramesArriveWholeAndInOrderAlsoUnderLoad) {
         midiStreamRestart(stream);
 
         std::vector<FrameReceiver::Message> got = receiver.receive(10 * per_buffer, 30s);
-        ASSERT_EQ(got.size(), size_t{10 * per_buffer});
-        for (int n = 0; n < 10 * per_buffer; ++n) {
+        EXPECT_EQ(port_health(device).undelivered, 0u);
+        EXPECT_FALSE(receiver.overflowed());
+        for (int n = 0; n < 10 * per_buffer && n < static_cast<int>(got.size()); ++n) {
             ASSERT_EQ(got[n].bytes, numbered_frame(n)) << "frame " << n;
             if (n > 0) {
                 ASSERT_GE(got[n].frame, got[n - 1].frame) << "frame " << n;
             }
         }
+        ASSERT_EQ(got.size(), size_t{10 * per_buffer});
         int burst = burst_buffer * per_buffer;
         EXPECT_GT(got[burst + per_buffer - 1].frame, got[burst].frame) << "the burst's rest waited for a later cycle";
         if (busy == 0) {
             // Each millisecond's frames land 48 frames (1 ms at 48 kHz) after
-            // the last, not all at the start of a 256-frame cycle.
+            // the last, not all at the start of a 256-frame cycle (steps of
+            // 0 and 256). Loosely: on a busy machine the dummy driver's
+            // cycles take longer than their 256 frames.
             std::vector<int64_t> steps;
             for (int n = 5; n < burst; n += 5) steps.push_back(got[n].frame - got[n - 5].frame);
             std::sort(steps.begin(), steps.end());
-            EXPECT_NEAR(steps[steps.size() / 2], 48, 3);
+            EXPECT_NEAR(steps[steps.size() / 2], 48, 12);
         }
-        EXPECT_EQ(port_health(device).undelivered, 0u);
-        EXPECT_FALSE(receiver.overflowed());
         midiStreamStop(stream);
         for (auto& buffer : buffers) midiOutUnprepareHeader(as_out(stream), buffer.last_header(), sizeof(MIDIHDR));
         ASSERT_EQ(midiStreamClose(stream), MMSYSERR_NOERROR);
