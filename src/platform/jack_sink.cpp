@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* client_name = "Zarvel";
 constexpr const char* port_name = "out";
-// Some 10,000 register frames: at a frame a period, minutes of music.
+// Thousands of register frames: minutes of music at a frame a period.
 constexpr size_t queue_bytes = size_t{1} << 18;
 // A full queue means JACK has run no cycle for a long while (a busy machine
 // without real-time scheduling); the player's thread waits this long for
