@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -11,6 +10,7 @@
 #include "cli/exit_codes.h"
 #include "cli/headless_player.h"
 #include "cli/headless_start.h"
+#include "cli/replacement_file.h"
 #include "cli/smf_writer.h"
 #include "cli/sysex_messages.h"
 
@@ -70,20 +70,8 @@ private:
     std::vector<uint8_t> sysex_;
 };
 
-bool write_file(const std::string& path, const std::vector<uint8_t>& bytes, std::FILE* err) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        std::fprintf(err, "zarvel-cli: %s: cannot write: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    int saved_errno = errno;
-    if (std::fclose(file) != 0) {
-        ok = false;
-        saved_errno = errno;
-    }
-    if (!ok) std::fprintf(err, "zarvel-cli: %s: cannot write: %s\n", path.c_str(), std::strerror(saved_errno));
-    return ok;
+void report_unwritten(std::FILE* err, const std::string& path, const std::string& why) {
+    std::fprintf(err, "zarvel-cli: %s: cannot write: %s\n", path.c_str(), why.c_str());
 }
 
 }  // namespace
@@ -117,6 +105,13 @@ int run_render(const RenderOptions& options, std::FILE* out, std::FILE* err) {
     auto sink = std::make_shared<RenderSink>(format, last_tick, render_buffer_limit(options.seconds));
     HeadlessPlayer player(sink);
     if (int code = start_headless(player, options.tune, err); code != EXIT_OK) return code;
+    // Made before the render, so that a folder it cannot write fails at once.
+    ReplacementFile file(options.output);
+    std::string why;
+    if (!file.create(why)) {
+        report_unwritten(err, options.output, why);
+        return EXIT_DEVICE_FAILED;
+    }
     if (!run_stream_until([&sink] { return sink->done(); })) {
         std::fputs("zarvel-cli: the stream stopped before the end of the render\n", err);
         return EXIT_DEVICE_FAILED;
@@ -124,7 +119,11 @@ int run_render(const RenderOptions& options, std::FILE* out, std::FILE* err) {
     if (sink->hit_buffer_limit())
         std::fprintf(err, "zarvel-cli: the play period is too short to fill %.3f s: stopped after %llu buffers\n",
                      options.seconds, static_cast<unsigned long long>(sink->buffers()));
-    if (!write_file(options.output, sink->file_bytes(), err)) return EXIT_DEVICE_FAILED;
+    std::vector<uint8_t> bytes = sink->file_bytes();
+    if (!file.commit(bytes.data(), bytes.size(), why)) {
+        report_unwritten(err, options.output, why);
+        return EXIT_DEVICE_FAILED;
+    }
     std::fprintf(out, "%s: %llu buffers, %.3f s\n", options.output.c_str(),
                  static_cast<unsigned long long>(sink->buffers()), static_cast<double>(sink->ticks()) / 1000);
     return EXIT_OK;

@@ -30,21 +30,12 @@ if [[ ! -f $exe || ! -f $driver_exe || -z $winmm ]]; then
     exit 1
 fi
 
-export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
+source tests/ui/wine_session.sh
 # Our winmm.dll from the program's folder; no Mono or Gecko installers.
 export WINEDLLOVERRIDES="winmm=n,b;mscoree=;mshtml="
 export ZARVEL_WINMM_RECORD='C:\zarvel\record.txt'
 program=$WINEPREFIX/drive_c/zarvel
 record_file=$program/record.txt
-
-xvfb_pid=
-main_shell=$BASHPID
-cleanup() {
-    [[ $BASHPID == "$main_shell" ]] || return 0  # not in a subshell's exit
-    timeout 20 wineserver -k >/dev/null 2>&1 || true
-    if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
 
 fail() {
     echo "wine-ui: FAIL: $*" >&2
@@ -57,23 +48,7 @@ step() { echo "wine-ui: $*"; }
 
 # --- display and Wine --------------------------------------------------------
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>>"$log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-[[ -s $work/display ]] || fail "Xvfb did not start"
-export DISPLAY=:$(head -n 1 "$work/display")
-
-# One server for the whole run, so that each driver call starts quickly.
-timeout 30 wineserver -p >>"$log" 2>&1 || true
-if [[ ! -f $WINEPREFIX/.zarvel-ready ]]; then
-    step "setting up the Wine prefix (first run only)"
-    timeout 300 wineboot -i >>"$log" 2>&1 || fail "wineboot did not finish"
-    # Wine draws the caption itself (no window manager here), and a crash
-    # ends the program with a backtrace in wine.log instead of a dialog.
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >>"$log" 2>&1
-    timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1
-    touch "$WINEPREFIX/.zarvel-ready"
-fi
+start_wine_session
 
 mkdir -p "$program" "$WINEPREFIX/drive_c/tunes"
 cp "$exe" "$winmm" "$driver_exe" "$program/"
@@ -180,6 +155,7 @@ drv make-tune melody 'C:\tunes\melody.sid'
 drv make-tune sweep 'C:\tunes\sweep.sid'
 drv make-tune mus 'C:\tunes\mus.sid'
 drv make-tune text 'C:\tunes\text.sid'
+drv make-tune slow 'C:\tunes\slow.sid'
 rm -f "$WINEPREFIX/drive_c/tunes/missing.sid"
 multisong_lines=$'Zarvel Test Multisong\nOsket Test Room\n2026 Zarvel tests'
 melody_lines=$'Zarvel Test Melody\nOsket Test Room\n2026 Zarvel tests'
@@ -260,11 +236,11 @@ drv select Zarvel 133 2 || fail "the song change hung the window"
 took_ms=$((($(date +%s%N) - started) / 1000000))
 ((took_ms < 3000)) || fail "the song change took $took_ms ms"
 drv alive Zarvel >/dev/null || fail "the window does not answer after the song change"
-expect "rate label of song 3" "$(text_of 108)" "100 Hz"
+eventually "rate label of song 3" "100 Hz" text_of 108
 expect "Play button keeps Pause" "$(text_of 102)" "Pause"
 sleep 0.6
 drv select Zarvel 133 0 || fail "the second song change hung the window"
-expect "rate label of song 1" "$(text_of 108)" "50 Hz"
+eventually "rate label of song 1" "50 Hz" text_of 108
 sleep 0.6
 drv select Zarvel 133 0  # the same song again: nothing happens
 sleep 0.2
@@ -394,7 +370,11 @@ got=$(expect_summary "scales and voices" \
 mapfile -t lines <<<"$got"
 expect_frames "frames at 200 %" "${lines[4]}" 0 8 13
 
-step "the close box while playing ends at once: no stop, no mute frames, settings saved"
+# The program waits for its mute frames and no longer: they are the last
+# event the device plays, empty ones included.
+expect_mute_last() { expect "$1: the last event played" "$(drv record "$ZARVEL_WINMM_RECORD" | tail -n 1 | cut -f4)" "mute mute"; }
+
+step "the close box while playing: the mute frames play before the program ends; settings saved"
 clear_settings
 launch '"C:\tunes\melody.sid"'
 main_window_up
@@ -402,21 +382,97 @@ drv click Zarvel 102
 sleep 0.5
 drv close Zarvel
 process_ends
-expect_summary "close box" 'reset name="Zarvel Test Melody"' "init" "frames .*" >/dev/null
+expect_summary "close box" 'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute" >/dev/null
+expect_mute_last "close box"
 expect "settings saved" "$(reg_value ontop)" "type=REG_DWORD size=4 value=0"
 
-step "second copy exits at once and changes nothing"
-launch '"C:\tunes\A B.sid"'
+step "the session ends while playing: mute frames and settings before the system may end the process"
+clear_settings
+launch '"C:\tunes\melody.sid"'
 main_window_up
-drv run 'C:\zarvel\zarvel.exe' '"C:\tunes\melody.sid"' 10000 >"$work/run.txt" 2>>"$log" ||
+drv click Zarvel 102
+sleep 0.5
+drv end-session Zarvel || fail "the window did not take the session's end"
+expect_summary "session end" 'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute" >/dev/null
+expect_mute_last "session end"
+expect "settings saved at the session's end" "$(reg_value ontop)" "type=REG_DWORD size=4 value=0"
+exit_button
+expect_summary "nothing after the session's end" 'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute" \
+    >/dev/null
+
+# 15 Hz is the slowest rate, and at 20 % speed a play period lasts 333 ms.
+slow_start() {
+    launch '"C:\tunes\slow.sid"'
+    main_window_up
+    drv scroll Zarvel 135 5 20
+    drv click Zarvel 102
+    eventually "rate label of the slow tune at 20 %" "3 Hz" text_of 108
+    sleep 2.5
+}
+
+step "Stop then Exit within one period of a 15 Hz tune at 20 %: the mute frames reach the device before the end"
+slow_start
+within=$(drv clicks Zarvel 103 1) || fail "Stop then Exit not handled"
+((within < 333)) || fail "Stop and Exit came $within ms apart, more than a period"
+process_ends
+expect_summary "stop then exit" 'reset name="Zarvel Test Slow"' "init" "frames 0 .*" "mute mute" >/dev/null
+expect_mute_last "stop then exit"
+
+step "a song change at 15 Hz and 20 %: the window answers at once while the worker mutes and starts the new song"
+slow_start
+answered=$(drv select-answer Zarvel 133 1) || fail "the window did not answer the song change"
+echo "wine-ui: the window repainted $answered ms after the song change"
+((answered <= 100)) || fail "the window answered the song change only after $answered ms"
+sleep 2.5
+exit_button
+expect_summary "slow song change" 'reset name="Zarvel Test Slow"' "init" "frames 0 .*" "mute mute" \
+    'reset name="Zarvel Test Slow"' "init" "frames 1 .*" "mute mute" >/dev/null
+
+step "/play starts the tune; a second copy hands its tune over and exits, and the running copy plays it"
+clear_settings
+launch '/play "C:\tunes\melody.sid"'
+main_window_up
+expect "information list" "$(drv lines Zarvel 107)" "$melody_lines"
+expect "Play button after /play" "$(text_of 102)" "Pause"
+sleep 0.5
+drv click Zarvel 103
+expect "Play button after Stop" "$(text_of 102)" "Play"
+drv run 'C:\zarvel\zarvel.exe' '"C:\tunes\A B.sid"' 10000 >"$work/run.txt" 2>>"$log" ||
     fail "the second copy did not end"
 expect "second copy" "$(cat "$work/run.txt")" "exit=0"
+eventually "the handed tune" "$multisong_lines" drv lines Zarvel 107
+expect "the handed tune plays" "$(text_of 102)" "Pause"
+sleep 0.5
+drv run 'C:\zarvel\zarvel.exe' "\"C:\\tunes\\$(printf 'x%.0s' {1..300}).sid\"" 10000 >"$work/run.txt" 2>>"$log" ||
+    fail "a second copy with too long a path did not end"
+expect "too long a handed path" "$(drv box OK 10000)" $'owner=Zarvel\ntext=Couldn\'t open file.'
+expect "the tune plays on" "$(text_of 102),$(drv lines Zarvel 107)" "Pause,$multisong_lines"
+drv run 'C:\zarvel\zarvel.exe' '' 10000 >"$work/run.txt" 2>>"$log" || fail "a second copy without a tune did not end"
+expect "second copy without a tune" "$(cat "$work/run.txt")" "exit=0"
 drv no-window OK 300 || fail "the second copy showed a message"
 expect "running copy keeps its tune" "$(drv lines Zarvel 107)" "$multisong_lines"
+# While a dialog of the window is open the handed tune waits for it.
+drv post-click Zarvel 105
+drv wait-window "About Zarvel" 5000 || fail "no About box"
+drv run 'C:\zarvel\zarvel.exe' '/play "C:\tunes\melody.sid"' 10000 >"$work/run.txt" 2>>"$log" ||
+    fail "the second copy did not end while the About box was open"
+expect "second copy while the About box is open" "$(cat "$work/run.txt")" "exit=0"
+sleep 0.3
+expect "nothing loaded under the About box" "$(drv lines Zarvel 107)" "$multisong_lines"
+drv command "About Zarvel" 2
+drv wait-gone "About Zarvel" 5000 || fail "Escape did not close the About box"
+eventually "the handed tune after the About box" "$melody_lines" drv lines Zarvel 107
+sleep 0.5
 drv command Zarvel 2  # Escape
 drv alive Zarvel >/dev/null || fail "the window does not answer after Escape"
 expect "Escape does not close the window" "$(drv text Zarvel)" "Zarvel"
 exit_button
+got=$(expect_summary "handed tunes" \
+    'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute" \
+    "reset $name" "init" "frames .*" "mute mute" \
+    'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute")
+mapfile -t lines <<<"$got"
+expect_frames "the handed tune" "${lines[6]}" 1 12 20
 
 step "a missing file, a non-PSID file and MUS data show their messages and \"No loaded tune.\""
 clear_settings
