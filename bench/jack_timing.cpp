@@ -6,14 +6,18 @@
 // its start, through the same kind of JACK client. A receiving client stamps
 // every message on the steady clock at the frame JACK delivers it.
 //
-// For each sender: frames received and lost, lateness (p50, p99, max) against
-// its own best message, and the drift: how much later the last seconds' frames
-// are than the first seconds'. First idle, then with two busy processes.
-// Targets, both runs: no frame lost; the player's p99 at most the ideal's +
-// 1 ms; its drift within 1 ms of the ideal's. A plain program that prints its
-// figures.
+// For each sender: frames received, lost and received twice, lateness (p50,
+// p99, max) against its own 1st percentile, and the drift: how much later the
+// last seconds' frames are than the first seconds'; and the cycles the server
+// missed (xruns): in its default asynchronous mode a cycle missed loses or
+// repeats that cycle's MIDI, whoever sent it. First idle, then with two busy
+// processes. With "sync" the server runs synchronously (-S): it waits for
+// every client each cycle, so what is lost then is the senders' own.
+// Targets, both runs: the player loses no frame; its p99 at most the ideal's
+// + 1 ms; its drift within 1 ms of the ideal's. A plain program that prints
+// its figures.
 //
-//   jack_timing [seconds per run, default 60]
+//   jack_timing [seconds per run, default 60] [sync]
 //   jack_timing --ideal BUFFERS      (the ideal sender; the bench starts it)
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -100,7 +104,7 @@ std::vector<Buffer> dumped_buffers(int count) {
 // jackd as the users run it, under a name of its own.
 class JackServer {
 public:
-    JackServer() : name_("zarvel-timing-" + std::to_string(getpid())) {
+    explicit JackServer(bool synchronous) : name_("zarvel-timing-" + std::to_string(getpid())) {
         setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
         setenv("JACK_NO_START_SERVER", "1", 1);
         setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
@@ -109,6 +113,10 @@ public:
         if (pid_ == 0) {
             std::freopen("/dev/null", "w", stdout);
             std::freopen("/dev/null", "w", stderr);
+            if (synchronous) {
+                execlp("jackd", "jackd", "-S", "-n", name_.c_str(), "-d", "dummy", "-r", "48000", "-p", "64",
+                       static_cast<char*>(nullptr));
+            }
             execlp("jackd", "jackd", "-n", name_.c_str(), "-d", "dummy", "-r", "48000", "-p", "64",
                    static_cast<char*>(nullptr));
             _exit(127);
@@ -305,9 +313,11 @@ Figures measure(const std::vector<Buffer>& buffers, const std::vector<Receiver::
     }
     figures.received = offsets.size();
     if (offsets.empty()) return figures;
-    int64_t best = *std::min_element(offsets.begin(), offsets.end());
+    // On time is the sender's 1st percentile: one message stamped early
+    // (JACK's clock estimate jumps after an xrun) would move every figure.
+    int64_t on_time = static_cast<int64_t>(percentile(offsets, 0.01));
     std::vector<int64_t> lateness;
-    for (int64_t offset : offsets) lateness.push_back(offset - best);
+    for (int64_t offset : offsets) lateness.push_back(offset - on_time);
     figures.p50_ms = percentile(lateness, 0.5) / 1000;
     figures.p99_ms = percentile(lateness, 0.99) / 1000;
     figures.max_ms = percentile(lateness, 1.0) / 1000;
@@ -340,7 +350,7 @@ bool timed_run(const char* name, Receiver& receiver, const std::vector<Buffer>& 
     int xruns = receiver.xruns() - xruns_before;
     print(name, "player", player_figures, xruns);
     print(name, "ideal", ideal_figures, xruns);
-    bool met = ended && player_figures.lost == 0 && ideal_figures.lost == 0 && player_figures.received > 0 &&
+    bool met = ended && player_figures.lost == 0 && player_figures.received > 0 &&
                player_figures.p99_ms <= ideal_figures.p99_ms + 1 &&
                std::abs(player_figures.drift_ms - ideal_figures.drift_ms) <= 1;
     return met;
@@ -351,8 +361,9 @@ bool timed_run(const char* name, Receiver& receiver, const std::vector<Buffer>& 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--ideal") return send_ideally(std::strtoul(argv[2], nullptr, 10));
     double seconds = argc > 1 ? std::atof(argv[1]) : 60;
-    if (seconds < 5) {
-        std::printf("usage: jack_timing [seconds per run, at least 5]\n");
+    bool synchronous = argc > 2 && std::string(argv[2]) == "sync";
+    if (seconds < 5 || (argc > 2 && !synchronous) || argc > 3) {
+        std::printf("usage: jack_timing [seconds per run, at least 5] [sync]\n");
         return 2;
     }
     std::vector<Buffer> buffers = dumped_buffers(static_cast<int>(seconds * 60) + 200);
@@ -360,20 +371,22 @@ int main(int argc, char** argv) {
         std::printf("zarvel-cli dump gave nothing (%s)\n", program.c_str());
         return 1;
     }
-    JackServer server;
+    JackServer server(synchronous);
     Receiver receiver;
     if (!receiver.open()) {
         std::printf("jackd could not be started (scripts/setup.sh installs jackd2)\n");
         return 1;
     }
-    std::printf("jack_timing: jackd -d dummy -r 48000 -p 64; multisong.sid song 1 (60 Hz), %.0f s a run\n", seconds);
-    std::printf("lateness against each sender's best message; drift: last 2 s against first 2 s\n");
+    std::printf("jack_timing: jackd %s-d dummy -r 48000 -p 64; multisong.sid song 1 (60 Hz), %.0f s a run\n",
+                synchronous ? "-S " : "", seconds);
+    std::printf("lateness against each sender's 1st percentile; drift: last 2 s against first 2 s\n");
     std::printf("%-7s %-7s %7s %5s %6s %8s %8s %8s %9s %6s\n", "run", "sender", "frames", "lost", "twice", "p50 ms",
                 "p99 ms", "max ms", "drift ms", "xruns");
     bool idle = timed_run("idle", receiver, buffers, seconds, 0);
     bool loaded = timed_run("loaded", receiver, buffers, seconds, 2);
     if (receiver.overflowed()) std::printf("the receiver's queue overflowed: the figures miss messages\n");
-    std::printf("targets (nothing lost; player p99 <= ideal p99 + 1 ms; drifts within 1 ms): idle %s, loaded %s\n",
+    std::printf("targets (the player loses nothing; its p99 <= the ideal's + 1 ms; its drift within 1 ms of the "
+                "ideal's): idle %s, loaded %s\n",
                 idle ? "met" : "MISSED", loaded ? "met" : "MISSED");
     return 0;
 }
