@@ -17,7 +17,8 @@
 // whose play routine moves the CIA 1 timer latch between 20000 and 16666
 // cycles on every call, so its rate goes 50, 60, 50, 60 Hz and the rate label
 // is rewritten by the worker nearly every pass.
-// "mus": a version-2 header flagged as MUS data. "text": not a PSID file.
+// "mus": a version-2 header flagged as MUS data. "zeros": the melody with a
+// header that counts 0 songs and names start song 0. "text": not a PSID file.
 // Empty for an unknown kind.
 std::vector<uint8_t> test_tune(const std::string& kind);
 
