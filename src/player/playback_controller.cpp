@@ -1,5 +1,7 @@
 #include "player/playback_controller.h"
 
+#include <climits>
+#include <cstdint>
 #include <mutex>
 
 #include "cpu/sid_write_log.h"
@@ -15,6 +17,10 @@ namespace {
 
 constexpr int worker_pass_ms = 10;
 constexpr int silence_poll_ms = 10;
+
+// Ticks of the events played while the current song played, from its start:
+// the time at which the next play call runs. Under StreamLock.
+uint64_t song_ticks;
 
 struct LogEntry {
     int32_t reg;
@@ -143,6 +149,9 @@ void start_playback(WindowHandle window) {
 
     {
         StreamLock lock(window);
+        restart_play_period();
+        song_ticks = 0;
+        player_state.play_stopped_at_ms = -1;
         write_reset_frame();
         init_tune();
         write_rate_label(window);
@@ -156,13 +165,16 @@ void start_playback(WindowHandle window) {
     show_playing_after_failure(window, after_failure);
 }
 
-void pacing_step(WindowHandle window) {
+void pacing_step(WindowHandle window, uint32_t played_ticks) {
     bool abandoned = false;
     {
         StreamLock lock(window);
         queue_stream_buffer(window);
         if (player_state.playing && !player_state.paused) {
+            song_ticks += played_ticks;
             if (play_step() == 1) {
+                player_state.play_stopped_at_ms =
+                    static_cast<int32_t>(song_ticks < INT32_MAX ? song_ticks : INT32_MAX);
                 player_state.playing = 0;
                 abandoned = true;
             }
