@@ -13,6 +13,9 @@ packages=(
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 xvfb xdotool imagemagick
   file                       # the Windows stage checks what it built
+  nsis unzip                 # the Windows installer, and the check of the zip
+  dpkg-dev lintian           # the Debian package: dpkg-shlibdeps, and its check
+  man-db groff-base bash-completion  # the package's manual page and completion, checked
   tmux
 )
 

@@ -77,7 +77,7 @@ WorkerWait worker_wait = sleep_one_ms;
 
 void install_worker_wait(WorkerWait wait) { worker_wait = wait ? wait : sleep_one_ms; }
 
-int load_tune_path() {
+int load_tune_path(bool play) {
     PlayerState& p = player_state;
     // A Play that the worker has not taken yet asked for the tune being
     // replaced: taken in the same pass as the stop below, it would start on
@@ -100,7 +100,7 @@ int load_tune_path() {
     if (result == LOAD_OK) {
         p.tune_loaded = 1;
         p.current_song = tune_info.start_song;
-        if (was_playing) p.start_request = 1;
+        if (was_playing || play) p.start_request = 1;
     } else {
         p.tune_loaded = 0;
     }

@@ -46,8 +46,9 @@ int32_t scroll_scale(int32_t value, int scroll_code, int thumb_position);
 // still to be taken means not playing). Otherwise tune_loaded := 0. Either
 // way paused is cleared: the image is rewritten, so nothing is left to
 // resume. Returns the LoadResult; the panel shows the texts, the songs and
-// any message.
-int load_tune_path();
+// any message. With play, a tune that loads starts whether or not one was
+// playing (a tune opened from the desktop), once: the button then reads "Pause".
+int load_tune_path(bool play = false);
 
 // How load_tune_path waits for the worker to take its stop request: 1 ms
 // sleeps while a worker thread runs. A single-threaded driver (tests, the

@@ -1,6 +1,21 @@
 #include "ui/command_line.h"
 
+#include <cctype>
 #include <cstring>
+
+bool take_play_switch(const char*& argument) {
+    static constexpr char play_switch[] = "/play";
+    constexpr size_t length = sizeof play_switch - 1;
+    if (argument == nullptr) return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (std::tolower(static_cast<unsigned char>(argument[i])) != play_switch[i]) return false;
+    }
+    const char* rest = argument + length;
+    if (*rest != '\0' && *rest != ' ' && *rest != '\t') return false;
+    while (*rest == ' ' || *rest == '\t') ++rest;
+    argument = rest;
+    return true;
+}
 
 ArgumentResult take_tune_argument(const char* argument, char (&path)[tune_path_size]) {
     path[0] = '\0';

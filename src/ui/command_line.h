@@ -18,6 +18,14 @@ enum class ArgumentResult {
 // C:\x.sid into :\x.si, a file that never exists.
 ArgumentResult take_tune_argument(const char* argument, char (&path)[tune_path_size]);
 
+// The .sid association's command line is /play "PATH": the tune is loaded
+// and started, where a plain path is only loaded. When the argument text
+// begins with the switch (any case) followed by a blank, a tab or its end,
+// moves argument past the switch and its blanks and returns true; otherwise
+// leaves it as it is.
+bool take_play_switch(const char*& argument);
+
 // What became of this start's argument; set by the entry point, read by the
 // main window when it opens.
 extern ArgumentResult command_line_argument;
+extern bool command_line_play;

@@ -69,7 +69,7 @@ const char* load_failure_text(int result) {
 
 }  // namespace
 
-void load_tune(HWND window, const char* path) {
+void load_tune(HWND window, const char* path, bool play) {
     if (path != nullptr) {
         if (path != player_state.tune_path) {
             std::strncpy(player_state.tune_path, path, tune_path_size - 1);
@@ -79,16 +79,19 @@ void load_tune(HWND window, const char* path) {
         return;
     }
 
-    int result = load_tune_path();
+    int result = load_tune_path(play);
     if (result == LOAD_OK) {
         show_tune(window);
+        if (play) set_play_button_text(window, "Pause");
     } else {
         show_load_failure(window, result);
     }
 }
 
+void show_load_warning(HWND window, int result) { panel_show_warning(window, load_failure_text(result), "OK"); }
+
 void show_load_failure(HWND window, int result) {
-    panel_show_warning(window, load_failure_text(result), "OK");
+    show_load_warning(window, result);
     set_play_button_text(window, "Play");
     SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_RESETCONTENT, 0, 0);
     SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_ADDSTRING, 0,

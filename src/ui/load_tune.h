@@ -5,9 +5,13 @@
 #include <windows.h>
 
 // path: a dropped file or the command-line path; nullptr asks with the Open
-// dialog, and a cancelled dialog changes nothing.
-void load_tune(HWND window, const char* path);
+// dialog, and a cancelled dialog changes nothing. With play, a tune that
+// loads also starts (a tune opened from the desktop).
+void load_tune(HWND window, const char* path, bool play = false);
 
 // What a failed load leaves: the warning box for result (a LoadResult other
 // than LOAD_OK), the Play button reading "Play", and "No loaded tune.".
 void show_load_failure(HWND window, int result);
+
+// The warning box for result alone, for a file refused before any load.
+void show_load_warning(HWND window, int result);

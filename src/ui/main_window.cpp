@@ -11,6 +11,7 @@
 #include "player/psid_loader.h"
 #include "ui/about.h"
 #include "ui/command_line.h"
+#include "ui/handoff.h"
 #include "ui/load_tune.h"
 #include "ui/preferences.h"
 #include "ui/resource_ids.h"
@@ -70,7 +71,7 @@ void initialise(HWND window) {
     if (command_line_argument == ArgumentResult::too_long) {
         show_load_failure(window, LOAD_CANNOT_OPEN);
     } else if (player_state.pending_path[0] != '\0') {
-        load_tune(window, player_state.pending_path);
+        load_tune(window, player_state.pending_path, command_line_play);
     }
 
     apply_topmost_setting(window);
@@ -180,6 +181,17 @@ INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPAR
             break;
         case WM_DROPFILES:
             drop_files(window, reinterpret_cast<HDROP>(wparam));
+            break;
+        case WM_COPYDATA:
+            // A dialog procedure hands back a message's result this way.
+            SetWindowLongPtrA(window, DWLP_MSGRESULT,
+                              take_handed_tune(window, reinterpret_cast<const COPYDATASTRUCT*>(lparam)));
+            break;
+        case WM_ZARVEL_HANDED_TUNE:
+            play_handed_tune(window);
+            break;
+        case WM_TIMER:
+            if (wparam == handoff_timer_id) play_handed_tune(window);
             break;
         case WM_CLOSE:
             EndDialog(window, 0);

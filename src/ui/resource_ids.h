@@ -34,6 +34,8 @@
 #define IDD_ABOUT 140
 #define IDC_ABOUT_OK 141
 
-// Window messages the main window posts to itself from other threads.
+// Window messages the main window posts to itself: from other threads, or
+// to act on another copy's message once it has answered it.
 #define WM_ZARVEL_RATE_LABEL (0x8000 + 1)   // WM_APP + 1: label 108 has a new text
 #define WM_ZARVEL_PLAY_TEXT (0x8000 + 2)    // WM_APP + 2: the Play button has a new text
+#define WM_ZARVEL_HANDED_TUNE (0x8000 + 3)  // WM_APP + 3: another copy handed over a tune

@@ -333,6 +333,32 @@ TEST_F(Controller, LoadAfterPauseStartsTheNewTuneAfresh) {
     EXPECT_EQ(count_of(played(), reset_frame() + text_message("Second")), 1u);
 }
 
+// A tune opened from the desktop while the player runs: loaded and started,
+// from stopped or while another plays, once; a tune that fails starts nothing.
+TEST_F(Controller, LoadThatAsksToPlayStartsTheTuneOnce) {
+    auto load_and_play = [this](const std::string& path) {
+        std::snprintf(player_state.tune_path, sizeof player_state.tune_path, "%s", path.c_str());
+        int result = load_tune_path(true);
+        player.worker_passes(1);
+        return result;
+    };
+    PsidBuilder tune = counting_tune();
+    ASSERT_EQ(load_and_play(tune.write()), LOAD_OK);
+    player.position_callbacks(4);
+    EXPECT_EQ(player_state.playing, 1);
+    tune.name = "Second";
+    ASSERT_EQ(load_and_play(tune.write()), LOAD_OK);
+    player.position_callbacks(6);
+    EXPECT_EQ(count_of(played(), reset_frame() + text_message("Counter")), 1u);
+    EXPECT_EQ(count_of(played(), reset_frame() + text_message("Second")), 1u);
+    EXPECT_EQ(player_state.playing, 1);
+
+    EXPECT_EQ(load_and_play(temp_folder() + "/missing.sid"), LOAD_CANNOT_OPEN);
+    player.position_callbacks(4);
+    EXPECT_EQ(player_state.playing, 0);
+    EXPECT_EQ(player_state.start_request, 0);
+}
+
 TEST_F(Controller, TransportFailureIsReportedOnceAndTheNextPlayRecovers) {
     ASSERT_EQ(player.load(counting_tune().write()), LOAD_OK);
     player.play();

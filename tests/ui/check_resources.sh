@@ -2,16 +2,24 @@
 # Checks a built zarvel.exe as Windows will load it: a GUI executable for its
 # processor that imports only the system's DLLs, with the three dialog
 # templates control by control, icon group 100 of a 16 x 16 and a 32 x 32
-# image in 256 colours, the manifest and the version record.
-#   tests/ui/check_resources.sh EXE ARCH     ARCH: X86 (the release) or amd64
+# image in 256 colours, the manifest and the version record, whose version
+# is the one the build's version.h gives.
+#   tests/ui/check_resources.sh EXE ARCH VERSION_H
+#     ARCH: X86 (the release) or amd64; VERSION_H: build/PRESET/src/generated/version.h
 set -euo pipefail
 exe=$1
 arch=$2
+version_h=$3
 
 fail() {
     echo "resources: FAIL ($exe): $*" >&2
     exit 1
 }
+
+version_value() { sed -n "s/^#define ZARVEL_VERSION_$1 \(.*\)$/\1/p" "$version_h" | tr -d '"'; }
+quad=$(version_value QUAD)
+display=$(version_value DISPLAY)
+[[ -n $quad && -n $display ]] || fail "no version in $version_h"
 
 case $arch in
     X86) kind='PE32 executable (GUI) Intel 80386'; tools=i686-w64-mingw32 ;;
@@ -83,7 +91,7 @@ CAPTION "About Zarvel"
 FONT 8, "MS Sans Serif"
 BEGIN
   CONTROL "OK", 141, "BUTTON", 0x50010001, 70, 8, 30, 14
-  CONTROL "Zarvel 1.02", 65535, "STATIC", 0x50020000, 7, 30, 150, 8
+  CONTROL "Zarvel '"$display"'", 65535, "STATIC", 0x50020000, 7, 30, 150, 8
   CONTROL 100, 65535, "STATIC", 0x50000003, 7, 5, 0, 0
 END'
 
@@ -96,12 +104,16 @@ icons=$(awk '/^100 14 /{ on = 1 } on && /Element no/ { print $1, $2, $3 } on && 
 manifest=$(awk '/^1 24 /{ on = 1; next } on && /^END/ { exit } on' <<<"$rc" | sed 's/^ *"//; s/"$//' | tr -d '\n' |
     sed 's/\\n//g; s/""/"/g')
 for part in \
-    "<assemblyIdentity type=\"win32\" name=\"Osket.Zarvel\" version=\"1.0.2.0\" processorArchitecture=\"$arch\"/>" \
+    "<assemblyIdentity type=\"win32\" name=\"Osket.Zarvel\" version=\"$quad\" processorArchitecture=\"$arch\"/>" \
     '<description>Replays SID-files on a Sidstation</description>' \
     "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" processorArchitecture=\"$arch\""; do
     [[ $manifest == *"$part"* ]] || fail "the manifest lacks $part"
 done
 
-grep -q '^ FILEVERSION 1, 0, 2, 0$' <<<"$rc" || fail "no version record 1.0.2.0"
+numbers=${quad//./, }
+grep -q "^ FILEVERSION $numbers\$" <<<"$rc" || fail "no file version $quad in the version record"
+grep -q "^ PRODUCTVERSION $numbers\$" <<<"$rc" || fail "no product version $quad in the version record"
+grep -q "VALUE \"FileVersion\", \"$quad\"" <<<"$rc" || fail "no FileVersion text $quad"
+grep -q "VALUE \"ProductVersion\", \"$display\"" <<<"$rc" || fail "no ProductVersion text $display"
 grep -q 'VALUE "FileDescription", "Replays SID-files on a Sidstation"' <<<"$rc" || fail "no file description"
 echo "resources: $exe is a $arch GUI program with dialogs 101, 111, 140, icon 100, its manifest and version"

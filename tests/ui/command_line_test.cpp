@@ -54,6 +54,37 @@ INSTANTIATE_TEST_SUITE_P(Arguments, TakeTuneArgument, testing::ValuesIn(argument
                              return name;
                          });
 
+// The .sid association starts the program as zarvel.exe /play "PATH".
+TEST(TakePlaySwitch, OnlyTheWholeSwitchStartsTheTuneAndThePathAfterItIsTakenAsUsual) {
+    struct Case {
+        const char* argument;
+        bool play;
+        const char* rest;
+    };
+    const Case cases[] = {
+        {"/play \"C:\\Tunes\\A B.sid\"", true, "\"C:\\Tunes\\A B.sid\""},
+        {"/PLAY \t \"x.sid\"", true, "\"x.sid\""},
+        {"/play", true, ""},
+        {"/player.sid", false, "/player.sid"},  // a file of that name, not the switch
+        {"/pla", false, "/pla"},
+        {"\"C:\\play.sid\"", false, "\"C:\\play.sid\""},
+        {"", false, ""},
+    };
+    for (const Case& c : cases) {
+        const char* argument = c.argument;
+        EXPECT_EQ(take_play_switch(argument), c.play) << c.argument;
+        EXPECT_STREQ(argument, c.rest) << c.argument;
+    }
+    const char* none = nullptr;
+    EXPECT_FALSE(take_play_switch(none));
+
+    const char* association = "/play \"C:\\Tunes\\A B.sid\"";
+    char path[tune_path_size];
+    ASSERT_TRUE(take_play_switch(association));
+    EXPECT_EQ(take_tune_argument(association, path), ArgumentResult::taken);
+    EXPECT_STREQ(path, "C:\\Tunes\\A B.sid");
+}
+
 // The buffer sits between two guards that must survive every argument.
 struct GuardedPath {
     char before[16];

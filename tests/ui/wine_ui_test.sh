@@ -30,21 +30,12 @@ if [[ ! -f $exe || ! -f $driver_exe || -z $winmm ]]; then
     exit 1
 fi
 
-export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
+source tests/ui/wine_session.sh
 # Our winmm.dll from the program's folder; no Mono or Gecko installers.
 export WINEDLLOVERRIDES="winmm=n,b;mscoree=;mshtml="
 export ZARVEL_WINMM_RECORD='C:\zarvel\record.txt'
 program=$WINEPREFIX/drive_c/zarvel
 record_file=$program/record.txt
-
-xvfb_pid=
-main_shell=$BASHPID
-cleanup() {
-    [[ $BASHPID == "$main_shell" ]] || return 0  # not in a subshell's exit
-    timeout 20 wineserver -k >/dev/null 2>&1 || true
-    if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
 
 fail() {
     echo "wine-ui: FAIL: $*" >&2
@@ -57,23 +48,7 @@ step() { echo "wine-ui: $*"; }
 
 # --- display and Wine --------------------------------------------------------
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>>"$log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-[[ -s $work/display ]] || fail "Xvfb did not start"
-export DISPLAY=:$(head -n 1 "$work/display")
-
-# One server for the whole run, so that each driver call starts quickly.
-timeout 30 wineserver -p >>"$log" 2>&1 || true
-if [[ ! -f $WINEPREFIX/.zarvel-ready ]]; then
-    step "setting up the Wine prefix (first run only)"
-    timeout 300 wineboot -i >>"$log" 2>&1 || fail "wineboot did not finish"
-    # Wine draws the caption itself (no window manager here), and a crash
-    # ends the program with a backtrace in wine.log instead of a dialog.
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >>"$log" 2>&1
-    timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1
-    touch "$WINEPREFIX/.zarvel-ready"
-fi
+start_wine_session
 
 mkdir -p "$program" "$WINEPREFIX/drive_c/tunes"
 cp "$exe" "$winmm" "$driver_exe" "$program/"
@@ -406,18 +381,51 @@ process_ends
 expect_summary "close box" 'reset name="Zarvel Test Melody"' "init" "frames .*" >/dev/null
 expect "settings saved" "$(reg_value ontop)" "type=REG_DWORD size=4 value=0"
 
-step "second copy exits at once and changes nothing"
-launch '"C:\tunes\A B.sid"'
+step "/play starts the tune; a second copy hands its tune over and exits, and the running copy plays it"
+clear_settings
+launch '/play "C:\tunes\melody.sid"'
 main_window_up
-drv run 'C:\zarvel\zarvel.exe' '"C:\tunes\melody.sid"' 10000 >"$work/run.txt" 2>>"$log" ||
+expect "information list" "$(drv lines Zarvel 107)" "$melody_lines"
+expect "Play button after /play" "$(text_of 102)" "Pause"
+sleep 0.5
+drv click Zarvel 103
+expect "Play button after Stop" "$(text_of 102)" "Play"
+drv run 'C:\zarvel\zarvel.exe' '"C:\tunes\A B.sid"' 10000 >"$work/run.txt" 2>>"$log" ||
     fail "the second copy did not end"
 expect "second copy" "$(cat "$work/run.txt")" "exit=0"
+eventually "the handed tune" "$multisong_lines" drv lines Zarvel 107
+expect "the handed tune plays" "$(text_of 102)" "Pause"
+sleep 0.5
+drv run 'C:\zarvel\zarvel.exe' "\"C:\\tunes\\$(printf 'x%.0s' {1..300}).sid\"" 10000 >"$work/run.txt" 2>>"$log" ||
+    fail "a second copy with too long a path did not end"
+expect "too long a handed path" "$(drv box OK 10000)" $'owner=Zarvel\ntext=Couldn\'t open file.'
+expect "the tune plays on" "$(text_of 102),$(drv lines Zarvel 107)" "Pause,$multisong_lines"
+drv run 'C:\zarvel\zarvel.exe' '' 10000 >"$work/run.txt" 2>>"$log" || fail "a second copy without a tune did not end"
+expect "second copy without a tune" "$(cat "$work/run.txt")" "exit=0"
 drv no-window OK 300 || fail "the second copy showed a message"
 expect "running copy keeps its tune" "$(drv lines Zarvel 107)" "$multisong_lines"
+# While a dialog of the window is open the handed tune waits for it.
+drv post-click Zarvel 105
+drv wait-window "About Zarvel" 5000 || fail "no About box"
+drv run 'C:\zarvel\zarvel.exe' '/play "C:\tunes\melody.sid"' 10000 >"$work/run.txt" 2>>"$log" ||
+    fail "the second copy did not end while the About box was open"
+expect "second copy while the About box is open" "$(cat "$work/run.txt")" "exit=0"
+sleep 0.3
+expect "nothing loaded under the About box" "$(drv lines Zarvel 107)" "$multisong_lines"
+drv command "About Zarvel" 2
+drv wait-gone "About Zarvel" 5000 || fail "Escape did not close the About box"
+eventually "the handed tune after the About box" "$melody_lines" drv lines Zarvel 107
+sleep 0.5
 drv command Zarvel 2  # Escape
 drv alive Zarvel >/dev/null || fail "the window does not answer after Escape"
 expect "Escape does not close the window" "$(drv text Zarvel)" "Zarvel"
 exit_button
+got=$(expect_summary "handed tunes" \
+    'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute" \
+    "reset $name" "init" "frames .*" "mute mute" \
+    'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute")
+mapfile -t lines <<<"$got"
+expect_frames "the handed tune" "${lines[6]}" 1 12 20
 
 step "a missing file, a non-PSID file and MUS data show their messages and \"No loaded tune.\""
 clear_settings
