@@ -219,6 +219,7 @@ public:
     }
 
     size_t events() const { return events_; }
+    bool sounding() const { return sounding_; }
 
 private:
     size_t events_ = 0;
@@ -314,12 +315,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 10: press(press_play); pass = false; break;  // taken by the next pass with what follows
             case 11: press(press_stop); pass = false; break;
             case 12: {
-                // Exit runs worker passes only when it raised a stop.
-                bool was_playing = player_state.playing;
                 player.exit_player();
-                check_state(was_playing);
-                // The window closes now; the mute frames must be on their way.
-                if (was_playing) FUZZ_CHECK(player_state.silenced == 1);
+                check_state(false);
+                // The program ends now: every request is dropped, the stream
+                // is closed, and the synthesizer has heard the mute frames
+                // after the tune.
+                const PlayerState& p = player_state;
+                FUZZ_CHECK(p.stop_request == 0 && p.start_request == 0 && p.resume_request == 0 && p.playing == 0);
+                FUZZ_CHECK(stream_engine::open_stream_count() == 0);
+                FUZZ_CHECK(!sink->sounding());
                 return 0;
             }
         }

@@ -25,7 +25,8 @@ public:
         for (uint32_t i = 0; i < length; ++i) std::fprintf(out_, " %02X", bytes[i]);
         std::fputc('\n', out_);
     }
-    bool done() const { return lines_left_ <= 0; }
+    // Output that cannot be written ends the dump early; main reports it.
+    bool done() const { return lines_left_ <= 0 || std::ferror(out_); }
 
 private:
     std::FILE* out_;
@@ -40,7 +41,7 @@ void add_dump_command(CLI::App& app, DumpOptions& options) {
                 "the delta time in ms, then every message byte in hex (an empty buffer is its delta time alone)");
     add_tune_options(*dump, options.tune);
     dump->add_option("--buffers", options.buffers, "how many buffers (lines) to print")
-        ->check(CLI::Range(0L, buffers_at_most))
+        ->check(whole_number_validator(0, buffers_at_most))
         ->capture_default_str();
     add_sound_options(*dump, options.tune);
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "cpu/cpu_call.h"
 #include "midi/register_frame.h"
@@ -22,10 +23,12 @@ WindowHandle const no_window = nullptr;
 // With no worker thread, the load's wait takes the stop request itself, as
 // the worker's pass would.
 void take_stop_request() {
-    if (player_state.stop_request) {
-        player_state.stop_request = 0;
-        player_state.playing = 0;
+    bool stop;
+    {
+        std::lock_guard<std::mutex> lock(request_mutex);
+        stop = player_state.stop_request.exchange(0);
     }
+    if (stop) player_state.playing = 0;
     sleep_ms(1);
 }
 
@@ -97,16 +100,7 @@ void HeadlessPlayer::record_play_button_text(void*, const char* text) {
 }
 
 int HeadlessPlayer::load(const std::string& path) {
-    // Cut short, the path could name another file.
-    if (path.size() >= sizeof player_state.tune_path) {
-        player_state.tune_path[0] = '\0';
-        int result = load_tune_path();  // stops playback and refuses, as a missing file would
-        worker_passes(1);
-        return result;
-    }
-    std::strncpy(player_state.tune_path, path.c_str(), sizeof player_state.tune_path - 1);
-    player_state.tune_path[sizeof player_state.tune_path - 1] = '\0';
-    int result = load_tune_path();
+    int result = load_tune_file(path.c_str());
     worker_passes(1);
     return result;
 }
@@ -122,7 +116,7 @@ void HeadlessPlayer::stop() {
 }
 
 void HeadlessPlayer::choose_song(int song) {
-    ::choose_song(no_window, song);
+    ::choose_song(song);
     worker_passes(1);
 }
 
@@ -137,9 +131,7 @@ void HeadlessPlayer::set_filter(int percent) {
     player_state.filter_percent = scroll_scale(player_state.filter_percent, SCROLL_THUMB_TRACK, percent);
 }
 
-void HeadlessPlayer::exit_player() {
-    if (press_exit()) worker_passes(40);
-}
+void HeadlessPlayer::exit_player() { close_playback(no_window); }
 
 void HeadlessPlayer::worker_passes(int count) {
     for (int i = 0; i < count; ++i) worker_pass(no_window);

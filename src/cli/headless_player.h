@@ -33,14 +33,14 @@ public:
 
     // The window's commands. Each runs one worker pass (10 ms) afterwards,
     // so a request is taken as the real worker would take it.
-    int load(const std::string& path);  // a LoadResult; LOAD_CANNOT_OPEN for a path tune_path cannot hold
+    int load(const std::string& path);  // a LoadResult
     void play();
     void stop();
     void choose_song(int song);  // 1-based
     void toggle_voice(int index);
     void set_speed(int percent);
     void set_filter(int percent);
-    void exit_player();  // the stop request and the 400 ms before the window closes
+    void exit_player();  // close_playback: the mute frames play out, then the stream closes
 
     void worker_passes(int count);       // count x 10 ms of worker passes
     void position_callbacks(int count);  // until count more events have played

@@ -32,7 +32,3 @@ std::string load_failure_message(int load_result) {
     default: return "the tune did not load";
     }
 }
-
-std::string path_too_long_message(size_t longest) {
-    return "cannot open the file: the path is longer than " + std::to_string(longest) + " characters";
-}

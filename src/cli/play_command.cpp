@@ -41,14 +41,25 @@ constexpr auto start_timeout = 5s;  // open, reset frame, init, first buffer
 constexpr auto silence_timeout = 6s;
 
 volatile std::sig_atomic_t quit_signal = 0;
+volatile std::sig_atomic_t suspend_signal = 0;
 void note_quit_signal(int signal) { quit_signal = signal; }
+void note_suspend_signal(int) { suspend_signal = 1; }
 
-void catch_quit_signals() {
+void catch_signal(int signal, void (*handler)(int)) {
+    // A signal the program was started with ignored (SIGHUP under nohup)
+    // stays ignored.
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) return;
     struct sigaction action {};
-    action.sa_handler = note_quit_signal;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: the key wait returns at once and the loop sees the flag.
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    sigaction(signal, &action, nullptr);
+}
+
+void catch_signals() {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) catch_signal(signal, note_quit_signal);
+    catch_signal(SIGTSTP, note_suspend_signal);
     // A status line written to a closed pipe must not end the process unmuted.
     std::signal(SIGPIPE, SIG_IGN);
 }
@@ -57,8 +68,13 @@ void catch_quit_signals() {
 // playback_worker_while, as the window's worker runs playback_worker.
 class Worker {
 public:
-    Worker() : thread_([this] { playback_worker_while(no_window, running_); }) {}
+    Worker() { start(); }
     ~Worker() { stop(); }
+    void start() {
+        if (thread_.joinable()) return;
+        running_ = true;
+        thread_ = std::thread([this] { playback_worker_while(no_window, running_); });
+    }
     void stop() {
         running_ = false;
         if (thread_.joinable()) thread_.join();
@@ -69,45 +85,26 @@ private:
     std::thread thread_;
 };
 
-int load_into_player(const char* path) {
-    std::snprintf(player_state.tune_path, sizeof player_state.tune_path, "%s", path);
-    return load_tune_path();
-}
-
-// True once the stream holds no buffer with bytes in it: every message
-// queued so far has been played. A header the stream still holds refuses to
-// be unprepared, and unpreparing one it has returned is what the next
-// queueing of that slot does anyway; both under the ring's lock.
-bool every_message_played() {
-    StreamLock lock(no_window);
-    for (int slot = 0; slot < stream_ring_slots; ++slot) {
-        if (MEVT_EVENTPARM(stream_ring[slot].dwEvent) == 0) continue;
-        if (midiOutUnprepareHeader(reinterpret_cast<HMIDIOUT>(stream_handle), &stream_headers[slot],
-                                   midi_header_size) != MMSYSERR_NOERROR)
-            return false;
-    }
-    return true;
-}
-
-// The mute frames go out in the pacing step after playing drops, behind
-// whatever the stream already holds: one buffer, or more after a pause or a
-// start while it ran. Only once they have played may the stream be stopped,
-// since a stop returns every waiting buffer unplayed. After silenced nothing
-// but empty buffers is queued, so "no bytes left in the stream" means the
-// mute frames (of this exit, or of the pause or failed play call before it)
-// have reached the synthesizer.
-void mute_before_exit() {
+// Ctrl-Z's mute: a pause, as the space key makes it, then the wait until its
+// mute frames have been played, since the close that follows hands back
+// every buffer the stream still holds unplayed. A start or resume the worker
+// has yet to take is let begin first, then paused. Returns true when it
+// paused playback.
+bool pause_until_muted() {
+    bool paused = false;
     auto give_up = Clock::now() + silence_timeout;
     while (Clock::now() < give_up) {
-        // A start or resume the worker has yet to take would begin playing
-        // after the stop below: it is let begin, then stopped.
         if (!player_state.start_request && !player_state.resume_request) {
-            press_exit();
-            if (!stream_is_open() || stream_broken()) return;
-            if (!player_state.playing && player_state.silenced && every_message_played()) return;
+            if (playback_on() && press_play()) {
+                panel_set_play_button_text(no_window, "Play");
+                paused = true;
+            }
+            if (!stream_is_open() || stream_broken()) break;
+            if (!player_state.playing && player_state.silenced && !stream_holds_messages()) break;
         }
         std::this_thread::sleep_for(5ms);
     }
+    return paused;
 }
 
 class PlaySession {
@@ -126,6 +123,7 @@ private:
     void show();
     void show_log_line(double seconds);
     void finish(Worker& worker);
+    void suspend(Worker& worker);
     bool playing_stopped_by_itself() const;
 
     const PlayOptions& options_;
@@ -195,9 +193,8 @@ void PlaySession::show_log_line(double seconds) {
 }
 
 void PlaySession::finish(Worker& worker) {
-    mute_before_exit();
+    close_playback(no_window);
     worker.stop();
-    close_midi_stream();
     // The monitor as the mute frames left it.
     if (interactive_) {
         show();
@@ -206,6 +203,41 @@ void PlaySession::finish(Worker& worker) {
         show_log_line(std::chrono::duration<double>(Clock::now() - began_).count());
     }
     keys_.restore();
+}
+
+// Ctrl-Z (SIGTSTP): the mute frames, as a pause sends them, then the stream
+// closed, which lets go of the MIDI port: a JACK client that stops answering
+// while the process is stopped would stall the whole JACK server. The
+// terminal is given back, and the process stops. fg (SIGCONT) takes the
+// terminal again and resumes what the suspend paused; the resume opens the
+// stream anew and sends the restore frame. A tune that was stopped or paused
+// stays so, and its next Play opens the stream.
+void PlaySession::suspend(Worker& worker) {
+    suspend_signal = 0;
+    bool paused = pause_until_muted();
+    worker.stop();
+    close_midi_stream();
+    if (interactive_) {
+        show();
+        block_.finish();
+    }
+    keys_.restore();
+
+    std::signal(SIGTSTP, SIG_DFL);
+    raise(SIGTSTP);
+    // Continued. Continued in the background, the terminal's modes cannot
+    // be set: SIGTTOU stops the process again, still silent, until fg.
+    catch_signal(SIGTSTP, note_suspend_signal);
+    if (interactive_) keys_.enter();
+    worker.start();
+    if (paused) {
+        if (const char* text = press_play()) {
+            panel_set_play_button_text(no_window, text);
+            expected_button_ = text;
+        }
+    } else {
+        expected_button_ = read_terminal_panel().play_button;
+    }
 }
 
 int PlaySession::run(Worker& worker) {
@@ -226,12 +258,20 @@ int PlaySession::run(Worker& worker) {
     Clock::time_point last = began_;
     double next_log = 1;
     for (;;) {
+        if (quit_signal) break;
+        if (suspend_signal) {
+            // The time stopped counts neither as playing time nor against --seconds.
+            Clock::time_point stopped = Clock::now();
+            suspend(worker);
+            Clock::duration away = Clock::now() - stopped;
+            began_ += away;
+            last += away;
+        }
         Clock::time_point now = Clock::now();
         double since_start = std::chrono::duration<double>(now - began_).count();
         if (player_state.playing) elapsed_ += std::chrono::duration<double>(now - last).count();
         last = now;
 
-        if (quit_signal) break;
         if (options_.seconds > 0 && since_start >= options_.seconds) break;
         char warning[96];
         if (take_terminal_warning(warning)) {
@@ -260,8 +300,8 @@ int PlaySession::run(Worker& worker) {
             continue;
         }
         show();
-        int key = keys_.read_key(key_wait_ms);
-        if (key < 0) continue;
+        Key key;
+        if (!keys_.read_key(key_wait_ms, key)) continue;
         KeyResult pressed = press_key(key, tune_info.songs);
         if (pressed == KeyResult::quit) break;
         if (pressed == KeyResult::song_started) {
@@ -292,16 +332,16 @@ void add_play_command(CLI::App& app, PlayOptions& options) {
 }
 
 int run_play(const PlayOptions& options) {
-    catch_quit_signals();
+    catch_signals();
     install_terminal_panel();
     reset_stream_ring();
     stream_engine::set_clock(stream_engine::ClockKind::real_time);
 
     Worker worker;  // the load below hands its stop request to the worker
-    int code = load_command_tune(options.tune, load_into_player, stderr);
+    int code = load_command_tune(options.tune, [](const char* path) { return load_tune_file(path); }, stderr);
     if (code != EXIT_OK) return code;
     apply_sound_options(options.tune);
-    choose_song(no_window, chosen_song(options.tune));  // not playing: it only selects
+    choose_song(chosen_song(options.tune));  // not playing: it only selects
 
     std::shared_ptr<SidMonitor> monitor;
     if (!options.monitor) {
@@ -319,7 +359,14 @@ int run_play(const PlayOptions& options) {
         } else {
             player_state.midi_out_device = 0;
         }
-        if (ports.names.empty()) monitor = std::make_shared<SidMonitor>();
+        if (ports.names.empty()) {
+            monitor = std::make_shared<SidMonitor>();
+        } else if (!isatty(STDIN_FILENO)) {
+            // No status line says where the sound goes; this line does.
+            std::printf("Playing to MIDI port %d: %s\n", player_state.midi_out_device.load(),
+                        ports.names[player_state.midi_out_device].c_str());
+            std::fflush(stdout);
+        }
     } else {
         monitor = std::make_shared<SidMonitor>();
     }

@@ -20,11 +20,9 @@ KeyResult play_or_pause() {
 KeyResult step_song(int32_t step, int32_t songs) {
     int32_t song = player_state.current_song + step;
     if (songs <= 0 || song < 1 || song > songs) return KeyResult::handled;
-    // Like the window's selector: while playing the new song starts at once
-    // (this thread waits for the mute frames); otherwise it waits for Play.
-    bool starts = player_state.playing;
-    choose_song(no_window, song);
-    return starts ? KeyResult::song_started : KeyResult::handled;
+    // Like the window's selector: while playing the worker mutes and starts
+    // the new song; otherwise it waits for Play.
+    return choose_song(song) ? KeyResult::song_started : KeyResult::handled;
 }
 
 void step_speed(int32_t step) {
@@ -40,8 +38,9 @@ void step_filter(int32_t step) {
 
 }  // namespace
 
-KeyResult press_key(int key, int32_t songs) {
-    switch (key) {
+KeyResult press_key(const Key& key, int32_t songs) {
+    if (key.name != KeyName::character || key.modifiers != 0) return KeyResult::ignored;
+    switch (key.character) {
         case ' ': return play_or_pause();
         case 's':
             if (const char* text = press_stop()) panel_set_play_button_text(no_window, text);
@@ -51,7 +50,7 @@ KeyResult press_key(int key, int32_t songs) {
         case '1':
         case '2':
         case '3':
-            toggle_voice(key - '1');
+            toggle_voice(key.character - '1');
             return KeyResult::handled;
         case '+':
         case '=':  // + without Shift on most layouts

@@ -4,7 +4,11 @@
 // window's buttons, switches and scales do.
 //   space Play/Pause   s Stop   n p next and previous song   1 2 3 voices
 //   + - speed          [ ] filter                            q quit
+// Every other key, the cursor and function keys and any key with Alt among
+// them, does nothing.
 #include <cstdint>
+
+#include "cli/key_decoder.h"
 
 enum class KeyResult {
     ignored,       // not a key of ours
@@ -20,4 +24,4 @@ constexpr int32_t key_scale_step = 10;
 // Space and s set the panel's Play button text, as the window's own buttons do.
 // songs: the tune's song count, the range of n and p (they stop at the ends;
 // a header that counts no songs offers none to step to).
-KeyResult press_key(int key, int32_t songs);
+KeyResult press_key(const Key& key, int32_t songs);

@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "cli/headless_player.h"
 #include "cli/headless_start.h"
 #include "cli/playback_stop.h"
+#include "cli/replacement_file.h"
 #include "cli/smf_writer.h"
 #include "cli/sysex_messages.h"
 #include "player/player_state.h"
@@ -72,20 +72,8 @@ private:
     std::vector<uint8_t> sysex_;
 };
 
-bool write_file(const std::string& path, const std::vector<uint8_t>& bytes, std::FILE* err) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        std::fprintf(err, "zarvel-cli: %s: cannot write: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    int saved_errno = errno;
-    if (std::fclose(file) != 0) {
-        ok = false;
-        saved_errno = errno;
-    }
-    if (!ok) std::fprintf(err, "zarvel-cli: %s: cannot write: %s\n", path.c_str(), std::strerror(saved_errno));
-    return ok;
+void report_unwritten(std::FILE* err, const std::string& path, const std::string& why) {
+    std::fprintf(err, "zarvel-cli: %s: cannot write: %s\n", path.c_str(), why.c_str());
 }
 
 }  // namespace
@@ -119,6 +107,13 @@ int run_render(const RenderOptions& options, std::FILE* out, std::FILE* err) {
     auto sink = std::make_shared<RenderSink>(format, last_tick, render_buffer_limit(options.seconds));
     HeadlessPlayer player(sink);
     if (int code = start_headless(player, options.tune, err); code != EXIT_OK) return code;
+    // Made before the render, so that a folder it cannot write fails at once.
+    ReplacementFile file(options.output);
+    std::string why;
+    if (!file.create(why)) {
+        report_unwritten(err, options.output, why);
+        return EXIT_DEVICE_FAILED;
+    }
     // A song its play routine stopped ends with the mute frames: the file
     // holds the song up to there and no silence after.
     if (!run_stream_until([&sink] { return sink->done() || song_stopped_and_muted(); })) {
@@ -132,7 +127,11 @@ int run_render(const RenderOptions& options, std::FILE* out, std::FILE* err) {
     if (sink->hit_buffer_limit())
         std::fprintf(err, "zarvel-cli: the play period is too short to fill %.3f s: stopped after %llu buffers\n",
                      options.seconds, static_cast<unsigned long long>(sink->buffers()));
-    if (!write_file(options.output, sink->file_bytes(), err)) return EXIT_DEVICE_FAILED;
+    std::vector<uint8_t> bytes = sink->file_bytes();
+    if (!file.commit(bytes.data(), bytes.size(), why)) {
+        report_unwritten(err, options.output, why);
+        return EXIT_DEVICE_FAILED;
+    }
     std::fprintf(out, "%s: %llu buffers, %.3f s\n", options.output.c_str(),
                  static_cast<unsigned long long>(sink->buffers()), static_cast<double>(sink->ticks()) / 1000);
     if (stopped) {

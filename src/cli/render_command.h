@@ -3,7 +3,8 @@
 // [--filter..] [--voices..]: the stream of the first S seconds of the song,
 // made on the engine's virtual clock as fast as the machine allows. FILE.mid
 // is a Standard MIDI File that a sequencer plays to the synthesizer with the
-// player's timing; FILE.syx is the messages back to back.
+// player's timing; FILE.syx is the messages back to back. FILE is replaced
+// only by a complete render (replacement_file.h).
 #include <cstdint>
 #include <cstdio>
 #include <string>

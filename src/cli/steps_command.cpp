@@ -40,9 +40,9 @@ void add_steps_command(CLI::App& app, StepsOptions& options) {
                  "printing each call's SID register writes (register=value, hex) and the play rate");
     steps->add_option("TUNE", options.tune, "PSID file")->required();
     steps->add_option("--song", options.song, "song to start, 1-based (default: the tune's start song)")
-        ->check(CLI::Range(1, 65535));
+        ->check(whole_number_validator(1, 65535));
     steps->add_option("--count", options.count, "play calls to run after the init")
-        ->check(CLI::Range(0, max_count))
+        ->check(whole_number_validator(0, max_count))
         ->capture_default_str();
 }
 
@@ -77,7 +77,8 @@ int run_steps(const StepsOptions& options, std::FILE* out, std::FILE* err) {
     int32_t speed = player_state.speed_percent;
     uint64_t call_ticks = period.next_ticks(player_state.play_rate_hz * speed);
     int32_t rate_for_next_buffer = player_state.play_rate_hz;
-    for (int call = 1; call <= options.count; ++call) {
+    // Output that cannot be written ends the calls early; main reports it.
+    for (int call = 1; call <= options.count && !std::ferror(out); ++call) {
         int result = play_call();
         std::snprintf(what, sizeof what, "play %d", call);
         print_call(out, what, result);

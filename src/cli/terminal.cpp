@@ -6,20 +6,22 @@
 
 #include <cstring>
 
-RawKeys::RawKeys(int fd) : fd_(fd) {
-    if (!isatty(fd) || tcgetattr(fd, &saved_) != 0) return;
-    termios raw = saved_;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    // ISIG stays on: Ctrl-C is a signal, which the player turns into a
-    // muted exit. Ctrl-Z would stop the process with the synthesizer still
-    // sounding and the terminal left raw, so suspending is off.
-    raw.c_cc[VSUSP] = _POSIX_VDISABLE;
-    raw.c_cc[VMIN] = 0;
-    raw.c_cc[VTIME] = 0;
-    active_ = tcsetattr(fd, TCSANOW, &raw) == 0;
-}
+RawKeys::RawKeys(int fd) : fd_(fd) { enter(); }
 
 RawKeys::~RawKeys() { restore(); }
+
+bool RawKeys::enter() {
+    if (active_) return true;
+    if (!isatty(fd_) || tcgetattr(fd_, &saved_) != 0) return false;
+    termios raw = saved_;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    // ISIG stays on: Ctrl-C and Ctrl-Z are signals, which the player turns
+    // into a muted exit or a muted stop.
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    active_ = tcsetattr(fd_, TCSANOW, &raw) == 0;
+    return active_;
+}
 
 void RawKeys::restore() {
     if (!active_) return;
@@ -27,11 +29,22 @@ void RawKeys::restore() {
     active_ = false;
 }
 
-int RawKeys::read_key(int timeout_ms) {
-    pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, timeout_ms) <= 0 || !(p.revents & POLLIN)) return -1;
-    unsigned char key;
-    return read(fd_, &key, 1) == 1 ? key : -1;
+bool RawKeys::read_key(int timeout_ms, Key& key) {
+    for (;;) {
+        while (next_ < filled_)
+            if (decoder_.feed(bytes_[next_++], key)) return true;
+        pollfd p{fd_, POLLIN, 0};
+        int ready = poll(&p, 1, decoder_.pending() ? escape_wait_ms : timeout_ms);
+        if (ready == 0 && decoder_.pending()) {
+            key = decoder_.expire();
+            return true;
+        }
+        if (ready <= 0 || !(p.revents & POLLIN)) return false;
+        ssize_t got = read(fd_, bytes_, sizeof bytes_);
+        if (got <= 0) return false;
+        next_ = 0;
+        filled_ = static_cast<int>(got);
+    }
 }
 
 int terminal_columns(int fd) {

@@ -1,10 +1,14 @@
 #pragma once
 // The terminal while play runs on one: keys arrive one at a time without
-// Enter and without echo, Ctrl-C still raises SIGINT (so the player can mute
-// before it exits), and the status lines are redrawn in place.
+// Enter and without echo, whole (key_decoder.h), Ctrl-C and Ctrl-Z still
+// raise SIGINT and SIGTSTP (so the player can mute before it exits or
+// stops), and the status lines are redrawn in place.
 #include <termios.h>
 
+#include <cstdint>
 #include <cstdio>
+
+#include "cli/key_decoder.h"
 
 class RawKeys {
 public:
@@ -15,16 +19,23 @@ public:
     RawKeys& operator=(const RawKeys&) = delete;
 
     bool active() const { return active_; }
+    // Key-at-a-time mode again after restore (after a stop and fg, say),
+    // over the modes the terminal has by then.
+    bool enter();
     void restore();
 
-    // Waits up to timeout_ms for a key; the key's byte, or -1 when none came
-    // (or a signal arrived).
-    int read_key(int timeout_ms);
+    // Waits up to timeout_ms for a key; false when none came (or a signal
+    // arrived). A begun escape sequence is waited for a little longer.
+    bool read_key(int timeout_ms, Key& key);
 
 private:
     int fd_;
     bool active_ = false;
     termios saved_{};
+    KeyDecoder decoder_;
+    uint8_t bytes_[64];  // read from the terminal, not yet decoded
+    int next_ = 0;
+    int filled_ = 0;
 };
 
 // The terminal's width in columns, 80 when it cannot be told.

@@ -1,6 +1,7 @@
 #include "cli/tune_options.h"
 
 #include <CLI/CLI.hpp>
+#include <cmath>
 
 #include "cli/exit_codes.h"
 #include "cli/load_message.h"
@@ -20,15 +21,15 @@ constexpr int scale_max = 200;
 void add_tune_options(CLI::App& command, TuneOptions& options) {
     command.add_option("TUNE", options.tune, "PSID file")->required();
     command.add_option("--song", options.song, "song to play, 1-based (default: the tune's start song)")
-        ->check(CLI::Range(1, 65535));
+        ->check(whole_number_validator(1, 65535));
 }
 
 void add_sound_options(CLI::App& command, TuneOptions& options) {
     command.add_option("--speed", options.speed, "play rate in percent, 20..200")
-        ->check(CLI::Range(scale_min, scale_max))
+        ->check(whole_number_validator(scale_min, scale_max))
         ->capture_default_str();
     command.add_option("--filter", options.filter, "filter cutoff in percent, 20..200")
-        ->check(CLI::Range(scale_min, scale_max))
+        ->check(whole_number_validator(scale_min, scale_max))
         ->capture_default_str();
     command
         .add_option("--voices", options.voices,
@@ -43,12 +44,32 @@ void add_sound_options(CLI::App& command, TuneOptions& options) {
         ->capture_default_str();
 }
 
+CLI::Validator whole_number_validator(long min, long max) {
+    std::string range = std::to_string(min) + ".." + std::to_string(max);
+    return CLI::Validator(
+        [min, max](std::string& text) -> std::string {
+            std::string wanted = "a whole number from " + std::to_string(min) + " to " + std::to_string(max);
+            int64_t number = 0;
+            double fraction = 0;
+            if (CLI::detail::lexical_cast(text, number)) {
+                if (number >= min && number <= max) return "";
+                return text + " is out of range; give " + wanted;
+            }
+            if (CLI::detail::lexical_cast(text, fraction)) return text + " is not a whole number; give " + wanted;
+            return text + " is not a number; give " + wanted;
+        },
+        range);
+}
+
 CLI::Validator seconds_validator(long max_seconds) {
     return CLI::Validator(
         [max_seconds](std::string& text) -> std::string {
+            std::string wanted = "seconds above 0 and at most " + std::to_string(max_seconds);
             double seconds = 0;
-            if (!CLI::detail::lexical_cast(text, seconds) || !(seconds > 0) || seconds > static_cast<double>(max_seconds))
-                return "S is a number of seconds above 0 and at most " + std::to_string(max_seconds);
+            if (!CLI::detail::lexical_cast(text, seconds) || std::isnan(seconds))
+                return text + " is not a number; give " + wanted;
+            if (!(seconds > 0) || seconds > static_cast<double>(max_seconds))
+                return text + " is out of range; give " + wanted;
             return "";
         },
         "S");
@@ -78,11 +99,6 @@ int check_song(int song, std::FILE* err) {
 
 int load_command_tune(const TuneOptions& options, const std::function<int(const char* path)>& load,
                       std::FILE* err) {
-    if (options.tune.size() >= sizeof player_state.tune_path) {
-        std::fprintf(err, "zarvel-cli: %s: %s\n", options.tune.c_str(),
-                     path_too_long_message(sizeof player_state.tune_path - 1).c_str());
-        return EXIT_LOAD_FAILED;
-    }
     int result = load(options.tune.c_str());
     if (result != LOAD_OK) {
         report_load_failure(err, options.tune, result);

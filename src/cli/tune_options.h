@@ -26,6 +26,10 @@ void add_tune_options(CLI::App& command, TuneOptions& options);
 // --speed, --filter and --voices.
 void add_sound_options(CLI::App& command, TuneOptions& options);
 
+// A whole number from min to max. The message tells a word that is no
+// number (or no whole one) from a number out of range.
+CLI::Validator whole_number_validator(long min, long max);
+
 // A length in seconds: a number above 0 and at most max_seconds.
 CLI::Validator seconds_validator(long max_seconds);
 
@@ -48,8 +52,6 @@ int32_t chosen_song(const TuneOptions& options);
 void apply_sound_options(const TuneOptions& options);
 
 // Loads options.tune through load (which returns a LoadResult), then checks
-// the song: EXIT_OK, or the exit code with its message on err. A path too
-// long for the player's tune_path (259 characters) is refused unopened, since
-// cutting it short could open another file.
+// the song: EXIT_OK, or the exit code with its message on err.
 int load_command_tune(const TuneOptions& options, const std::function<int(const char* path)>& load,
                       std::FILE* err);

@@ -67,6 +67,17 @@ bool stream_holds_messages() { return buffers_returned < last_taken_with_message
 
 bool stream_holds_buffers() { return buffers_returned < buffers_taken; }
 
+int32_t stream_time_held_ms() {
+    // The stream hands buffers back in the order it took them, so those it
+    // holds are the ones queued last.
+    uint32_t held = buffers_taken - buffers_returned;
+    if (held > stream_ring_slots) held = stream_ring_slots;
+    int64_t total = 0;
+    for (uint32_t back = 1; back <= held; ++back)
+        total += stream_ring[(ring_index - static_cast<int32_t>(back)) & (stream_ring_slots - 1)].dwDeltaTime;
+    return total > INT32_MAX ? INT32_MAX : static_cast<int32_t>(total);
+}
+
 void reset_stream_ring() {
     for (MIDIHDR& header : stream_headers) header.dwFlags = 0;
     ring_index = 0;

@@ -74,6 +74,10 @@ bool stream_holds_messages();
 // True while the stream holds any buffer at all.
 bool stream_holds_buffers();
 
+// The delta times of the buffers the stream holds, in ms: at most how long
+// it takes to play them all. Under StreamLock.
+int32_t stream_time_held_ms();
+
 // The close that follows a reported transport failure: stop, unprepare every
 // header, close; the next start opens the stream anew.
 void close_stream_after_failure();

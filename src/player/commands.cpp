@@ -9,11 +9,45 @@
 namespace {
 constexpr int32_t scale_min = 20;
 constexpr int32_t scale_max = 200;
+
+using RequestLock = std::lock_guard<std::mutex>;
+
+// Under request_mutex.
+bool on_under_lock() {
+    const PlayerState& p = player_state;
+    // A Stop or Pause cancels every start and resume not yet taken, so one
+    // still waiting was asked for after the last of them.
+    if (p.start_request || p.resume_request) return true;
+    if (p.stop_request) return false;
+    // starting drops only after a start has set playing: read in this order,
+    // a start that ends between the two reads is still seen.
+    bool starting = p.starting;
+    return starting || p.playing;
+}
+
+// A Stop or Pause outranks the requests raised before it; left waiting, a
+// start would be taken with the stop and play after it.
+void cancel_start_and_resume() {
+    player_state.start_request = 0;
+    player_state.resume_request = 0;
+}
+
 }  // namespace
+
+bool playback_on() {
+    RequestLock lock(request_mutex);
+    return on_under_lock();
+}
 
 const char* press_play() {
     PlayerState& p = player_state;
-    if (p.playing) {
+    RequestLock lock(request_mutex);
+    // A Play that the worker has not taken yet, with nothing started, only
+    // asks for the start again below; once a start is under way, or the
+    // tune plays, the press is a Pause.
+    bool under_way = p.starting || p.playing;
+    if (under_way && on_under_lock()) {
+        cancel_start_and_resume();
         p.stop_request = 1;
         p.paused = 1;
         return "Play";
@@ -29,15 +63,11 @@ const char* press_play() {
 }
 
 const char* press_stop() {
-    if (!player_state.playing) return nullptr;  // after a pause too: paused stays, Play resumes
+    RequestLock lock(request_mutex);
+    if (!on_under_lock()) return nullptr;  // after a pause too: paused stays, Play resumes
+    cancel_start_and_resume();
     player_state.stop_request = 1;
     return "Play";
-}
-
-bool press_exit() {
-    if (!player_state.playing) return false;
-    player_state.stop_request = 1;
-    return true;
 }
 
 void toggle_voice(int index) {
@@ -45,11 +75,14 @@ void toggle_voice(int index) {
     voice = voice == 0 ? 1 : 0;
 }
 
-void choose_song(WindowHandle window, int32_t song) {
+bool choose_song(int32_t song) {
     song = static_cast<uint16_t>(song);  // no selection (-1) gives 0
-    if (song == player_state.current_song) return;
+    if (song == player_state.current_song) return false;
     player_state.current_song = song;
-    if (player_state.playing) start_playback(window);
+    RequestLock lock(request_mutex);
+    if (!on_under_lock()) return false;
+    player_state.start_request = 1;
+    return true;
 }
 
 int32_t scroll_scale(int32_t value, int scroll_code, int thumb_position) {
@@ -77,17 +110,20 @@ WorkerWait worker_wait = sleep_one_ms;
 
 void install_worker_wait(WorkerWait wait) { worker_wait = wait ? wait : sleep_one_ms; }
 
-int load_tune_path(bool play) {
+int load_tune_file(const char* path, bool play) {
     PlayerState& p = player_state;
-    // A Play that the worker has not taken yet asked for the tune being
-    // replaced: taken in the same pass as the stop below, it would start on
-    // the image the loader is about to rewrite. It is cancelled, and asks for
-    // the new tune instead. A Stop or Pause not yet taken already ended the
-    // playback, and the button says "Play": then the new tune must not start.
-    bool play_pending = (p.start_request.exchange(0) | p.resume_request.exchange(0)) != 0;
-    bool stop_pending = p.stop_request;
-    p.stop_request = 1;
-    bool was_playing = !stop_pending && (p.playing || play_pending);
+    // Playing, or about to: a Play not taken yet, or a start that waits for
+    // the previous mute frames. The new tune then starts in its place. A Play
+    // not taken yet asked for the tune being replaced: taken in the same pass
+    // as the stop below, it would start on the image the loader is about to
+    // rewrite, so it is cancelled.
+    bool was_on;
+    {
+        RequestLock lock(request_mutex);
+        was_on = on_under_lock();
+        cancel_start_and_resume();
+        p.stop_request = 1;
+    }
     while (p.stop_request) worker_wait();
     // The stream callback may be inside a play call that began just before
     // playing dropped; the loader must not clear the image under it.
@@ -96,13 +132,18 @@ int load_tune_path(bool play) {
     // The image is rewritten whatever the result, so a paused tune can no
     // longer be resumed: the next Play starts afresh from the init routine.
     p.paused = 0;
-    int result = load_psid(p.tune_path);
+    int result = load_psid(path);
     if (result == LOAD_OK) {
         p.tune_loaded = 1;
         p.current_song = tune_info.start_song;
-        if (was_playing || play) p.start_request = 1;
+        if (was_on || play) {
+            RequestLock lock(request_mutex);
+            p.start_request = 1;
+        }
     } else {
         p.tune_loaded = 0;
     }
     return result;
 }
+
+int load_tune_path(bool play) { return load_tune_file(player_state.tune_path, play); }

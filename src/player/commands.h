@@ -4,26 +4,33 @@
 // has its own controls to update.
 #include <cstdint>
 
-#include "player/panel.h"
+// Playback counts as on from the Play (or song change, or load) that asks
+// for it until a Stop or Pause: while the request waits for the worker, while
+// the worker's start waits for the previous mute frames, and while it plays.
+// The Play button then reads "Pause", and Play and Stop act on it.
+bool playback_on();
 
 // Play / Pause (button 102). Returns the button's new text, or nullptr when
-// the press does nothing (no tune loaded).
+// the press does nothing (no tune loaded). While playback is on and a start
+// is under way or the tune plays, it pauses, and a start or resume not yet
+// taken is cancelled. Otherwise it requests a resume when paused, else a
+// start (so a second press before the worker took the first asks again).
 const char* press_play();
 
-// Stop (103). Returns "Play" when it stopped playback, nullptr otherwise.
+// Stop (103). While playback is on: cancels a start or resume not yet taken,
+// raises the stop request and returns "Play"; otherwise nullptr (after a
+// pause too: paused stays, and Play resumes).
 const char* press_stop();
-
-// Exit (1): raises the stop request when playing and returns true; the caller
-// then waits 400 ms so the mute frames can go out before the window closes.
-bool press_exit();
 
 // Voice switch 130..132 as index 0..2: inverts voice_enabled[index].
 void toggle_voice(int index);
 
 // Song selector (133): song is the selected index + 1 as an unsigned 16-bit
-// number. Nothing when it equals current_song; while playing, runs
-// start_playback on the calling thread (mute, wait, start the new song).
-void choose_song(WindowHandle window, int32_t song);
+// number. Nothing when it equals current_song; otherwise current_song :=
+// song, and while playback is on a start request for the worker, which mutes
+// and starts the new song. Returns true when it asked for that start. It
+// never waits: the window keeps answering while the stream plays out.
+bool choose_song(int32_t song);
 
 // Scroll codes of the speed and filter scales, with the values Win32 gives them.
 enum ScrollCode : int {
@@ -39,18 +46,22 @@ enum ScrollCode : int {
 // unit like a line step.
 int32_t scroll_scale(int32_t value, int scroll_code, int thumb_position);
 
-// Loads player_state.tune_path: raises the stop request, waits until the
-// worker has taken it and no play call can still run, then load_psid. On
-// LOAD_OK: tune_loaded := 1, current_song := start_song, and start_request
-// when a tune was playing or a Play was still to be taken (a Stop or Pause
-// still to be taken means not playing). Otherwise tune_loaded := 0. Either
-// way paused is cleared: the image is rewritten, so nothing is left to
-// resume. Returns the LoadResult; the panel shows the texts, the songs and
-// any message. With play, a tune that loads starts whether or not one was
-// playing (a tune opened from the desktop), once: the button then reads "Pause".
+// Loads path (any length the system takes): cancels a start or resume not
+// yet taken, raises the stop request, waits until the worker has taken it and
+// no play call can still run, then load_psid. On LOAD_OK: tune_loaded := 1,
+// current_song := start_song, and start_request when playback was on.
+// Otherwise tune_loaded := 0. Either way paused is cleared: the image is
+// rewritten, so nothing is left to resume. Returns the LoadResult; the panel
+// shows the texts, the songs and any message. With play, a tune that loads
+// starts whether or not one was playing (a tune opened from the desktop),
+// once: the button then reads "Pause".
+int load_tune_file(const char* path, bool play = false);
+
+// load_tune_file of player_state.tune_path, the window's path (259
+// characters at most, the size of its buffer).
 int load_tune_path(bool play = false);
 
-// How load_tune_path waits for the worker to take its stop request: 1 ms
+// How load_tune_file waits for the worker to take its stop request: 1 ms
 // sleeps while a worker thread runs. A single-threaded driver (tests, the
 // renderer) installs a wait that takes the request itself.
 using WorkerWait = void (*)();

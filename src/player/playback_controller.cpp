@@ -17,6 +17,7 @@ namespace {
 
 constexpr int worker_pass_ms = 10;
 constexpr int silence_poll_ms = 10;
+constexpr int32_t close_margin_ms = 100;  // beyond the held buffers' delta times, for the device's own latency
 
 // Ticks of the events played while the current song played, from its start:
 // the time at which the next play call runs. Under StreamLock.
@@ -44,6 +45,19 @@ bool callbacks_will_come() { return stream_is_open() && !stream_broken(); }
 
 void wait_for_mute_frames() {
     while (!player_state.silenced && callbacks_will_come()) sleep_ms(silence_poll_ms);
+}
+
+// A wait at the program's end must not outlast the stream: whatever it waits
+// for comes, if at all, once the buffers the stream holds have played.
+template <class Condition>
+void wait_at_most_for_held_buffers(WindowHandle window, Condition condition) {
+    int32_t budget;
+    {
+        StreamLock lock(window);
+        budget = stream_time_held_ms() + close_margin_ms;
+    }
+    for (int32_t waited = 0; condition() && callbacks_will_come() && waited < budget; waited += silence_poll_ms)
+        sleep_ms(silence_poll_ms);
 }
 
 // Every start on a running stream would add one buffer to those the stream
@@ -90,10 +104,9 @@ void resume(WindowHandle window) {
     // is opened anew: the synthesizer keeps its registers, so the restore
     // frame is all it needs.
     SequenceTurn turn;
-    // Two quick presses from Paused raise a resume and then a start, and the
-    // worker takes the start first: the tune already plays, afresh, and
+    // A start taken just before this resume already plays the tune afresh:
     // there is nothing to resume (and no mute frames would ever come).
-    if (player_state.playing) return;
+    if (player_state.playing || player_state.closing) return;
     wait_for_mute_frames();
     bool reopened = false;
     if (callbacks_will_come()) {
@@ -139,6 +152,7 @@ void start_playback(WindowHandle window) {
     // A start never overtakes the mute frames of the playback it replaces:
     // it drops playing itself, or finds a stop's mute frames still to come.
     SequenceTurn turn;
+    if (player_state.closing) return;
     player_state.playing = 0;
     wait_for_mute_frames();
     stop_stream_holding_only_silence();
@@ -169,6 +183,8 @@ void pacing_step(WindowHandle window, uint32_t played_ticks) {
     bool abandoned = false;
     {
         StreamLock lock(window);
+        // At the program's end the stream is left to play out what it holds.
+        if (player_state.closing && player_state.silenced) return;
         queue_stream_buffer(window);
         if (player_state.playing && !player_state.paused) {
             song_ticks += played_ticks;
@@ -192,18 +208,22 @@ void worker_pass(WindowHandle window) {
     // A failure the stream callback noticed is reported here, off its thread.
     report_transport_failure(window);
 
-    if (player_state.stop_request) {
-        player_state.stop_request = 0;
-        player_state.playing = 0;
+    // All at once: requests raised while this pass starts a tune wait for
+    // the next pass, with their order kept. A command that finds a start or
+    // resume request taken finds it under way (starting).
+    PlayerState& p = player_state;
+    bool stop, start, resume_now;
+    {
+        std::lock_guard<std::mutex> lock(request_mutex);
+        stop = p.stop_request.exchange(0);
+        start = p.start_request.exchange(0);
+        resume_now = p.resume_request.exchange(0);
+        if (start || resume_now) p.starting = 1;
     }
-    if (player_state.start_request) {
-        player_state.start_request = 0;
-        start_playback(window);
-    }
-    if (player_state.resume_request) {
-        player_state.resume_request = 0;
-        resume(window);
-    }
+    if (stop) p.playing = 0;
+    if (start) start_playback(window);
+    if (resume_now) resume(window);
+    p.starting = 0;
     sleep_ms(worker_pass_ms);
     // The stream callback changes the rate at any moment, between two passes
     // as well as during one; so the label is compared with what it shows,
@@ -221,4 +241,27 @@ void playback_worker_while(WindowHandle window, const std::atomic<bool>& running
 
 void wait_until_silenced() {
     wait_for_mute_frames();
+}
+
+void close_playback(WindowHandle window) {
+    PlayerState& p = player_state;
+    {
+        std::lock_guard<std::mutex> lock(request_mutex);
+        p.closing = 1;
+        p.start_request = 0;
+        p.resume_request = 0;
+        p.stop_request = 0;
+    }
+    {
+        // A start or resume under way finishes first, and is then stopped.
+        SequenceTurn turn;
+        p.playing = 0;
+        wait_at_most_for_held_buffers(window, [] { return !player_state.silenced; });
+        // The stop below hands back every buffer unplayed; from here on the
+        // stream gets nothing new, and once the mute frames have played it
+        // holds only empty buffers.
+        wait_at_most_for_held_buffers(window, stream_holds_messages);
+    }
+    report_transport_failure(window);
+    close_midi_stream();
 }

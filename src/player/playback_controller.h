@@ -17,14 +17,16 @@ void playback_worker(WindowHandle window);
 void playback_worker_while(WindowHandle window, const std::atomic<bool>& running);
 
 // One pass of the worker: any transport failure the stream callback left to
-// report, then the stop, start and resume requests in that order, each
-// cleared before it is acted on, then 10 ms, then the rate label if it no
+// report, then the stop, start and resume requests, all taken (cleared) at
+// once and acted on in that order, then 10 ms, then the rate label if it no
 // longer shows the rate. Tests and tools run passes directly.
 void worker_pass(WindowHandle window);
 
-// The start sequence: drop playing and wait for the mute frames if needed,
-// stop the stream once they have played, open the stream, reset frame, init,
-// name, first buffer, restart. One start or resume runs at a time.
+// The start sequence, run by the worker for a start request (Play, a song
+// change or a load while playing): drop playing and wait for the mute frames
+// if needed, stop the stream once they have played, open the stream, reset
+// frame, init, name, first buffer, restart. One start or resume runs at a
+// time, and none once the program is closing.
 void start_playback(WindowHandle window);
 
 // The MOM_POSITIONCB work: queue the filled buffer, run one play step while
@@ -39,3 +41,10 @@ void write_restore_frame();
 // Blocks until no play call can still be running: used before the loader
 // clears the memory image. Returns at once when no stream is running.
 void wait_until_silenced();
+
+// However the program ends (Exit, the close box, the session ending, a quit):
+// stops playback as Stop does, waits until the mute frames have been played,
+// then closes the stream, so that no note is left sounding on the
+// synthesizer. Each wait lasts at most as long as the stream needs to play
+// what it holds, plus 100 ms. Nothing starts or resumes afterwards.
+void close_playback(WindowHandle window);

@@ -1,11 +1,12 @@
 #include "player/player_state.h"
 
 PlayerState player_state;
+std::mutex request_mutex;
 
 void reset_player_state() {
     PlayerState& p = player_state;
     for (auto* flag : {&p.playing, &p.stop_request, &p.start_request, &p.resume_request, &p.paused,
-                       &p.silenced, &p.tune_loaded, &p.retry_pending, &p.always_on_top,
+                       &p.silenced, &p.starting, &p.closing, &p.tune_loaded, &p.retry_pending, &p.always_on_top,
                        &p.topmost_pending}) {
         flag->store(0);
     }

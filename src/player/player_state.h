@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 // The process-wide settings and cross-thread flags. The UI thread, the
 // playback worker and the stream callback share these words; each is an
@@ -13,6 +14,8 @@ struct PlayerState {
     std::atomic<int32_t> resume_request;
     std::atomic<int32_t> paused;
     std::atomic<int32_t> silenced;       // set by the callback once the mute frames are queued
+    std::atomic<int32_t> starting;       // the worker is carrying out a start or resume it has taken
+    std::atomic<int32_t> closing;        // the program is ending: nothing starts or resumes any more
     std::atomic<int32_t> tune_loaded;
     std::atomic<int32_t> retry_pending;  // a queueing found its slot still held by the stream
     std::atomic<int32_t> current_song;   // 1-based; -1 before a tune is loaded
@@ -37,6 +40,13 @@ struct PlayerState {
 };
 
 extern PlayerState player_state;
+
+// The commands raise and cancel stop_request, start_request and
+// resume_request, and the worker takes them, under this lock: the worker
+// takes every request raised so far at once and acts on them in the order
+// they were meant (a Stop or Pause cancels the starts and resumes raised
+// before it, so stop comes first). Never held across a wait.
+extern std::mutex request_mutex;
 
 // Gives every field its start value; the entry point then sets voice_enabled
 // and reads the persisted settings over these.

@@ -24,8 +24,8 @@ enum class LoadRefusal : int {
 
 // Clears the whole memory image, then reads a PSID file front to back into
 // tune_info and the image, and tells the CPU core which SID windows belong to
-// a second or third chip. path is a zero-terminated path of at most 259
-// characters. Reads at most a header and 64 KB of payload, whatever the file.
+// a second or third chip. path is any path fopen takes. Reads at most a
+// header and 64 KB of payload, whatever the file.
 int load_psid(const char* path);
 
 // The same parse over bytes already in memory (tools and fuzzing).

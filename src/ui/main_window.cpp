@@ -23,7 +23,6 @@ namespace {
 constexpr int scale_min = 20;   // percent
 constexpr int scale_max = 200;  // percent
 constexpr DWORD worker_stack_bytes = 4096;
-constexpr DWORD exit_wait_ms = 400;  // room for the mute frames before the window goes
 
 DWORD WINAPI worker_thread(LPVOID window) {
     playback_worker(window);
@@ -77,15 +76,17 @@ void initialise(HWND window) {
     apply_topmost_setting(window);
 }
 
-void exit_command(HWND window) {
-    if (press_exit()) Sleep(exit_wait_ms);
+// Exit and the close box alike: the synthesizer hears the mute frames
+// before the stream closes, or its notes would hang on.
+void end_program(HWND window) {
+    close_playback(window);
     EndDialog(window, 0);
 }
 
 void change_song(HWND window) {
     LRESULT selected = SendDlgItemMessageA(window, IDC_SONG, CB_GETCURSEL, 0, 0);
     // No selection (-1) becomes song 0, which no tune's selector offers.
-    choose_song(window, static_cast<uint16_t>(selected + 1));
+    choose_song(static_cast<uint16_t>(selected + 1));
 }
 
 // Opens one of this window's modal dialogs without letting the messages
@@ -99,7 +100,7 @@ void run_modal(HWND window, void (*open)(HWND)) {
 void command(HWND window, int id) {
     switch (id) {
         case IDC_EXIT:
-            exit_command(window);
+            end_program(window);
             break;
         case IDC_PLAY:
             if (const char* text = press_play()) set_play_button_text(window, text);
@@ -194,7 +195,15 @@ INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPAR
             if (wparam == handoff_timer_id) play_handed_tune(window);
             break;
         case WM_CLOSE:
-            EndDialog(window, 0);
+            end_program(window);
+            break;
+        case WM_ENDSESSION:
+            // The process may end as soon as this returns, without the
+            // window being destroyed: the stream and the settings now.
+            if (wparam) {
+                close_playback(window);
+                save_settings(window);
+            }
             break;
         case WM_DESTROY:
             save_settings(window);

@@ -1,16 +1,21 @@
 // zarvel-cli as the shell runs it: every bad input with its message and exit
-// code, --help on every command, and play without a terminal to the built-in
-// monitor (no MIDI service needed): it plays, and every way out mutes first.
+// code, --help on every command and --version, output that cannot be
+// written, long paths, and play without a terminal to the built-in monitor
+// (no MIDI service needed): it plays, and every way out mutes first.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "child_process.h"
 #include "psid_builder.h"
+#include "version.h"
 
 namespace {
 
@@ -90,36 +95,50 @@ TEST(CliProgram, EveryBadInputHasItsMessageAndExitCode) {
          "zarvel-cli: " + tune("mus.sid") + ": not a playable tune: the file holds Sidplayer MUS data, not 6502 code"},
         {{"dump", tunes}, 1, "zarvel-cli: " + tunes + ": cannot read the file: Is a directory"},
         {{"play", tunes, "--monitor"}, 1, "zarvel-cli: " + tunes + ": cannot read the file: Is a directory"},
-        {{"dump", long_path}, 1,
-         "zarvel-cli: " + long_path + ": cannot open the file: the path is longer than 259 characters"},
-        // The song: 2, as for any other bad argument.
+        {{"dump", long_path}, 1, "zarvel-cli: " + long_path + ": cannot open the file: File name too long"},
+        // The song: 2, as for any other bad argument; the parser's messages
+        // name the command whose help tells more.
         {{"dump", tune("multisong.sid"), "--song", "5"}, 2, "zarvel-cli: --song 5: the tune has 4 songs"},
         {{"play", tune("melody.sid"), "--song", "2", "--monitor"}, 2, "zarvel-cli: --song 2: the tune has 1 song"},
         {{"render", tune("melody.sid"), "--song", "0", "-o", "/tmp/zarvel-never.mid"}, 2,
-         "--song: Value 0 not in range 1 to 65535"},
+         "zarvel-cli: --song: 0 is out of range; give a whole number from 1 to 65535 (see zarvel-cli render --help)"},
         // The window's scales and switches.
-        {{"play", tune("melody.sid"), "--speed", "500"}, 2, "--speed: Value 500 not in range 20 to 200"},
-        {{"dump", tune("melody.sid"), "--speed", "19"}, 2, "--speed: Value 19 not in range 20 to 200"},
+        {{"play", tune("melody.sid"), "--speed", "500"}, 2,
+         "zarvel-cli: --speed: 500 is out of range; give a whole number from 20 to 200"},
+        {{"dump", tune("melody.sid"), "--speed", "19"}, 2, "zarvel-cli: --speed: 19 is out of range"},
         {{"render", tune("melody.sid"), "-o", "/tmp/zarvel-never.syx", "--filter", "201"}, 2,
-         "--filter: Value 201 not in range 20 to 200"},
-        {{"play", tune("melody.sid"), "--voices", "12"}, 2, "--voices: MASK is three characters 0 or 1, such as 101"},
-        {{"dump", tune("melody.sid"), "--voices", "1011"}, 2, "--voices: MASK is three characters 0 or 1, such as 101"},
+         "zarvel-cli: --filter: 201 is out of range"},
+        {{"play", tune("melody.sid"), "--voices", "12"}, 2,
+         "zarvel-cli: --voices: MASK is three characters 0 or 1, such as 101 (see zarvel-cli play --help)"},
+        {{"dump", tune("melody.sid"), "--voices", "1011"}, 2, "zarvel-cli: --voices: MASK is three characters 0 or 1"},
+        // Numbers that are none.
+        {{"dump", tune("melody.sid"), "--speed", "fast"}, 2,
+         "zarvel-cli: --speed: fast is not a number; give a whole number from 20 to 200 (see zarvel-cli dump --help)"},
+        {{"steps", tune("melody.sid"), "--count", "1.5"}, 2,
+         "zarvel-cli: --count: 1.5 is not a whole number; give a whole number from 0 to 1000000"},
+        {{"play", tune("melody.sid"), "--seconds", "ten"}, 2,
+         "zarvel-cli: --seconds: ten is not a number; give seconds above 0 and at most 10000000"},
         // Lengths and files.
-        {{"play", tune("melody.sid"), "--seconds", "0"}, 2, "--seconds: S is a number of seconds above 0 and at most 10000000"},
+        {{"play", tune("melody.sid"), "--seconds", "0"}, 2,
+         "zarvel-cli: --seconds: 0 is out of range; give seconds above 0 and at most 10000000"},
         {{"render", tune("melody.sid"), "-o", "/tmp/zarvel-never.mid", "--seconds", "4000"}, 2,
-         "--seconds: S is a number of seconds above 0 and at most 3600"},
-        {{"render", tune("melody.sid"), "-o", "/tmp/zarvel-never.wav"}, 2, "--output: FILE must end in .mid or .syx"},
-        {{"render", tune("melody.sid")}, 2, "--output is required"},
-        {{"dump", tune("melody.sid"), "--buffers", "-1"}, 2, "--buffers: Value -1 not in range 0 to 100000000"},
+         "zarvel-cli: --seconds: 4000 is out of range; give seconds above 0 and at most 3600"},
+        {{"render", tune("melody.sid"), "-o", "/tmp/zarvel-never.wav"}, 2,
+         "zarvel-cli: --output: FILE must end in .mid or .syx"},
+        {{"render", tune("melody.sid")}, 2, "zarvel-cli: --output is required (see zarvel-cli render --help)"},
+        {{"dump", tune("melody.sid"), "--buffers", "-1"}, 2,
+         "zarvel-cli: --buffers: -1 is out of range; give a whole number from 0 to 100000000"},
         // Ports.
-        {{"play", tune("melody.sid"), "--monitor", "--port", "0"}, 2, "--port excludes --monitor"},
+        {{"play", tune("melody.sid"), "--monitor", "--port", "0"}, 2, "zarvel-cli: --port excludes --monitor"},
         {{"play", tune("melody.sid"), "--port", "no such port anywhere"}, 1,
          "zarvel-cli: --port no such port anywhere: "},
         // Commands.
-        {{}, 2, "zarvel-cli: a command is required: ports, info, play, render, dump or steps (see --help)"},
-        {{"info"}, 2, "TUNE is required"},
-        {{"bogus"}, 2, "zarvel-cli: bogus is not a command: ports, info, play, render, dump or steps (see --help)"},
-        {{"dump", tune("melody.sid"), "--bogus"}, 2, "The following argument was not expected: --bogus"},
+        {{}, 2, "zarvel-cli: a command is required: ports, info, play, render, dump or steps (see zarvel-cli --help)"},
+        {{"info"}, 2, "zarvel-cli: TUNE is required (see zarvel-cli info --help)"},
+        {{"bogus"}, 2,
+         "zarvel-cli: bogus is not a command: ports, info, play, render, dump or steps (see zarvel-cli --help)"},
+        {{"dump", tune("melody.sid"), "--bogus"}, 2, "zarvel-cli: The following argument was not expected: --bogus"},
+        {{"--bogus"}, 2, "zarvel-cli: --bogus is not an option (see zarvel-cli --help)"},
     };
     for (const Case& c : cases) {
         std::string shown;
@@ -131,6 +150,50 @@ TEST(CliProgram, EveryBadInputHasItsMessageAndExitCode) {
         ASSERT_FALSE(err.empty());
         EXPECT_EQ(err[0].substr(0, c.message.size()), c.message);
         EXPECT_EQ(r.out, "") << "nothing on stdout";
+    }
+}
+
+TEST(CliProgram, VersionComesFromTheProjectAndHelpMentionsIt) {
+    ChildResult r = cli({"--version"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, std::string("zarvel-cli ") + ZARVEL_VERSION + "\n");
+    EXPECT_NE(cli({"--help"}).out.find("  --version "), std::string::npos);
+}
+
+// Output lost on the way out is a failure with its reason, never exit 0.
+TEST(CliProgram, OutputThatCannotBeWrittenIsAFailure) {
+    for (const char* command : {"info", "dump", "steps"}) {
+        ChildResult r = run_child({"bash", "-c", "exec \"$0\" \"$@\" >/dev/full", program, command, tune("demo.sid")});
+        EXPECT_EQ(r.exit_code, 1) << command;
+        EXPECT_EQ(r.err, "zarvel-cli: cannot write to standard output: No space left on device\n") << command;
+    }
+
+    // A render past the file size limit (1 KB) keeps the file it would have replaced.
+    const std::string folder = temp_folder();
+    const std::string target = folder + "/song.mid";
+    { std::ofstream(target) << "old"; }
+    ChildResult r = run_child({"bash", "-c", "ulimit -f 1; exec \"$0\" \"$@\"", program, "render", tune("demo.sid"),
+                               "-o", target, "--seconds", "60"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, "zarvel-cli: " + target + ": cannot write: File too large\n");
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) files.push_back(entry.path().filename());
+    EXPECT_EQ(files, std::vector<std::string>{"song.mid"}) << "no temporary file left behind";
+    std::ifstream in(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+}
+
+// The window's 259-character buffer is no limit here.
+TEST(CliProgram, APathLongerThanTheWindowsBufferLoads) {
+    const std::string folder = temp_folder() + "/" + std::string(200, 'f');
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/" + std::string(200, 't') + ".sid";
+    std::filesystem::copy_file(tune("melody.sid"), path);
+    for (std::vector<std::string> args : {std::vector<std::string>{"info", path},
+                                          {"dump", path, "--buffers", "1"},
+                                          {"play", path, "--monitor", "--seconds", "0.2"}}) {
+        ChildResult r = cli(args);
+        EXPECT_EQ(r.exit_code, 0) << args[0] << ": " << r.err;
     }
 }
 

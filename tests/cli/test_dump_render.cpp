@@ -2,9 +2,15 @@
 // lines worked out by hand from the frame rules and tests/tunes/README.md,
 // and the files render writes read back by a reader of our own.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -14,6 +20,7 @@
 #include "cli/dump_command.h"
 #include "cli/exit_codes.h"
 #include "cli/render_command.h"
+#include "cli/replacement_file.h"
 #include "cli/steps_command.h"
 #include "psid_builder.h"
 
@@ -507,6 +514,76 @@ TEST_F(Render, APeriodOfZeroTicksEndsAtTheBufferLimitInsteadOfRunningForEver) {
     SmfFile smf = read_smf(read_file(folder + "/fast.mid"));
     ASSERT_TRUE(smf.ended);
     EXPECT_EQ(smf.events.back().tick, 1000u);
+}
+
+std::vector<std::string> files_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    return names;
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs what in a child process; its exit status as waitpid reports it.
+template <class What>
+int in_child(What what) {
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) _exit(what());
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+TEST_F(Render, TheTargetIsReplacedWholeOrNotAtAll) {
+    const std::string target = folder + "/out.mid";
+    const Bytes bytes(4000, 0x55);
+    std::string why;
+    // A write cut short by the file size limit, as on a full disk: the
+    // temporary file goes, the target (none, then an old one) stays as it was.
+    auto cut_short = [&] {
+        rlimit limit{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN);
+        ReplacementFile file(target);
+        if (!file.create(why)) return 2;
+        return !file.commit(bytes.data(), bytes.size(), why) && why == "File too large" ? 0 : 1;
+    };
+    int status = in_child(cut_short);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(files_in(folder), std::vector<std::string>{});
+
+    { std::ofstream(target) << "old"; }
+    chmod(target.c_str(), 0640);
+    status = in_child(cut_short);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(files_in(folder), std::vector<std::string>{"out.mid"});
+    EXPECT_EQ(contents(target), "old");
+
+    // A signal while the temporary file exists removes it, then ends the
+    // program as the signal would have.
+    status = in_child([&] {
+        ReplacementFile file(target);
+        if (!file.create(why)) return 2;
+        raise(SIGTERM);
+        return 3;
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(files_in(folder), std::vector<std::string>{"out.mid"});
+    EXPECT_EQ(contents(target), "old");
+
+    // Complete: the new bytes under the old file's permissions.
+    ReplacementFile file(target);
+    ASSERT_TRUE(file.create(why)) << why;
+    ASSERT_TRUE(file.commit(bytes.data(), bytes.size(), why)) << why;
+    EXPECT_EQ(files_in(folder), std::vector<std::string>{"out.mid"});
+    EXPECT_EQ(contents(target), std::string(bytes.begin(), bytes.end()));
+    struct stat status_after {};
+    stat(target.c_str(), &status_after);
+    EXPECT_EQ(status_after.st_mode & 0777, 0640u);
 }
 
 TEST_F(Render, AFileThatCannotBeWrittenIsADeviceFailure) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <sstream>
@@ -124,6 +125,8 @@ TEST_F(PlayThroughJack, TheBytesAreTheDumpsAPeriodApartThenTheMuteFrames) {
         ChildResult play = run_child(args);
         EXPECT_EQ(play.exit_code, 0) << play.err;
         EXPECT_EQ(play.err, "");
+        EXPECT_EQ(play.out.rfind("Playing to MIDI port ", 0), 0u) << play.out;
+        EXPECT_NE(play.out.find(": zarvel-synth:sid-in\n"), std::string::npos) << play.out;
         std::vector<Received> got = received();
         ASSERT_GE(got.size(), 100u);
 
@@ -170,6 +173,44 @@ TEST_F(PlayThroughJack, PauseResumeAndQuitFromTheKeys) {
     EXPECT_EQ(got[got.size() - 2].bytes, mute) << "q mutes before the program ends";
     EXPECT_EQ(got[got.size() - 1].bytes, mute);
     EXPECT_GT(got.size() - 2, paused + 4) << "frames played between the resume and q";
+}
+
+// A stopped JACK client stalls the whole server, so Ctrl-Z closes the port
+// after the mute frames, and fg opens it again for the restore frame.
+TEST_F(PlayThroughJack, CtrlZLetsGoOfTheJackPortUntilFg) {
+    auto port_count = [] {
+        std::string out = run_child({"jack_lsp"}).out;
+        return std::count(out.begin(), out.end(), '\n');
+    };
+    PtyChild shell({"env", "HISTFILE=/dev/null", "PS1=$ ", "bash", "--norc", "--noprofile", "-i"});
+    shell.send("'" + program + "' play '" + tune("multisong.sid") + "' --port sid-in\n");
+    ASSERT_TRUE(shell.wait_for("Playing  Zarvel Multisong  song 2/4", 5s)) << shell.output();
+    std::this_thread::sleep_for(300ms);
+    auto ports_while_playing = port_count();
+    size_t mark = shell.mark();
+    shell.send("\x1a");
+    ASSERT_TRUE(shell.wait_for("Stopped", 5s, mark)) << shell.output().substr(mark);
+    EXPECT_LT(port_count(), ports_while_playing) << "the player's port is gone while it is stopped";
+    std::this_thread::sleep_for(300ms);
+    mark = shell.mark();
+    shell.send("fg\n");
+    ASSERT_TRUE(shell.wait_for("Playing", 5s, mark));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(port_count(), ports_while_playing);
+    mark = shell.mark();
+    shell.send("q");
+    ASSERT_TRUE(shell.wait_for("$ ", 5s, mark));
+    shell.send("exit\n");
+    shell.wait_exit(5s);
+
+    std::vector<Received> got = received();
+    const Bytes restore = {0xF0, 0x2D, 0x4E, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x2F, 0xF7};
+    size_t stopped = 0;
+    while (stopped + 1 < got.size() && !(got[stopped].bytes == mute && got[stopped + 1].bytes == mute)) ++stopped;
+    ASSERT_LT(stopped + 2, got.size()) << "the mute frames before the stop";
+    EXPECT_EQ(got[stopped + 2].bytes, restore) << "the first message after fg";
+    EXPECT_GE(got[stopped + 2].time_us - got[stopped + 1].time_us, 300000) << "nothing while stopped";
+    EXPECT_EQ(got[got.size() - 1].bytes, mute) << "q mutes before the program ends";
 }
 
 TEST_F(PlayThroughJack, SigintMutesBeforeTheProgramEnds) {

@@ -1,7 +1,8 @@
 // play on a terminal (a pseudo-terminal here) with the built-in monitor: the
-// keys drive the controller as the window's controls do, the status line
-// follows, and q or Ctrl-C mute before the program ends and give the
-// terminal back as it was.
+// keys drive the controller as the window's controls do, whole escape
+// sequences do nothing, the status line follows, q or Ctrl-C mute before the
+// program ends and give the terminal back as it was, and Ctrl-Z mutes before
+// the program stops.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -74,6 +75,54 @@ TEST_F(PlayOnATerminal, KeysDriveTheControllerAndTheStatusLineFollows) {
     std::string last = child.last_line_with("volume ");
     EXPECT_EQ(last.substr(last.size() - 19), "no filter  volume 0") << "the last screen shows the chip after the mute frames";
     expect_line_mode(child.modes());
+}
+
+TEST_F(PlayOnATerminal, EscapeSequencesAreWholeKeysAndDoNothing) {
+    PtyChild child({program, "play", tune("multisong.sid"), "--monitor"});
+    ASSERT_TRUE(child.wait_for("Playing  Zarvel Multisong  song 2/4", patience)) << child.output();
+    // Up, Down (application mode), Home, End, Page Up, Insert, Delete, F1,
+    // F5, F12, Ctrl-Up, the console's F1, rxvt's Ctrl-Left, Alt-1. Read a
+    // byte at a time they would step the filter, the songs and voice 1.
+    child.send("\x1b[A\x1bOB\x1b[1~\x1b[4~\x1b[5~\x1b[2~\x1b[3~\x1bOP\x1b[15~\x1b[24~\x1b[1;5A\x1b[[A\x1bOd\x1b" "1");
+    EXPECT_TRUE(press(child, "1", "voices 011"));
+    EXPECT_NE(child.last_line_with("  song ").find("song 2/4  50 Hz  speed 100%  filter 100%  voices 011"),
+              std::string::npos)
+        << child.last_line_with("  song ");
+    // A lone Escape is a key of its own: the next key is not taken as Alt and it.
+    child.send("\x1b");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(press(child, "1", "voices 111"));
+    child.send("q");
+    EXPECT_EQ(child.wait_exit(patience), 0);
+}
+
+// Ctrl-Z under a shell with job control: the mute frames reach the
+// synthesizer before the program stops, and fg plays on with the volume back.
+TEST_F(PlayOnATerminal, CtrlZMutesAndStopsAndFgPlaysOn) {
+    PtyChild shell({"env", "HISTFILE=/dev/null", "PS1=$ ", "bash", "--norc", "--noprofile", "-i"});
+    shell.send("'" + program + "' play '" + tune("multisong.sid") + "' --monitor\n");
+    ASSERT_TRUE(shell.wait_for("Playing  Zarvel Multisong  song 2/4", patience)) << shell.output();
+    ASSERT_TRUE(shell.wait_for("band-pass  volume 15", patience));
+
+    size_t mark = shell.mark();
+    shell.send("\x1a");
+    ASSERT_TRUE(shell.wait_for("Stopped", patience, mark)) << shell.output().substr(mark);
+    std::string last = shell.last_line_with("volume ");
+    EXPECT_EQ(last.substr(last.size() - 19), "no filter  volume 0") << "muted before it stopped";
+    EXPECT_NE(shell.last_line_with("  song ").find("Paused   Zarvel Multisong  song 2/4"), std::string::npos);
+
+    mark = shell.mark();
+    shell.send("fg\n");
+    EXPECT_TRUE(shell.wait_for("Playing  Zarvel Multisong  song 2/4", patience, mark)) << shell.output().substr(mark);
+    EXPECT_TRUE(shell.wait_for("band-pass  volume 15", patience, mark)) << "the restore frame";
+    EXPECT_TRUE(press(shell, "1", "voices 011")) << "keys work again";
+
+    mark = shell.mark();
+    shell.send("q");
+    ASSERT_TRUE(shell.wait_for("$ ", patience, mark));
+    EXPECT_TRUE(press(shell, "echo \"exit $?\"\n", "exit 0"));
+    shell.send("exit\n");
+    EXPECT_EQ(shell.wait_exit(patience), 0);
 }
 
 TEST_F(PlayOnATerminal, CtrlCMutesAndGivesTheTerminalBack) {

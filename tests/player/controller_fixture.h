@@ -37,6 +37,21 @@ inline PsidBuilder counting_tune() {
     return tune;
 }
 
+// The counting tune at 15 Hz, the slowest rate there is: its speed bit set
+// and the CIA timer latch at $FFFF (1,000,000 / 65535 Hz). At 20 % speed a
+// play period is 333 ms.
+inline PsidBuilder slow_counting_tune() {
+    PsidBuilder tune = counting_tune();
+    tune.speed = 1;
+    tune.at(0x1010, {
+        0xA9, 0xFF,        // LDA #$FF      in place of the init's RTS
+        0x8D, 0x04, 0xDC,  // STA $DC04     CIA 1 timer A latch low
+        0x8D, 0x05, 0xDC,  // STA $DC05     and high: $FFFF
+        0x60,              // RTS
+    });
+    return tune;
+}
+
 // F0 2D 4E with one position present.
 inline Bytes one_register_frame(int position, uint8_t value) {
     Bytes frame = {0xF0, 0x2D, 0x4E, 0, 0, 0, 0, 0, 0, 0, 0};

@@ -208,6 +208,58 @@ TEST_F(Controller, ExitWhilePlayingSendsTheMuteFramesBeforeTheWindowCloses) {
     EXPECT_EQ(count_of(played(), mute_frames()), 1u);
 }
 
+// However the program ends while a tune sounds, the synthesizer hears the
+// mute frames before the stream closes, and the close follows them closely.
+struct Ending {
+    const char* name;
+    bool slow;  // 15 Hz at 20 %: a play period of 333 ms
+    void (*before_exit)(HeadlessPlayer& player);
+};
+
+void PrintTo(const Ending& ending, std::ostream* out) { *out << ending.name; }
+
+class EndingWhileSounding : public Controller, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(EndingWhileSounding, TheMuteFramesPlayBeforeTheStreamCloses) {
+    const Ending& ending = GetParam();
+    ASSERT_EQ(player.load((ending.slow ? slow_counting_tune() : counting_tune()).write()), LOAD_OK);
+    if (ending.slow) player.set_speed(20);
+    player.play();
+    player.position_callbacks(5);
+    ending.before_exit(player);
+    int64_t began_us = stream_engine::now_us();
+    player.exit_player();
+    int64_t closed_us = stream_engine::now_us();
+
+    EXPECT_EQ(stream_engine::open_stream_count(), 0);
+    auto buffers = player.buffers();
+    auto last_message = std::find_if(buffers.rbegin(), buffers.rend(), [](auto& b) { return !b.bytes.empty(); });
+    ASSERT_NE(last_message, buffers.rend());
+    EXPECT_EQ(last_message->bytes, mute_frames());
+    EXPECT_EQ(count_of(played(), mute_frames()), 1u);
+    // One poll after the mute frames have played, then the close's own 100 ms.
+    EXPECT_LE(closed_us - std::max(began_us, last_message->time_us), 130'000);
+
+    // Nothing starts once the program is closing.
+    press_play();
+    player.worker_passes(3);
+    EXPECT_EQ(stream_engine::open_stream_count(), 0);
+    EXPECT_EQ(player.buffer_count(), buffers.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExitOrCloseBox, EndingWhileSounding,
+    ::testing::Values(Ending{"StopThenExitAtOnce", false, [](HeadlessPlayer&) { press_stop(); }},
+                      Ending{"PauseThenExitAtOnce", false, [](HeadlessPlayer&) { press_play(); }},
+                      Ending{"ExitWhilePlayingAt15HzAnd20Percent", true, [](HeadlessPlayer&) {}},
+                      Ending{"StopThenExitAt15HzAnd20Percent", true, [](HeadlessPlayer&) { press_stop(); }},
+                      Ending{"ExitLongAfterAPause", false,
+                             [](HeadlessPlayer& player) {
+                                 player.play();
+                                 player.position_callbacks(5);
+                             }}),
+    [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
+
 TEST_F(Controller, SpeedScalesTheDeltaTimeAndTheRateLabel) {
     ASSERT_EQ(player.load(counting_tune().write()), LOAD_OK);
     player.play();

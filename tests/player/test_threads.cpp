@@ -95,9 +95,8 @@ TEST_F(ControllerThreads, EveryFlowCompletesAcrossTheThreads) {
     press_play();  // resume
     ASSERT_TRUE(eventually([&] { return player_state.playing == 1; }));
     std::this_thread::sleep_for(100ms);
-    choose_song(nullptr, 2);  // start_playback on this thread, with the worker and callback running
-    EXPECT_EQ(player_state.playing, 1);
-    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(choose_song(2));  // a start request: the worker mutes and starts song 2
+    ASSERT_TRUE(eventually([&] { return count_of_starts(played(), "Counter") == 2 && player_state.playing == 1; }));
     tune.name = "Reloaded";
     ASSERT_EQ(load(tune), LOAD_OK);  // while playing: stop, wait, load, restart
     ASSERT_TRUE(eventually([&] { return player_state.playing == 1; }));
@@ -111,20 +110,71 @@ TEST_F(ControllerThreads, EveryFlowCompletesAcrossTheThreads) {
     EXPECT_EQ(count_of_starts(buffers, "Reloaded"), 1u);
 }
 
+// Bursts of commands faster than the worker's passes, each burst ending on
+// Play or Stop: once the worker has taken them, the tune plays exactly when
+// the button says "Pause".
 TEST_F(ControllerThreads, QuickCommandsNeverHang) {
     ASSERT_EQ(load(counting_tune()), LOAD_OK);
+    std::string button = "Play";
+    auto press = [&](const char* (*command)()) {
+        if (const char* text = command()) button = text;
+    };
     for (int round = 0; round < 20; ++round) {
-        press_play();
+        press(press_play);
         std::this_thread::sleep_for(std::chrono::milliseconds(round % 7));
-        press_play();
-        press_stop();
-        if (round % 3 == 0) choose_song(nullptr, 1 + round % 2);
+        press(press_play);
+        if (round % 3 == 0) choose_song(1 + round % 2);
+        press(press_stop);
+        if (round % 2) press(press_play);
+        int32_t should_play = button == "Pause" ? 1 : 0;
+        ASSERT_TRUE(eventually([&] {
+            return player_state.stop_request == 0 && player_state.start_request == 0 &&
+                   player_state.resume_request == 0 && player_state.starting == 0 &&
+                   player_state.playing == should_play;
+        })) << "round " << round << ": the button says " << button << ", playing is " << player_state.playing;
     }
-    press_stop();
-    ASSERT_TRUE(eventually([&] {
-        return player_state.stop_request == 0 && player_state.start_request == 0 && player_state.resume_request == 0;
-    }));
     expect_whole_messages(played());
+}
+
+// Play pressed during a stop's fade: the worker's start waits for the stop's
+// mute frames, three periods at 15 Hz and 20 %. Whatever comes meanwhile
+// acts as pressed: a load starts the new tune, Stop stops, Play pauses.
+TEST_F(ControllerThreads, CommandsWhileAStartWaitsForTheMuteFramesActAsPressed) {
+    enum class Then { load, stop, play };
+    for (Then then : {Then::load, Then::stop, Then::play}) {
+        PsidBuilder tune = slow_counting_tune();
+        ASSERT_EQ(load(tune), LOAD_OK);
+        player_state.speed_percent = 20;
+        press_play();
+        ASSERT_TRUE(eventually([] { return player_state.playing == 1; }));
+        press_stop();
+        press_play();
+        ASSERT_TRUE(eventually([] { return player_state.starting == 1 && player_state.start_request == 0; }));
+        switch (then) {
+            case Then::load:
+                tune.name = "Second";
+                ASSERT_EQ(load(tune), LOAD_OK);
+                EXPECT_TRUE(eventually([&] {
+                    return count_of_starts(played(), "Second") == 1 && player_state.playing == 1;
+                }));
+                break;
+            case Then::stop:
+                EXPECT_STREQ(press_stop(), "Play");
+                break;
+            case Then::play:
+                EXPECT_STREQ(press_play(), "Play");
+                break;
+        }
+        if (then == Then::load) {
+            press_stop();
+        } else {
+            EXPECT_TRUE(eventually([] {
+                return player_state.starting == 0 && player_state.playing == 0 && player_state.silenced == 1;
+            }));
+            EXPECT_EQ(player_state.paused, then == Then::play ? 1 : 0);
+        }
+        ASSERT_TRUE(eventually([] { return player_state.playing == 0 && player_state.silenced == 1; }));
+    }
 }
 
 }  // namespace

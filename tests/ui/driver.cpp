@@ -199,6 +199,35 @@ int click(const Args& a) {
     return 0;
 }
 
+// clicks TITLE ID...: one click after the other, each handled before the
+// next, as fast as the window takes them; prints the ms between the first
+// click and the last.
+int clicks(const Args& a) {
+    std::vector<Control> controls(a.size() - 1);
+    for (size_t i = 1; i < a.size(); ++i) {
+        if (!find_control(a[0], a[i], controls[i - 1])) return 1;
+    }
+    DWORD first = GetTickCount(), last = first;
+    for (size_t i = 0; i < controls.size(); ++i) {
+        last = GetTickCount();
+        if (!send(controls[i].window, BM_CLICK, 0, 0)) return fail("click on %s not handled", a[i + 1].c_str());
+    }
+    std::printf("%lu\n", last - first);
+    return 0;
+}
+
+// end-session TITLE: the system's shutdown as the window sees it: asked
+// whether the session may end, then told that it ends.
+int end_session(const Args& a) {
+    HWND window = wait_for_window(a[0], find_timeout_ms);
+    if (!window) return fail("no window \"%s\"", a[0].c_str());
+    LRESULT may_end = 0;
+    if (!send(window, WM_QUERYENDSESSION, 0, 0, &may_end)) return fail("WM_QUERYENDSESSION not handled");
+    if (!may_end) return fail("the window refuses to let the session end");
+    if (!send(window, WM_ENDSESSION, TRUE, 0)) return fail("WM_ENDSESSION not handled");
+    return 0;
+}
+
 // post-click TITLE ID: BM_CLICK without waiting, for buttons that open a
 // modal dialog (the click is handled only when that dialog ends).
 int post_click(const Args& a) {
@@ -229,6 +258,25 @@ int select(const Args& a) {
     if (!send(c.dialog, WM_COMMAND, notify, reinterpret_cast<LPARAM>(c.window))) {
         return fail("song change not handled within %lu ms", send_timeout_ms);
     }
+    return 0;
+}
+
+// select-answer TITLE ID INDEX: the same song change, posted as the
+// selector posts it, then how long the window takes to answer: it repaints
+// only once it is back in its own message loop.
+int select_answer(const Args& a) {
+    Control c;
+    if (!find_control(a[0], a[1], c)) return 1;
+    send(c.window, CB_SETCURSEL, number(a[2]), 0);
+    WPARAM notify = MAKEWPARAM(GetDlgCtrlID(c.window), CBN_SELCHANGE);
+    DWORD start = GetTickCount();
+    if (!PostMessageW(c.dialog, WM_COMMAND, notify, reinterpret_cast<LPARAM>(c.window))) return fail("cannot post");
+    InvalidateRect(c.dialog, nullptr, FALSE);
+    while (GetUpdateRect(c.dialog, nullptr, FALSE)) {
+        if (GetTickCount() - start >= send_timeout_ms) return fail("no repaint within %lu ms", send_timeout_ms);
+        Sleep(1);
+    }
+    std::printf("%lu\n", GetTickCount() - start);
     return 0;
 }
 
@@ -553,8 +601,11 @@ const std::map<std::string, Command> commands = {
     {"no-window", {2, no_window, "TITLE MS"}},
     {"click", {2, click, "TITLE ID"}},
     {"post-click", {2, post_click, "TITLE ID"}},
+    {"clicks", {2, clicks, "TITLE ID..."}},
+    {"end-session", {1, end_session, "TITLE"}},
     {"command", {2, command, "TITLE ID"}},
     {"select", {3, select, "TITLE ID INDEX"}},
+    {"select-answer", {3, select_answer, "TITLE ID INDEX"}},
     {"list-select", {3, list_select, "TITLE ID INDEX"}},
     {"scroll", {3, scroll, "TITLE ID CODE [THUMB]"}},
     {"text", {1, text, "TITLE [ID]"}},

@@ -35,6 +35,24 @@ const uint8_t play_routine[] = {
     0x60,              // 1051 RTS
 };
 
+// The slow tune's init: the shared one, but every song sets the CIA 1 timer
+// latch to $FFFF, the slowest rate a tune can ask for: 1,000,000 / 65535 =
+// 15 Hz.
+const uint8_t slow_init_routine[] = {
+    0xAA,              // 1000 TAX             song index (A = song - 1)
+    0x8E, 0xF0, 0x10,  // 1001 STX $10F0       kept for the play routine
+    0xA9, 0x00,        // 1004 LDA #$00
+    0x8D, 0xF1, 0x10,  // 1006 STA $10F1       frame counter
+    0xA9, 0x09,        // 1009 LDA #$09
+    0x8D, 0x05, 0xD4,  // 100B STA $D405       voice 1 attack/decay
+    0xA9, 0x1F,        // 100E LDA #$1F
+    0x8D, 0x18, 0xD4,  // 1010 STA $D418       volume 15, low-pass
+    0xA9, 0xFF,        // 1013 LDA #$FF
+    0x8D, 0x04, 0xDC,  // 1015 STA $DC04       CIA 1 timer A latch low
+    0x8D, 0x05, 0xDC,  // 1018 STA $DC05       and high: $FFFF
+    0x60,              // 101B RTS
+};
+
 // The sweep tune's routines, at the same addresses; its header has play
 // address 0, so the tune driver takes the play routine from the vector at
 // $0314 that the init routine sets.
@@ -78,6 +96,7 @@ struct Routines {
     size_t play_size;
 };
 const Routines note_routines{init_routine, sizeof init_routine, play_routine, sizeof play_routine};
+const Routines slow_routines{slow_init_routine, sizeof slow_init_routine, play_routine, sizeof play_routine};
 const Routines sweep_routines{sweep_init_routine, sizeof sweep_init_routine, sweep_play_routine,
                               sizeof sweep_play_routine};
 
@@ -130,6 +149,7 @@ std::vector<uint8_t> test_tune(const std::string& kind) {
     if (kind == "melody") return psid({play_address, 1, 1, 0, melody_texts, 0});
     if (kind == "multisong") return psid({play_address, 3, 2, 0x6, multisong_texts, 0});  // speed bits of songs 2, 3
     if (kind == "sweep") return psid({0, 2, 1, 0, sweep_texts, 0}, sweep_routines);
+    if (kind == "slow") return psid({play_address, 2, 1, 0x3, slow_texts, 0}, slow_routines);  // both on the timer
     if (kind == "mus") return psid({play_address, 1, 1, 0, melody_texts, 0x0001});
     if (kind == "zeros") return psid({play_address, 0, 0, 0, melody_texts, 0});
     if (kind == "text") {

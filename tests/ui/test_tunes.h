@@ -17,6 +17,8 @@
 // whose play routine moves the CIA 1 timer latch between 20000 and 16666
 // cycles on every call, so its rate goes 50, 60, 50, 60 Hz and the rate label
 // is rewritten by the worker nearly every pass.
+// "slow": two songs of the shared routines at 15 Hz (speed bits set, timer
+// latch $FFFF), 3 Hz at 20 % speed.
 // "mus": a version-2 header flagged as MUS data. "zeros": the melody with a
 // header that counts 0 songs and names start song 0. "text": not a PSID file.
 // Empty for an unknown kind.
@@ -30,4 +32,5 @@ struct TuneTexts {
 };
 constexpr TuneTexts melody_texts{"Zarvel Test Melody", "Osket Test Room", "2026 Zarvel tests"};
 constexpr TuneTexts sweep_texts{"Zarvel Test Sweep", "Osket Test Room", "2026 Zarvel tests"};
+constexpr TuneTexts slow_texts{"Zarvel Test Slow", "Osket Test Room", "2026 Zarvel tests"};
 constexpr TuneTexts multisong_texts{"Zarvel Test Multisong", "Osket Test Room", "2026 Zarvel tests"};

@@ -156,6 +156,7 @@ drv make-tune sweep 'C:\tunes\sweep.sid'
 drv make-tune mus 'C:\tunes\mus.sid'
 drv make-tune zeros 'C:\tunes\zeros.sid'
 drv make-tune text 'C:\tunes\text.sid'
+drv make-tune slow 'C:\tunes\slow.sid'
 rm -f "$WINEPREFIX/drive_c/tunes/missing.sid"
 multisong_lines=$'Zarvel Test Multisong\nOsket Test Room\n2026 Zarvel tests'
 melody_lines=$'Zarvel Test Melody\nOsket Test Room\n2026 Zarvel tests'
@@ -236,11 +237,11 @@ drv select Zarvel 133 2 || fail "the song change hung the window"
 took_ms=$((($(date +%s%N) - started) / 1000000))
 ((took_ms < 3000)) || fail "the song change took $took_ms ms"
 drv alive Zarvel >/dev/null || fail "the window does not answer after the song change"
-expect "rate label of song 3" "$(text_of 108)" "100 Hz"
+eventually "rate label of song 3" "100 Hz" text_of 108
 expect "Play button keeps Pause" "$(text_of 102)" "Pause"
 sleep 0.6
 drv select Zarvel 133 0 || fail "the second song change hung the window"
-expect "rate label of song 1" "$(text_of 108)" "50 Hz"
+eventually "rate label of song 1" "50 Hz" text_of 108
 sleep 0.6
 drv select Zarvel 133 0  # the same song again: nothing happens
 sleep 0.2
@@ -370,7 +371,11 @@ got=$(expect_summary "scales and voices" \
 mapfile -t lines <<<"$got"
 expect_frames "frames at 200 %" "${lines[4]}" 0 8 13
 
-step "the close box while playing ends at once: no stop, no mute frames, settings saved"
+# The program waits for its mute frames and no longer: they are the last
+# event the device plays, empty ones included.
+expect_mute_last() { expect "$1: the last event played" "$(drv record "$ZARVEL_WINMM_RECORD" | tail -n 1 | cut -f4)" "mute mute"; }
+
+step "the close box while playing: the mute frames play before the program ends; settings saved"
 clear_settings
 launch '"C:\tunes\melody.sid"'
 main_window_up
@@ -378,8 +383,51 @@ drv click Zarvel 102
 sleep 0.5
 drv close Zarvel
 process_ends
-expect_summary "close box" 'reset name="Zarvel Test Melody"' "init" "frames .*" >/dev/null
+expect_summary "close box" 'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute" >/dev/null
+expect_mute_last "close box"
 expect "settings saved" "$(reg_value ontop)" "type=REG_DWORD size=4 value=0"
+
+step "the session ends while playing: mute frames and settings before the system may end the process"
+clear_settings
+launch '"C:\tunes\melody.sid"'
+main_window_up
+drv click Zarvel 102
+sleep 0.5
+drv end-session Zarvel || fail "the window did not take the session's end"
+expect_summary "session end" 'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute" >/dev/null
+expect_mute_last "session end"
+expect "settings saved at the session's end" "$(reg_value ontop)" "type=REG_DWORD size=4 value=0"
+exit_button
+expect_summary "nothing after the session's end" 'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute" \
+    >/dev/null
+
+# 15 Hz is the slowest rate, and at 20 % speed a play period lasts 333 ms.
+slow_start() {
+    launch '"C:\tunes\slow.sid"'
+    main_window_up
+    drv scroll Zarvel 135 5 20
+    drv click Zarvel 102
+    eventually "rate label of the slow tune at 20 %" "3 Hz" text_of 108
+    sleep 2.5
+}
+
+step "Stop then Exit within one period of a 15 Hz tune at 20 %: the mute frames reach the device before the end"
+slow_start
+within=$(drv clicks Zarvel 103 1) || fail "Stop then Exit not handled"
+((within < 333)) || fail "Stop and Exit came $within ms apart, more than a period"
+process_ends
+expect_summary "stop then exit" 'reset name="Zarvel Test Slow"' "init" "frames 0 .*" "mute mute" >/dev/null
+expect_mute_last "stop then exit"
+
+step "a song change at 15 Hz and 20 %: the window answers at once while the worker mutes and starts the new song"
+slow_start
+answered=$(drv select-answer Zarvel 133 1) || fail "the window did not answer the song change"
+echo "wine-ui: the window repainted $answered ms after the song change"
+((answered <= 100)) || fail "the window answered the song change only after $answered ms"
+sleep 2.5
+exit_button
+expect_summary "slow song change" 'reset name="Zarvel Test Slow"' "init" "frames 0 .*" "mute mute" \
+    'reset name="Zarvel Test Slow"' "init" "frames 1 .*" "mute mute" >/dev/null
 
 step "/play starts the tune; a second copy hands its tune over and exits, and the running copy plays it"
 clear_settings
