@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   cc65                       # ca65/ld65 assemble the test tunes
   librtmidi-dev jackd2       # MIDI ports, and a dummy JACK server in tests
+  libjack-jackd2-dev         # JACK ports through libjack itself
   libcli11-dev               # command-line parsing
   clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix

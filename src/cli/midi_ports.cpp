@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "platform/midi_stream_api.h"
-#include "platform/stream_engine.h"
 
 namespace {
 
@@ -46,7 +45,7 @@ MidiPorts use_midi_ports() {
     MidiPorts ports;
     {
         QuietStderr quiet;
-        ports.service_found = stream_engine::use_rtmidi_devices();
+        ports.services = stream_engine::use_system_midi_devices();
     }
     UINT count = midiOutGetNumDevs();
     for (UINT id = 0; id < count; ++id) {

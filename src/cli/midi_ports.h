@@ -1,16 +1,18 @@
 #pragma once
-// The MIDI output ports the stream engine plays to, as RtMidi finds them
-// (the ALSA sequencer's and the JACK server's), and the choice of one.
+// The MIDI output ports the stream engine plays to (the ALSA sequencer's and
+// the JACK server's), and the choice of one.
 #include <string>
 #include <vector>
 
+#include "platform/stream_engine.h"
+
 struct MidiPorts {
-    bool service_found = false;       // an ALSA sequencer or a JACK server answered
-    std::vector<std::string> names;   // device i is names[i], as the engine reports it
+    stream_engine::MidiServices services;
+    std::vector<std::string> names;  // device i is names[i], as the engine reports it
 };
 
-// Makes the engine's device list the RtMidi ports and returns them. The
-// libraries behind RtMidi print their own complaints about a missing
+// Makes the engine's device list the system's ports and returns them. The
+// libraries behind them print their own complaints about a missing
 // sequencer or server; those are held back, since "no port" is said here.
 MidiPorts use_midi_ports();
 

@@ -21,6 +21,7 @@
 #include "cli/terminal_panel.h"
 #include "midi/stream_lock.h"
 #include "midi/stream_transport.h"
+#include "platform/player_thread_priority.h"
 #include "platform/stream_engine.h"
 #include "player/commands.h"
 #include "player/panel.h"
@@ -107,10 +108,25 @@ bool pause_until_muted() {
     return paused;
 }
 
+void print_player_thread(std::FILE* out) {
+    using Scheduling = stream_engine::Timeliness::Scheduling;
+    stream_engine::Timeliness got = stream_engine::player_thread_timeliness();
+    char scheduling[96];
+    if (got.scheduling == Scheduling::real_time || got.scheduling == Scheduling::real_time_from_rtkit) {
+        std::snprintf(scheduling, sizeof scheduling, "real-time scheduling (SCHED_FIFO, priority %d%s)", got.priority,
+                      got.scheduling == Scheduling::real_time_from_rtkit ? ", from RealtimeKit" : "");
+    } else {
+        std::snprintf(scheduling, sizeof scheduling, "normal priority (real-time scheduling was refused)");
+    }
+    std::fprintf(out, "zarvel-cli: player thread: %s; memory %s\n", scheduling,
+                 got.memory_locked ? "locked" : "not locked (refused)");
+}
+
 class PlaySession {
 public:
-    PlaySession(const PlayOptions& options, std::shared_ptr<SidMonitor> monitor)
-        : options_(options), monitor_(std::move(monitor)), interactive_(isatty(STDIN_FILENO)),
+    PlaySession(const PlayOptions& options, std::shared_ptr<SidMonitor> monitor, std::string port_name)
+        : options_(options), monitor_(std::move(monitor)), port_name_(std::move(port_name)),
+          interactive_(isatty(STDIN_FILENO)),
           keys_(STDIN_FILENO) {
         printable_text(tune_info.name, sizeof tune_info.name, name_, sizeof name_);
     }
@@ -122,12 +138,15 @@ private:
     bool start();
     void show();
     void show_log_line(double seconds);
-    void finish(Worker& worker);
+    void finish(Worker& worker, int& result);
     void suspend(Worker& worker);
     bool playing_stopped_by_itself() const;
+    bool port_went_away();
 
     const PlayOptions& options_;
     std::shared_ptr<SidMonitor> monitor_;  // null when a port plays
+    std::string port_name_;                // empty for the monitor
+    bool port_lost_ = false;
     bool interactive_;
     RawKeys keys_;
     LineBlock block_{stdout};
@@ -142,6 +161,12 @@ bool PlaySession::playing_stopped_by_itself() const {
     // Only the stream callback (a play call that never returned) and a
     // transport failure turn the button back to Play behind the keys' back.
     return expected_button_ == "Pause" && std::strcmp(read_terminal_panel().play_button, "Play") == 0;
+}
+
+bool PlaySession::port_went_away() {
+    if (port_name_.empty()) return false;
+    port_lost_ = stream_engine::port_health(player_state.midi_out_device).lost;
+    return port_lost_;
 }
 
 bool PlaySession::start() {
@@ -192,9 +217,24 @@ void PlaySession::show_log_line(double seconds) {
     std::fflush(stdout);
 }
 
-void PlaySession::finish(Worker& worker) {
-    close_playback(no_window);
-    worker.stop();
+void PlaySession::finish(Worker& worker, int& result) {
+    if (port_lost_) {
+        // A port that went away takes nothing more, the mute frames included.
+        worker.stop();
+        close_midi_stream();
+    } else {
+        close_playback(no_window);
+        worker.stop();
+    }
+    if (!port_lost_ && !port_name_.empty()) {
+        // Counted once the stream has closed, so the mute frames count too.
+        uint64_t undelivered = stream_engine::port_health(player_state.midi_out_device).undelivered;
+        if (undelivered > 0) {
+            std::fprintf(stderr, "zarvel-cli: %llu MIDI messages never reached %s\n",
+                         static_cast<unsigned long long>(undelivered), port_name_.c_str());
+            result = EXIT_DEVICE_FAILED;
+        }
+    }
     // The monitor as the mute frames left it.
     if (interactive_) {
         show();
@@ -249,9 +289,11 @@ int PlaySession::run(Worker& worker) {
         } else {
             std::fputs("zarvel-cli: playback did not start\n", stderr);
         }
-        finish(worker);
-        return EXIT_DEVICE_FAILED;
+        int result = EXIT_DEVICE_FAILED;
+        finish(worker, result);
+        return result;
     }
+    if (options_.verbose) print_player_thread(stderr);
 
     int result = EXIT_OK;
     began_ = Clock::now();
@@ -277,6 +319,12 @@ int PlaySession::run(Worker& worker) {
         if (take_terminal_warning(warning)) {
             if (interactive_) block_.finish();
             std::fprintf(stderr, "zarvel-cli: %s\n", warning);
+            result = EXIT_DEVICE_FAILED;
+            break;
+        }
+        if (port_went_away()) {
+            if (interactive_) block_.finish();
+            std::fprintf(stderr, "zarvel-cli: the MIDI port went away: %s\n", port_name_.c_str());
             result = EXIT_DEVICE_FAILED;
             break;
         }
@@ -310,7 +358,7 @@ int PlaySession::run(Worker& worker) {
         }
         expected_button_ = read_terminal_panel().play_button;
     }
-    finish(worker);
+    finish(worker, result);
     return result;
 }
 
@@ -329,6 +377,8 @@ void add_play_command(CLI::App& app, PlayOptions& options) {
         ->check(seconds_validator(10000000));
     play->add_flag("--monitor", options.monitor, "play to the built-in monitor even when a MIDI port exists")
         ->excludes("--port");
+    play->add_flag("--verbose", options.verbose,
+                   "say whether the player thread got real-time scheduling and locked memory");
 }
 
 int run_play(const PlayOptions& options) {
@@ -344,6 +394,7 @@ int run_play(const PlayOptions& options) {
     choose_song(chosen_song(options.tune));  // not playing: it only selects
 
     std::shared_ptr<SidMonitor> monitor;
+    std::string port_name;
     if (!options.monitor) {
         MidiPorts ports = use_midi_ports();
         if (!options.port.empty()) {
@@ -361,11 +412,13 @@ int run_play(const PlayOptions& options) {
         }
         if (ports.names.empty()) {
             monitor = std::make_shared<SidMonitor>();
-        } else if (!isatty(STDIN_FILENO)) {
-            // No status line says where the sound goes; this line does.
-            std::printf("Playing to MIDI port %d: %s\n", player_state.midi_out_device.load(),
-                        ports.names[player_state.midi_out_device].c_str());
-            std::fflush(stdout);
+        } else {
+            port_name = ports.names[player_state.midi_out_device];
+            if (!isatty(STDIN_FILENO)) {
+                // No status line says where the sound goes; this line does.
+                std::printf("Playing to MIDI port %d: %s\n", player_state.midi_out_device.load(), port_name.c_str());
+                std::fflush(stdout);
+            }
         }
     } else {
         monitor = std::make_shared<SidMonitor>();
@@ -375,6 +428,6 @@ int run_play(const PlayOptions& options) {
         player_state.midi_out_device = 0;
     }
 
-    PlaySession session(options, monitor);
+    PlaySession session(options, monitor, port_name);
     return session.run(worker);
 }

@@ -12,12 +12,25 @@ void add_ports_command(CLI::App& app) {
 }
 
 int run_ports(std::FILE* out, std::FILE* err) {
+    using stream_engine::MidiService;
     MidiPorts ports = use_midi_ports();
     for (size_t i = 0; i < ports.names.size(); ++i) std::fprintf(out, "%zu  %s\n", i, ports.names[i].c_str());
-    if (!ports.service_found) {
-        std::fputs("zarvel-cli: no MIDI service: neither an ALSA sequencer nor a JACK server is running\n", err);
-        return EXIT_DEVICE_FAILED;
+    // No service, or no port, is an answer; a service that is there and
+    // fails is a failure.
+    int code = EXIT_OK;
+    if (ports.services.alsa == MidiService::failed) {
+        std::fputs("zarvel-cli: the ALSA sequencer would not list its ports\n", err);
+        code = EXIT_DEVICE_FAILED;
     }
-    if (ports.names.empty()) std::fputs("zarvel-cli: there is no MIDI output port\n", err);
-    return EXIT_OK;
+    if (ports.services.jack == MidiService::failed) {
+        std::fputs("zarvel-cli: the JACK server is running but would not let a client in to list its ports\n", err);
+        code = EXIT_DEVICE_FAILED;
+    }
+    if (ports.names.empty() && code == EXIT_OK) {
+        bool no_service = ports.services.alsa == MidiService::absent && ports.services.jack == MidiService::absent;
+        std::fputs(no_service ? "no MIDI service: neither an ALSA sequencer nor a JACK server is running\n"
+                              : "no MIDI output port\n",
+                   out);
+    }
+    return code;
 }

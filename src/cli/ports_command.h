@@ -9,6 +9,6 @@ class App;
 
 void add_ports_command(CLI::App& app);
 
-// EXIT_OK with the list (an empty list says so on err); EXIT_DEVICE_FAILED
-// when neither an ALSA sequencer nor a JACK server can be reached.
+// EXIT_OK with the list; with no port, or no MIDI service at all, a line on
+// out says so. EXIT_DEVICE_FAILED when a service that is running fails.
 int run_ports(std::FILE* out, std::FILE* err);

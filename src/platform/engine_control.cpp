@@ -29,6 +29,16 @@ void set_clock(ClockKind kind) {
     if (!virtual_streams) e.virtual_now_us = 0;
 }
 
+PortHealth port_health(int device_id) {
+    Engine& e = engine();
+    std::unique_lock<std::mutex> lock(e.lock);
+    if (device_id == -1) device_id = 0;  // the mapper plays on the first device
+    if (device_id < 0 || static_cast<size_t>(device_id) >= e.devices.size() || !e.devices[device_id].sink) return {};
+    std::shared_ptr<MidiSink> sink = e.devices[device_id].sink;
+    lock.unlock();  // a sink may ask its service, which takes its time
+    return sink->health();
+}
+
 ClockKind clock_kind() {
     Engine& e = engine();
     std::lock_guard<std::mutex> lock(e.lock);

@@ -36,8 +36,9 @@ struct Stream {
 
     DWORD time_division = default_time_division;
     DWORD tempo_us = default_tempo_us;
-    StreamPosition position;         // stream time of the last event played
-    bool next_plays_at_once = false; // queued after running dry, already late: no catch-up
+    // Stream time at which the last event played fell due. Every event's time
+    // counts on from here by its delta, never from when it actually played.
+    StreamPosition position;
 
     MIDIHDR* head = nullptr;  // buffers with events still to play, oldest first
     MIDIHDR* tail = nullptr;
@@ -53,6 +54,7 @@ struct Stream {
 
     std::condition_variable changed;  // the player thread's wake-up, and the token's hand-over
     std::thread player;               // real-time clock only
+    bool player_ready = false;        // it has asked for real-time scheduling
     bool player_quit = false;
 };
 

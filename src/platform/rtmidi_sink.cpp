@@ -1,24 +1,39 @@
-// Devices from the MIDI output ports RtMidi finds (ALSA sequencer, JACK).
-#include <RtMidi.h>
+// Devices from the ALSA sequencer's MIDI output ports, through RtMidi.
+#include "platform/rtmidi_sink.h"
 
+#include <RtMidi.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <memory>
 #include <mutex>
 
-#include "platform/stream_engine.h"
 #include "platform/sysex_split.h"
 
 namespace stream_engine {
 namespace {
 
 constexpr const char* client_name = "Zarvel";
+constexpr const char* sequencer_device = "/dev/snd/seq";
+// How often a playing sink looks whether its port is still there: sending to
+// a port whose client has gone succeeds without a word, since RtMidi sends to
+// its own port's subscribers, and the subscription went with the client.
+constexpr auto presence_interval = std::chrono::milliseconds(250);
 
 // RtMidi reports trouble through this instead of printing or throwing, once
 // it is installed; any report at all means the port cannot be trusted.
 void note_trouble(RtMidiError::Type, const std::string&, void* trouble) { *static_cast<bool*>(trouble) = true; }
 
+bool port_listed(RtMidiOut& out, const std::string& name, bool& trouble) {
+    unsigned int count = out.getPortCount();
+    for (unsigned int i = 0; i < count && !trouble; ++i)
+        if (out.getPortName(i) == name) return true;
+    return false;
+}
+
 class RtMidiSink : public MidiSink {
 public:
-    RtMidiSink(RtMidi::Api api, std::string port_name) : api_(api), port_name_(std::move(port_name)) {}
+    explicit RtMidiSink(std::string port_name) : port_name_(std::move(port_name)) {}
 
     // Ports come and go, so the port is found again by name at each first open.
     bool stream_opened() override {
@@ -28,7 +43,7 @@ public:
             return true;
         }
         try {
-            auto out = std::make_unique<RtMidiOut>(api_, client_name);
+            auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, client_name);
             trouble_ = false;
             out->setErrorCallback(note_trouble, &trouble_);
             unsigned int count = out->getPortCount();
@@ -41,6 +56,8 @@ public:
             if (trouble_ || !out->isPortOpen()) return false;
             out_ = std::move(out);
             users_ = 1;
+            lost_ = false;
+            last_look_ = std::chrono::steady_clock::now();
             return true;
         } catch (const RtMidiError&) {
             return false;
@@ -57,48 +74,62 @@ public:
     void play(const uint8_t* bytes, uint32_t length, uint32_t, int64_t) override {
         if (length == 0) return;
         std::lock_guard<std::mutex> lock(lock_);
-        if (!out_) return;
         for_each_sysex(bytes, length, [this](const uint8_t* message, uint32_t size) {
+            if (!out_ || lost_) {
+                ++undelivered_;
+                return;
+            }
             out_->sendMessage(message, size);
+            if (trouble_) {
+                lost_ = true;
+                ++undelivered_;
+            }
         });
     }
 
+    PortHealth health() override {
+        std::lock_guard<std::mutex> lock(lock_);
+        auto now = std::chrono::steady_clock::now();
+        if (out_ && !lost_ && now - last_look_ >= presence_interval) {
+            last_look_ = now;
+            if (!port_listed(*out_, port_name_, trouble_) || trouble_) lost_ = true;
+        }
+        return {lost_, undelivered_};
+    }
+
 private:
-    RtMidi::Api api_;
     std::string port_name_;
     std::mutex lock_;
     std::unique_ptr<RtMidiOut> out_;
     int users_ = 0;
     bool trouble_ = false;
+    bool lost_ = false;
+    uint64_t undelivered_ = 0;
+    std::chrono::steady_clock::time_point last_look_;
 };
 
 }  // namespace
 
-bool use_rtmidi_devices() {
-    std::vector<RtMidi::Api> apis;
-    RtMidi::getCompiledApi(apis);
-    std::vector<Device> devices;
-    bool usable = false;
-    for (RtMidi::Api api : apis) {
-        if (api != RtMidi::LINUX_ALSA && api != RtMidi::UNIX_JACK) continue;
-        try {
-            // Without a sound card there is no ALSA sequencer, and without a
-            // server no JACK: either shows up as an error or a warning here.
-            RtMidiOut probe(api, client_name);
-            bool trouble = false;
-            probe.setErrorCallback(note_trouble, &trouble);
-            unsigned int count = probe.getPortCount();
-            if (trouble) continue;
-            usable = true;
-            for (unsigned int i = 0; i < count; ++i) {
-                std::string name = probe.getPortName(i);
-                if (!trouble) devices.push_back({name, std::make_shared<RtMidiSink>(api, name)});
-            }
-        } catch (const RtMidiError&) {
+MidiService add_alsa_devices(std::vector<Device>& devices) {
+    // Without a sound card there is no sequencer device, and ALSA would say so
+    // on stderr; that is no failure, only a machine without the service.
+    if (access(sequencer_device, F_OK) != 0) return MidiService::absent;
+    try {
+        RtMidiOut probe(RtMidi::LINUX_ALSA, client_name);
+        bool trouble = false;
+        probe.setErrorCallback(note_trouble, &trouble);
+        unsigned int count = probe.getPortCount();
+        std::vector<Device> found;
+        for (unsigned int i = 0; i < count && !trouble; ++i) {
+            std::string name = probe.getPortName(i);
+            found.push_back({name, std::make_shared<RtMidiSink>(name)});
         }
+        if (trouble) return MidiService::failed;
+        devices.insert(devices.end(), found.begin(), found.end());
+        return MidiService::present;
+    } catch (const RtMidiError&) {
+        return MidiService::failed;
     }
-    set_devices(std::move(devices));
-    return usable;
 }
 
 }  // namespace stream_engine

@@ -113,7 +113,6 @@ MMRESULT midiStreamOpen(LPHMIDISTRM handle_out, LPUINT device_id, DWORD device_c
     s.time_division = default_time_division;
     s.tempo_us = default_tempo_us;
     s.position = {};
-    s.next_plays_at_once = false;
     s.head = s.tail = s.in_flight = nullptr;
     s.head_offset = 0;
     s.held = 0;
@@ -122,7 +121,13 @@ MMRESULT midiStreamOpen(LPHMIDISTRM handle_out, LPUINT device_id, DWORD device_c
     s.player_quit = false;
     int index = index_of(e, s);
     uint32_t generation = s.generation;
-    if (s.clock == ClockKind::real_time) s.player = std::thread(run_player_thread, index, generation);
+    s.player_ready = false;
+    if (s.clock == ClockKind::real_time) {
+        s.player = std::thread(run_player_thread, index, generation);
+        // The handle goes out once the thread has asked for its scheduling,
+        // so that nothing plays on it before.
+        s.changed.wait(lock, [&s] { return s.player_ready; });
+    }
     HMIDISTRM handle = handle_of(index, generation);
     *handle_out = handle;
     MidiOutCallback open_callback = s.callback;
@@ -201,17 +206,6 @@ MMRESULT midiStreamOut(HMIDISTRM stream, LPMIDIHDR header, UINT header_size) {
         return MMSYSERR_INVALPARAM;
     if (take_fault(e, Fault::out)) return MMSYSERR_ERROR;
 
-    StreamEvent first;
-    if (!s->head && read_event(data, header->dwBytesRecorded, 0, first)) {
-        // The stream ran dry. If this event's time has passed meanwhile it
-        // plays at once and the count restarts from there: catching up
-        // would send a burst of events that were all due long ago.
-        int64_t now = stream_time_us(e, *s);
-        if (time_after(s->position, tick_length(s->time_division, s->tempo_us), first.delta_ticks) < now) {
-            s->position = {now, 0};
-            s->next_plays_at_once = true;
-        }
-    }
     header->dwFlags = (header->dwFlags & ~MHDR_DONE) | MHDR_INQUEUE | MHDR_ISSTRM;
     header->lpNext = nullptr;
     header->dwOffset = 0;
@@ -278,7 +272,6 @@ MMRESULT midiStreamStop(HMIDISTRM stream) {
     s.running = false;
     s.frozen_us = 0;
     s.position = {};
-    s.next_plays_at_once = false;
     s.changed.notify_all();
     // The caller gets every buffer back before stop returns.
     return_buffers(lock, s, in_flight, chain, stream);

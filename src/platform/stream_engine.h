@@ -10,6 +10,12 @@
 
 namespace stream_engine {
 
+// How a device's port has fared.
+struct PortHealth {
+    bool lost = false;         // its service or port went away, or a send failed: nothing reaches it now
+    uint64_t undelivered = 0;  // messages played to it that never reached the port
+};
+
 // Where a device's played events go. play() runs on the thread that plays
 // the stream (the callback thread), once per event, empty events included.
 class MidiSink {
@@ -23,6 +29,8 @@ public:
     // rather than the first event. Several streams may share one device.
     virtual bool stream_opened() { return true; }
     virtual void stream_closed() {}
+    // Asked from other threads while streams play, and after they close.
+    virtual PortHealth health() { return {}; }
 };
 
 // Records every played event in memory. Storage is reserved up front, so
@@ -54,11 +62,25 @@ struct Device {
 // Replaces the device list. Device id -1 (MIDI_MAPPER) plays on device 0.
 void set_devices(std::vector<Device> devices);
 
-// The device list from the MIDI output ports that RtMidi sees (ALSA, JACK),
-// each named as RtMidi names its port; a port is opened when a stream opens
-// on it. False when RtMidi cannot be used here (no ALSA sequencer, no JACK
-// server); the list is then empty. Not in the stand-in DLL.
-bool use_rtmidi_devices();
+// The health of a device's port; all well for a device without one.
+PortHealth port_health(int device_id);
+
+enum class MidiService {
+    absent,   // not running here (no ALSA sequencer device, no JACK server)
+    present,  // answered; it may have no ports
+    failed,   // running, but it would not list its ports
+};
+struct MidiServices {
+    MidiService alsa = MidiService::absent;
+    MidiService jack = MidiService::absent;
+};
+
+// The device list from the system's MIDI output ports: the ALSA sequencer's
+// through RtMidi, then JACK's MIDI input ports through libjack, each named as
+// its service names it ("client:port" for JACK). A port is opened when a
+// stream opens on it, and let go when the last stream on it closes. Not in
+// the stand-in DLL.
+MidiServices use_system_midi_devices();
 
 enum class ClockKind {
     real_time,     // a player thread per stream, absolute deadlines on a steady clock

@@ -10,6 +10,15 @@ namespace stream_engine {
 
 namespace {
 
+// Every event falls due at the restart plus the deltas before it, so a late
+// wake-up or a late callback delays only the events it holds up; those that
+// follow keep their times, and the events that fell behind play at once
+// until the stream is back on time. A stream further behind than any wake-up
+// is late (the whole process was stopped: SIGSTOP, a debugger) would send
+// everything it missed in one burst, which a synthesizer's MIDI cable needs
+// seconds to carry; it begins a new time line at the late event instead.
+constexpr int64_t max_catch_up_us = 1'000'000;
+
 const uint8_t* buffer_bytes(const MIDIHDR* header) { return reinterpret_cast<const uint8_t*>(header->lpData); }
 
 void call_back(MidiOutCallback callback, HMIDISTRM handle, UINT message, DWORD_PTR instance, const MIDIHDR* header) {
@@ -23,8 +32,7 @@ bool next_due_us(const Stream& s, int64_t& due_us) {
     if (!s.open || !s.running || !s.head) return false;
     StreamEvent event;
     int64_t stream_due = s.position.us;  // a buffer without events returns as soon as it is reached
-    if (!s.next_plays_at_once &&
-        read_event(buffer_bytes(s.head), s.head->dwBytesRecorded, s.head_offset, event)) {
+    if (read_event(buffer_bytes(s.head), s.head->dwBytesRecorded, s.head_offset, event)) {
         stream_due = time_after(s.position, tick_length(s.time_division, s.tempo_us), event.delta_ticks);
     }
     due_us = s.run_base_us + stream_due;
@@ -47,10 +55,12 @@ bool play_next(std::unique_lock<std::mutex>& lock, Stream& s, uint32_t generatio
     StreamEvent event;
     bool has_event = read_event(buffer_bytes(header), header->dwBytesRecorded, s.head_offset, event);
     if (has_event) {
-        if (s.next_plays_at_once) {
-            s.next_plays_at_once = false;  // the count restarts here; the position already says now
+        const TickLength tick = tick_length(s.time_division, s.tempo_us);
+        int64_t now = stream_time_us(e, s);
+        if (now - time_after(s.position, tick, event.delta_ticks) > max_catch_up_us) {
+            s.position = {now, 0};
         } else {
-            advance_position(s.position, tick_length(s.time_division, s.tempo_us), event.delta_ticks);
+            advance_position(s.position, tick, event.delta_ticks);
         }
         if (event.kind == EventKind::tempo && event.tempo_us != 0) {
             s.tempo_us = event.tempo_us;
@@ -107,6 +117,8 @@ void run_player_thread(int index, uint32_t generation) {
     Engine& e = engine();
     Stream& s = e.streams[index];
     std::unique_lock<std::mutex> lock(e.lock);
+    s.player_ready = true;
+    s.changed.notify_all();
     while (s.generation == generation && !s.player_quit) {
         int64_t due_us;
         if (!next_due_us(s, due_us)) {

@@ -4,6 +4,7 @@
 // (no MIDI service needed): it plays, and every way out mutes first.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -251,6 +252,19 @@ TEST(CliProgram, DumpWritesItsLinesAndNothingElse) {
 // play without a terminal: the monitor logs a line a second, and the last
 // line, written after the stream is closed, shows the chip as the mute frames
 // left it.
+// No MIDI service at all is an answer, as no port is, not a failure.
+TEST(CliProgram, PortsWithoutAnyMidiServiceSaysSoAndSucceeds) {
+    setenv("JACK_DEFAULT_SERVER", "zarvel-test-no-such-server", 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    ChildResult r = cli({"ports"});
+    unsetenv("JACK_DEFAULT_SERVER");
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    if (access("/dev/snd/seq", F_OK) != 0) {  // with an ALSA sequencer its own ports are listed
+        EXPECT_EQ(r.out, "no MIDI service: neither an ALSA sequencer nor a JACK server is running\n");
+    }
+}
+
 TEST(CliProgram, PlayWithoutATerminalPlaysForItsSecondsThenMutes) {
     auto began = std::chrono::steady_clock::now();
     ChildResult r = cli({"play", tune("demo.sid"), "--monitor", "--seconds", "2.5"});

@@ -175,6 +175,28 @@ TEST_F(PlayThroughJack, PauseResumeAndQuitFromTheKeys) {
     EXPECT_GT(got.size() - 2, paused + 4) << "frames played between the resume and q";
 }
 
+// A JACK server that dies under play ends it within a second, with exit code
+// 1 and the port's name; --verbose has said first what the player thread got.
+TEST_F(PlayThroughJack, ServerKilledUnderPlayEndsItWithinASecond) {
+    std::chrono::steady_clock::time_point killed;
+    std::thread killer([&] {
+        std::this_thread::sleep_for(1500ms);
+        killed = std::chrono::steady_clock::now();
+        server.kill_now();
+    });
+    ChildResult play = run_child({program, "play", tune("demo.sid"), "--port", "sid-in", "--seconds", "20", "--verbose"});
+    auto ended = std::chrono::steady_clock::now();
+    killer.join();
+    EXPECT_EQ(play.exit_code, 1);
+    EXPECT_LT(ended - killed, 1s);
+    std::vector<std::string> lines;
+    std::istringstream err(play.err);
+    for (std::string line; std::getline(err, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 2u) << play.err;
+    EXPECT_EQ(lines[0].rfind("zarvel-cli: player thread: ", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1], "zarvel-cli: the MIDI port went away: zarvel-synth:sid-in");
+}
+
 // A stopped JACK client stalls the whole server, so Ctrl-Z closes the port
 // after the mute frames, and fg opens it again for the restore frame.
 TEST_F(PlayThroughJack, CtrlZLetsGoOfTheJackPortUntilFg) {

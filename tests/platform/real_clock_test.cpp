@@ -3,6 +3,7 @@
 // and that stop and close wait for callbacks without ever deadlocking.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -75,6 +76,49 @@ TEST_F(RealClock, EventsPlayInOrderAndRoughlyOnTime) {
     }
     // 500 ms of events; loosely on time, even on a busy machine.
     EXPECT_LT(events.back().time_us - start, 500000 + 250000);
+    midiStreamClose(stream);
+}
+
+// Holds up the player thread for 50 ms in one event, as a busy machine might.
+class StallingSink : public MidiSink {
+public:
+    StallingSink(std::shared_ptr<CaptureSink> capture, int stalled_event)
+        : capture_(std::move(capture)), stalled_event_(stalled_event) {}
+    void play(const uint8_t* bytes, uint32_t length, uint32_t delta_ticks, int64_t time_us) override {
+        capture_->play(bytes, length, delta_ticks, time_us);
+        if (++played_ == stalled_event_) std::this_thread::sleep_for(50ms);
+    }
+
+private:
+    std::shared_ptr<CaptureSink> capture_;
+    int stalled_event_;
+    int played_ = 0;
+};
+
+// At a 20 ms period the stall holds up the 11th and 12th events, which play at
+// once when it ends; from the 13th on every event is back at the restart plus
+// the sum of its deltas, rather than 30 ms behind for the rest of the stream.
+TEST_F(RealClock, AStalledEventDelaysOnlyTheEventsItHoldsUp) {
+    set_devices({{"Stalling", std::make_shared<StallingSink>(sink_a, 10)}});
+    HMIDISTRM stream = open_player_stream();
+    Ring ring(20);
+    ring.stream = stream;
+    constexpr int count = 40;
+    recorder.on_call = [&](const Call& call) {
+        if (call.message == MOM_POSITIONCB && ring.queued < count) ring.queue();
+    };
+    ASSERT_TRUE(ring.queue());
+    int64_t start = now_us();
+    midiStreamRestart(stream);
+    ASSERT_TRUE(wait_for([&] { return recorder.of(MOM_DONE).size() == count; }));
+
+    auto events = sink_a->events();
+    ASSERT_EQ(events.size(), size_t{count});
+    EXPECT_GE(events[10].time_us, start + 250000 - 500) << "held up until the stall ended";
+    std::vector<int64_t> lateness;
+    for (int i = 12; i < count; ++i) lateness.push_back(events[i].time_us - (start + 20000 * (i + 1)));
+    std::sort(lateness.begin(), lateness.end());
+    EXPECT_LT(lateness[lateness.size() / 2], 10000) << "the stall moved the later events";
     midiStreamClose(stream);
 }
 

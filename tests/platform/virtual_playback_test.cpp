@@ -141,30 +141,43 @@ TEST_F(VirtualPlayback, BuffersQueuedFromTheCallbackStayOnTheGridForAThousandPer
     midiStreamClose(stream);
 }
 
-// Queued ahead, buffers keep the absolute grid; queued after the stream ran
-// dry and already late, an event plays at once and the count restarts there.
-TEST_F(VirtualPlayback, ALateEventAfterRunningDryPlaysAtOnceWithoutABurstOfCatchUp) {
+// Each event falls due at the restart plus the deltas before it. A position
+// callback that queues the next buffer 30 ms late (a 20 ms period) delays
+// that one event; the next is on the grid again. Only a stream more than a
+// second behind begins a new time line, where the late event plays.
+TEST_F(VirtualPlayback, ALateCallbackDelaysOneEventAndTheRestKeepTheSumOfTheirDeltas) {
     HMIDISTRM stream = open_player_stream();
-    std::array<EventBuffer, 5> buffers;
-    for (auto& buffer : buffers) buffer.long_event(20, {0xF0, 0xF7});
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(prepare_and_queue(stream, buffers[i].header()), MMSYSERR_NOERROR);
+    std::array<EventBuffer, 16> ring;
+    for (int i = 0; i < 16; ++i) ring[i].long_event(20, {0xF0, static_cast<uint8_t>(i), 0xF7});
+    int queued = 0;
+    auto queue = [&] {
+        EventBuffer& slot = ring[queued % 16];
+        midiOutUnprepareHeader(as_out(stream), slot.last_header(), sizeof(MIDIHDR));
+        ASSERT_EQ(prepare_and_queue(stream, slot.header()), MMSYSERR_NOERROR);
+        ++queued;
+    };
+    int played = 0;
+    recorder.on_call = [&](const Call& call) {
+        if (call.message != MOM_POSITIONCB) return;
+        ++played;
+        if (played != 5 && played != 20) queue();  // the 5th and 20th callbacks are late
+    };
+    queue();
     midiStreamRestart(stream);
-    advance_ms(60);
-    EXPECT_EQ(sink_times(*sink_a), (std::vector<int64_t>{20000, 40000, 60000}));
+    advance_ms(130);  // the 5th event played at 100 ms; its callback comes now
+    queue();
+    advance_ms(400 - 130);
+    std::vector<int64_t> expected = {20000, 40000, 60000, 80000, 100000, 130000};
+    for (int n = 7; n <= 20; ++n) expected.push_back(20000 * n);
+    EXPECT_EQ(sink_times(*sink_a), expected);
 
-    advance_ms(100);  // dry since 60 ms; now 160 ms, and 80 ms would have been the next slot
-    ASSERT_EQ(prepare_and_queue(stream, buffers[3].header()), MMSYSERR_NOERROR);
-    advance_ms(0);
-    ASSERT_EQ(prepare_and_queue(stream, buffers[4].header()), MMSYSERR_NOERROR);
-    advance_ms(30);
-    EXPECT_EQ(sink_times(*sink_a), (std::vector<int64_t>{20000, 40000, 60000, 160000, 180000}));
-
-    // Not yet late when queued: it keeps its place on the grid.
-    midiOutUnprepareHeader(as_out(stream), buffers[0].last_header(), sizeof(MIDIHDR));
-    advance_ms(10);  // now 200 ms; the next slot after 180 ms is 200 ms: due, not past
-    ASSERT_EQ(prepare_and_queue(stream, buffers[0].header()), MMSYSERR_NOERROR);
-    advance_ms(1);
-    EXPECT_EQ(sink_times(*sink_a).back(), 200000);
+    advance_ms(1500);  // 1.5 s late: the events missed are not sent in a burst
+    queue();
+    advance_ms(20);
+    expected.insert(expected.end(), {1900000, 1920000});
+    EXPECT_EQ(sink_times(*sink_a), expected);
+    recorder.on_call = nullptr;
+    midiStreamStop(stream);
     midiStreamClose(stream);
 }
 

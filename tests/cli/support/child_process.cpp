@@ -266,4 +266,10 @@ JackServer::~JackServer() {
     unsetenv("JACK_DEFAULT_SERVER");
 }
 
+void JackServer::kill_now() {
+    if (pid_ <= 0) return;
+    kill_and_reap(pid_);
+    pid_ = -1;
+}
+
 bool JackServer::running() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }

@@ -82,6 +82,8 @@ public:
     JackServer& operator=(const JackServer&) = delete;
     bool started() const { return pid_ > 0; }
     bool running();
+    // Kills the server at once (SIGKILL), as a crash would end it.
+    void kill_now();
 
 private:
     std::string name_;
