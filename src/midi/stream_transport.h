@@ -54,8 +54,14 @@ void close_midi_stream();
 void CALLBACK stream_callback(HMIDIOUT handle, UINT message, DWORD_PTR instance,
                               DWORD_PTR param1, DWORD_PTR param2);
 
-// 100000 / (play_rate_hz x speed_percent): one play period in 1 ms ticks.
+// The delta time of the buffer being queued: one play period, 100000 /
+// (play_rate_hz x speed_percent) in 1 ms ticks, with the leftover fraction of
+// each period carried into the next (play_period.h). Queueing calls it.
 int32_t period_ticks();
+
+// Drops the carried leftover. Every start sequence calls it before its first
+// buffer; a resume keeps the leftover.
+void restart_play_period();
 
 // True while a stream is open, the mapper's (device -1) included.
 bool stream_is_open();
