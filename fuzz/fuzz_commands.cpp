@@ -95,7 +95,8 @@ PsidBuilder wide_tune() {
 
 // Interrupt-driven: the init installs a handler through $0314 and sets the
 // latch; the handler moves the latch every call, so the rate changes while
-// playing, down to a latch of 0 (1000 Hz).
+// playing, down to a latch of 0 (60 Hz: neither the timer nor the raster
+// interrupt set).
 PsidBuilder irq_tune() {
     PsidBuilder tune;
     tune.name = "Irq";

@@ -27,6 +27,7 @@ constexpr uint16_t system_irq_exit = 0xFF48;
 
 void fresh_process() {
     std::memset(&cpu_state, 0, sizeof cpu_state);
+    other_sid_windows = 0;
     std::memset(&sid_write_log, 0, sizeof sid_write_log);
     std::memset(&tune_info, 0, sizeof tune_info);
     std::memset(sid_shadow, 0, sizeof sid_shadow);
@@ -40,42 +41,65 @@ uint16_t be16(const uint8_t* data, size_t size, size_t at) {
     return static_cast<uint16_t>(high << 8 | low);
 }
 
-// The image a PSID file must leave, worked out from the file format alone,
+// The outcome a PSID file must have, worked out from the file format alone,
 // for files that start with the magic itself.
 void check_image_against_file(const uint8_t* data, size_t size, int result) {
     uint16_t version = be16(data, size, 4);
     uint16_t load_address = be16(data, size, 8);
     uint16_t play_address = be16(data, size, 12);
-    size_t header_size = version == 2 ? 124 : 118;
-    bool mus = version == 2 && (be16(data, size, 118) & 1);
-    FUZZ_CHECK(result == (mus ? LOAD_MUS : LOAD_OK));
+    bool long_header = version >= 2 && version <= 4;
+    size_t header_size = long_header ? 124 : 118;
+    bool whole_header = size >= header_size;
+    bool mus = whole_header && long_header && (be16(data, size, 118) & 1);
+    size_t payload_size = whole_header ? size - header_size : 0;
+    bool has_tune = payload_size >= (load_address == 0 ? 3u : 1u);
+    int expected_result = !whole_header ? LOAD_NOT_PSID : mus ? LOAD_MUS : has_tune ? LOAD_OK : LOAD_NOT_PSID;
+    FUZZ_CHECK(result == expected_result);
+    if (result == LOAD_NOT_PSID) return;  // the image is checked to be all zero below
     FUZZ_CHECK(tune_info.irq_mode == (play_address == 0 ? 1 : 0));
 
     static uint8_t expected[65536];
     std::memset(expected, 0, sizeof expected);
     if (play_address == 0) expected[system_irq_entry] = expected[system_irq_exit] = 0x60;
-    if (!mus && size > header_size) {
+    if (result == LOAD_OK) {
         const uint8_t* payload = data + header_size;
-        size_t payload_size = size - header_size;
         if (load_address == 0) {  // the first two payload bytes, low byte first
-            load_address = static_cast<uint16_t>(payload[0] | (payload_size > 1 ? payload[1] << 8 : 0));
-            payload += payload_size > 1 ? 2 : payload_size;
-            payload_size -= payload_size > 1 ? 2 : payload_size;
+            load_address = static_cast<uint16_t>(payload[0] | payload[1] << 8);
+            payload += 2;
+            payload_size -= 2;
         }
         size_t room = 65536 - static_cast<size_t>(load_address);
         std::memcpy(expected + load_address, payload, payload_size < room ? payload_size : room);
     }
     FUZZ_CHECK(std::memcmp(expected, memory_image.bytes, sizeof expected) == 0);
+    if (result != LOAD_OK) return;
 
-    if (size >= header_size) {
-        FUZZ_CHECK(tune_info.version == version);
-        FUZZ_CHECK(tune_info.init_address == be16(data, size, 10));
-        FUZZ_CHECK(tune_info.songs == be16(data, size, 14));
-        FUZZ_CHECK(tune_info.start_song == be16(data, size, 16));
-        FUZZ_CHECK(tune_info.speed == (static_cast<uint32_t>(be16(data, size, 18)) << 16 | be16(data, size, 20)));
-        FUZZ_CHECK(std::memcmp(tune_info.name, data + 22, 32) == 0);
-        FUZZ_CHECK(std::memcmp(tune_info.released, data + 86, 32) == 0);
+    // The header's zeros mean the load address, one song, song 1.
+    uint16_t init_address = be16(data, size, 10);
+    uint16_t songs = be16(data, size, 14);
+    uint16_t start_song = be16(data, size, 16);
+    if (songs == 0) songs = 1;
+    if (start_song == 0 || start_song > songs) start_song = 1;
+    FUZZ_CHECK(tune_info.version == version);
+    FUZZ_CHECK(tune_info.load_address == load_address);
+    FUZZ_CHECK(tune_info.init_address == (init_address ? init_address : load_address));
+    FUZZ_CHECK(tune_info.songs == songs);
+    FUZZ_CHECK(tune_info.start_song == start_song);
+    FUZZ_CHECK(tune_info.speed == (static_cast<uint32_t>(be16(data, size, 18)) << 16 | be16(data, size, 20)));
+    FUZZ_CHECK(std::memcmp(tune_info.name, data + 22, 32) == 0);
+    FUZZ_CHECK(std::memcmp(tune_info.released, data + 86, 32) == 0);
+
+    // A second or third SID is a chip at 0xDxx0 for an even xx in 0x42..0x7E
+    // or 0xE0..0xFE; inside the first chip's mirrors it takes their window.
+    uint32_t windows = 0;
+    for (int i = 0; i < 2; ++i) {
+        uint8_t byte = version >= 3 && version <= 4 ? data[122 + i] : 0;
+        bool valid = !(byte & 1) && ((byte >= 0x42 && byte <= 0x7E) || byte >= 0xE0);
+        uint16_t address = valid ? static_cast<uint16_t>(0xD000 | byte << 4) : 0;
+        FUZZ_CHECK((i == 0 ? tune_info.second_sid_address : tune_info.third_sid_address) == address);
+        if (valid && byte <= 0x7E) windows |= 1u << ((address - 0xD400) >> 5);
     }
+    FUZZ_CHECK(other_sid_windows == windows);
 }
 
 void check_rate() {

@@ -114,12 +114,12 @@ def cpu_seeds():
 # when they exist.
 
 def psid(payload=b"", version=2, load=0x1000, init=0x1000, play=0x1003, songs=1,
-         start=1, speed=0, name=b"Seed", flags=0, magic=b"PSID", data_offset=0x7C):
+         start=1, speed=0, name=b"Seed", flags=0, magic=b"PSID", data_offset=0x7C, sids=(0, 0)):
     out = magic + struct.pack(">HHHHHHHI", version, data_offset, load, init, play, songs, start, speed)
     for text in (name, b"Zarvel", b"2026 Zarvel"):
         out += text[:32].ljust(32, b"\0")
-    if version == 2:
-        out += struct.pack(">H", flags) + b"\0" * 4
+    if 2 <= version <= 4:  # flags, start page, page length, second and third SID
+        out += struct.pack(">HBBBB", flags, 0, 0, *sids)
     return out + bytes(payload)
 
 
@@ -142,7 +142,15 @@ def psid_seeds():
     ]).ljust(0x20, b"\xEA") + PLAY_WRITES  # play at $1020
     write("fuzz_psid", "two_songs", psid(init_play, play=0x1020, songs=2, speed=2))
     write("fuzz_psid", "version_1", psid(init_play, version=1, play=0x1020, data_offset=0x76))
-    write("fuzz_psid", "version_3_reads_118_bytes", psid(b"\0" * 6 + init_play, version=3, play=0x1020))
+    write("fuzz_psid", "version_3_with_a_second_sid", psid(bytes([
+        0xA9, 0x0F,        # LDA #$0F
+        0x8D, 0x18, 0xD4,  # STA $D418
+        0x8D, 0x38, 0xD4,  # STA $D438   the second chip's volume, not the first's
+        0x60,              # RTS
+    ]).ljust(0x20, b"\xEA") + PLAY_WRITES, version=3, play=0x1020, sids=(0x42, 0)))
+    write("fuzz_psid", "version_4_with_three_sids", psid(init_play, version=4, play=0x1020, sids=(0x50, 0xE0)))
+    write("fuzz_psid", "header_zeros", psid(init_play, init=0, play=0x1020, songs=0, start=0))
+    write("fuzz_psid", "no_tune_data", psid(b"\x00\x10", load=0))
     write("fuzz_psid", "load_address_in_payload", psid(b"\x00\x10" + init_play, load=0, play=0x1020))
     write("fuzz_psid", "payload_past_the_top", psid(b"\x60" * 8192, load=0xF000, init=0xF000, play=0xF000))
     write("fuzz_psid", "mus", psid(init_play, flags=1))

@@ -6,6 +6,8 @@
 #include "cli/exit_codes.h"
 #include "cli/headless_player.h"
 #include "cli/headless_start.h"
+#include "cli/playback_stop.h"
+#include "player/player_state.h"
 
 namespace {
 
@@ -48,9 +50,15 @@ int run_dump(const DumpOptions& options, std::FILE* out, std::FILE* err) {
     auto sink = std::make_shared<DumpSink>(out, options.buffers);
     HeadlessPlayer player(sink);
     if (int code = start_headless(player, options.tune, err); code != EXIT_OK) return code;
-    if (!run_stream_until([&sink] { return sink->done(); })) {
+    // A song its play routine stopped ends with the mute frames; the empty
+    // buffers after them would only hide the stop.
+    if (!run_stream_until([&sink] { return sink->done() || song_stopped_and_muted(); })) {
         std::fputs("zarvel-cli: the stream stopped before the buffers were all played\n", err);
         return EXIT_DEVICE_FAILED;
+    }
+    if (player_state.play_stopped_at_ms >= 0) {
+        report_playback_stop(err, player_state.play_stopped_at_ms);
+        return EXIT_PLAYBACK_STOPPED;
     }
     return EXIT_OK;
 }

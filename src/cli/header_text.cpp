@@ -28,5 +28,11 @@ void print_tune_header(std::FILE* out, const std::string& path) {
     print_tune_text(out, "author", t.author);
     print_tune_text(out, "released", t.released);
     std::fprintf(out, "%-13s0x%04X\n", "flags", t.flags);
+    if (t.second_sid_address)
+        std::fprintf(out, "%-13s0x%04X (not played: the synthesizer has one SID)\n", "second_sid",
+                     t.second_sid_address);
+    if (t.third_sid_address)
+        std::fprintf(out, "%-13s0x%04X (not played: the synthesizer has one SID)\n", "third_sid",
+                     t.third_sid_address);
     std::fprintf(out, "%-13s%d\n", "irq_mode", t.irq_mode);
 }

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <string>
 
-// Every field of tune_info, the texts quoted (see print_tune_text).
+// Every field of tune_info, the texts quoted (see print_tune_text); a second
+// or third SID only when the tune names one.
 void print_tune_header(std::FILE* out, const std::string& path);
 
 // label, then the 32-byte text between double quotes. The bytes are the

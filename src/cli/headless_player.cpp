@@ -40,6 +40,7 @@ void reset_process_state() {
     stream_engine::reset_engine();
     std::memset(&cpu_state, 0, sizeof cpu_state);
     std::memset(&memory_image, 0, sizeof memory_image);
+    other_sid_windows = 0;
     std::memset(&sid_write_log, 0, sizeof sid_write_log);
     std::memset(&tune_info, 0, sizeof tune_info);
     std::memset(sid_shadow, 0, sizeof sid_shadow);

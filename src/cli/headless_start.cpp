@@ -2,6 +2,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/headless_player.h"
+#include "midi/stream_transport.h"
 #include "platform/stream_engine.h"
 #include "player/player_state.h"
 
@@ -20,3 +21,7 @@ int start_headless(HeadlessPlayer& player, const TuneOptions& options, std::FILE
 }
 
 bool advance_stream() { return stream_engine::advance_to_next_event(); }
+
+bool song_stopped_and_muted() {
+    return player_state.play_stopped_at_ms >= 0 && player_state.silenced && !stream_holds_messages();
+}

@@ -17,6 +17,10 @@ template <class Done>
 bool run_stream_until(Done&& done);
 bool advance_stream();  // one event time; false when nothing is queued
 
+// True once a play call of the song has not returned and the mute frames that
+// stopped it have played: nothing of the song follows on the stream.
+bool song_stopped_and_muted();
+
 template <class Done>
 bool run_stream_until(Done&& done) {
     while (!done())

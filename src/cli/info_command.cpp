@@ -51,7 +51,6 @@ int run_info(const InfoOptions& options, std::FILE* out, std::FILE* err) {
                      song == tune_info.start_song ? " (start song)" : "",
                      result == CPU_ABANDONED ? " (the init routine did not return)" : "");
     }
-    if (songs == 0) std::fputs("no songs: the header counts none\n", out);
     if (tune_info.songs > songs)
         std::fprintf(out, "songs %d to %u: not run (a tune has at most %d)\n", songs + 1, tune_info.songs,
                      songs_run_at_most);

@@ -1,6 +1,7 @@
 #pragma once
-// The load command's words for a failed load, as the window shows them.
+// The command line's words for a failed load: what went wrong and why.
+#include <string>
 
-// "Couldn't open file.", "Not a PSID-file?" or "What is MUS?" for a failed
-// LoadResult; nullptr for LOAD_OK and anything else.
-const char* load_failure_message(int load_result);
+// For a failed LoadResult, from the reason the loader gave for it
+// (last_load_refusal); empty for LOAD_OK.
+std::string load_failure_message(int load_result);

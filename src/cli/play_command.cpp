@@ -14,6 +14,7 @@
 #include "cli/exit_codes.h"
 #include "cli/midi_ports.h"
 #include "cli/play_keys.h"
+#include "cli/playback_stop.h"
 #include "cli/sid_monitor.h"
 #include "cli/status_line.h"
 #include "cli/terminal.h"
@@ -330,11 +331,12 @@ int PlaySession::run(Worker& worker) {
         if (playing_stopped_by_itself()) {
             expected_button_ = "Play";
             if (!interactive_) {
-                std::fputs("zarvel-cli: the play routine did not return: playback stopped\n", stderr);
+                report_playback_stop(stderr, player_state.play_stopped_at_ms);
                 result = EXIT_PLAYBACK_STOPPED;
                 break;
             }
-            std::snprintf(note_, sizeof note_, "the play routine did not return: playback stopped (space starts again)");
+            std::snprintf(note_, sizeof note_, "%s (space starts again)",
+                          playback_stop_text(player_state.play_stopped_at_ms).c_str());
         }
 
         if (!interactive_) {

@@ -10,9 +10,11 @@
 #include "cli/exit_codes.h"
 #include "cli/headless_player.h"
 #include "cli/headless_start.h"
+#include "cli/playback_stop.h"
 #include "cli/replacement_file.h"
 #include "cli/smf_writer.h"
 #include "cli/sysex_messages.h"
+#include "player/player_state.h"
 
 namespace {
 
@@ -112,10 +114,16 @@ int run_render(const RenderOptions& options, std::FILE* out, std::FILE* err) {
         report_unwritten(err, options.output, why);
         return EXIT_DEVICE_FAILED;
     }
-    if (!run_stream_until([&sink] { return sink->done(); })) {
+    // A song its play routine stopped ends with the mute frames: the file
+    // holds the song up to there and no silence after.
+    if (!run_stream_until([&sink] { return sink->done() || song_stopped_and_muted(); })) {
         std::fputs("zarvel-cli: the stream stopped before the end of the render\n", err);
         return EXIT_DEVICE_FAILED;
     }
+    // The last event looked at may lie past the end; a stop in its callback
+    // is not part of the render.
+    int32_t stopped_at_ms = player_state.play_stopped_at_ms;
+    bool stopped = stopped_at_ms >= 0 && static_cast<uint64_t>(stopped_at_ms) <= last_tick;
     if (sink->hit_buffer_limit())
         std::fprintf(err, "zarvel-cli: the play period is too short to fill %.3f s: stopped after %llu buffers\n",
                      options.seconds, static_cast<unsigned long long>(sink->buffers()));
@@ -126,5 +134,9 @@ int run_render(const RenderOptions& options, std::FILE* out, std::FILE* err) {
     }
     std::fprintf(out, "%s: %llu buffers, %.3f s\n", options.output.c_str(),
                  static_cast<unsigned long long>(sink->buffers()), static_cast<double>(sink->ticks()) / 1000);
+    if (stopped) {
+        report_playback_stop(err, stopped_at_ms);
+        return EXIT_PLAYBACK_STOPPED;
+    }
     return EXIT_OK;
 }

@@ -1,11 +1,14 @@
 #include "cli/steps_command.h"
 
 #include <CLI/CLI.hpp>
+#include <climits>
 
 #include "cli/exit_codes.h"
 #include "cli/header_text.h"
+#include "cli/playback_stop.h"
 #include "cli/tune_options.h"
 #include "cpu/cpu_call.h"
+#include "midi/play_period.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
 #include "player/tune_driver.h"
@@ -67,15 +70,24 @@ int run_steps(const StepsOptions& options, std::FILE* out, std::FILE* err) {
     std::snprintf(what, sizeof what, "init song %d", song);
     print_call(out, what, init_result);
 
+    // The song time of each call, as the stream would time it: the first
+    // buffer and the one queued before play call 1 both go out at the
+    // init's rate, and each later one at the rate the call before left.
+    PlayPeriod period;
+    int32_t speed = player_state.speed_percent;
+    uint64_t call_ticks = period.next_ticks(player_state.play_rate_hz * speed);
+    int32_t rate_for_next_buffer = player_state.play_rate_hz;
     // Output that cannot be written ends the calls early; main reports it.
     for (int call = 1; call <= options.count && !std::ferror(out); ++call) {
         int result = play_call();
         std::snprintf(what, sizeof what, "play %d", call);
         print_call(out, what, result);
         if (result != CPU_RETURNED) {
-            std::fputs("the play routine did not return: the player stops here\n", out);
-            break;
+            report_playback_stop(err, static_cast<int32_t>(call_ticks < INT32_MAX ? call_ticks : INT32_MAX));
+            return EXIT_PLAYBACK_STOPPED;
         }
+        call_ticks += period.next_ticks(rate_for_next_buffer * speed);
+        rate_for_next_buffer = player_state.play_rate_hz;
     }
     return EXIT_OK;
 }

@@ -85,12 +85,11 @@ bool parse_voice_mask(const std::string& mask, std::array<int32_t, 3>& enabled) 
 }
 
 void report_load_failure(std::FILE* err, const std::string& path, int load_result) {
-    const char* message = load_failure_message(load_result);
-    std::fprintf(err, "zarvel-cli: %s: %s\n", path.c_str(), message ? message : "the tune did not load");
+    std::fprintf(err, "zarvel-cli: %s: %s\n", path.c_str(), load_failure_message(load_result).c_str());
 }
 
 int check_song(int song, std::FILE* err) {
-    if (song != 0 && tune_info.songs != 0 && song > tune_info.songs) {
+    if (song != 0 && song > tune_info.songs) {
         std::fprintf(err, "zarvel-cli: --song %d: the tune has %u song%s\n", song, tune_info.songs,
                      tune_info.songs == 1 ? "" : "s");
         return EXIT_USAGE;

@@ -37,12 +37,11 @@ CLI::Validator seconds_validator(long max_seconds);
 // three characters, each 0 or 1.
 bool parse_voice_mask(const std::string& mask, std::array<int32_t, 3>& enabled);
 
-// "zarvel-cli: PATH: <the loader's message>" on err.
+// "zarvel-cli: PATH: <what failed and why>" on err.
 void report_load_failure(std::FILE* err, const std::string& path, int load_result);
 
 // Checks a 1-based song (0: the start song) against the loaded tune's count:
-// EXIT_OK, or EXIT_USAGE with the reason on err. A header that counts no
-// songs limits nothing.
+// EXIT_OK, or EXIT_USAGE with the reason on err.
 int check_song(int song, std::FILE* err);
 
 // The song to start: --song, or the loaded tune's start song.

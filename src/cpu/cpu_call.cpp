@@ -7,6 +7,13 @@ MemoryImage memory_image;
 CpuState cpu_state;
 SidWriteLog sid_write_log;
 int32_t cpu_instructions_executed;
+uint32_t other_sid_windows;
+
+uint32_t sid_window_bit(uint16_t base) {
+    uint32_t offset = base - 0xD400u;
+    if (offset == 0 || offset >= 0x400u || (offset & 0x1F) != 0) return 0;
+    return 1u << (offset >> 5);
+}
 
 void cpu_reset() {
     cpu_state.sp = 0xFF;

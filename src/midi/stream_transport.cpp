@@ -1,7 +1,9 @@
 #include "midi/stream_transport.h"
 
 #include <atomic>
+#include <cstdint>
 
+#include "midi/play_period.h"
 #include "midi/register_frame.h"
 #include "midi/stream_lock.h"
 #include "platform/clock.h"
@@ -34,6 +36,9 @@ std::atomic<uint32_t> last_taken_with_messages;
 int32_t complete_length;
 bool slot_overflowed;
 
+// Carried from one queueing to the next, under StreamLock like the slots.
+PlayPeriod stream_period;
+
 void start_new_slot_content() {
     write_position = 0;
     complete_length = 0;
@@ -49,6 +54,12 @@ void release_headers() {
 }
 
 }  // namespace
+
+int32_t period_ticks() {
+    return static_cast<int32_t>(stream_period.next_ticks(player_state.play_rate_hz * player_state.speed_percent));
+}
+
+void restart_play_period() { stream_period.restart(); }
 
 bool stream_is_open() { return stream_open; }
 
@@ -71,6 +82,7 @@ void reset_stream_ring() {
     for (MIDIHDR& header : stream_headers) header.dwFlags = 0;
     ring_index = 0;
     start_new_slot_content();
+    stream_period.restart();
 }
 
 void append_stream_byte(uint8_t value) {
@@ -178,11 +190,17 @@ void close_midi_stream() {
     player_state.open_device = -1;
 }
 
-void CALLBACK stream_callback(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+void CALLBACK stream_callback(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
     WindowHandle window = reinterpret_cast<WindowHandle>(instance);
     CallbackThreadMark mark;
     if (message == MOM_POSITIONCB) {
-        pacing_step(window);
+        // param1 is the header of the buffer whose event just played; the
+        // stream still holds it, so its delta time stands.
+        uint32_t played_ticks = 0;
+        uintptr_t offset = static_cast<uintptr_t>(param1) - reinterpret_cast<uintptr_t>(stream_headers);
+        if (offset < sizeof stream_headers && offset % sizeof(MIDIHDR) == 0)
+            played_ticks = stream_ring[offset / sizeof(MIDIHDR)].dwDeltaTime;
+        pacing_step(window, played_ticks);
     } else if (message == MOM_DONE) {
         ++buffers_returned;
         if (player_state.retry_pending) {

@@ -7,7 +7,6 @@
 // Every append and queueing happens under StreamLock (stream_lock.h).
 #include <cstdint>
 
-#include "midi/play_period.h"
 #include "platform/midi_stream_api.h"
 #include "player/panel.h"
 
@@ -54,6 +53,15 @@ void close_midi_stream();
 // Registered with the stream; instance is the owner window.
 void CALLBACK stream_callback(HMIDIOUT handle, UINT message, DWORD_PTR instance,
                               DWORD_PTR param1, DWORD_PTR param2);
+
+// The delta time of the buffer being queued: one play period, 100000 /
+// (play_rate_hz x speed_percent) in 1 ms ticks, with the leftover fraction of
+// each period carried into the next (play_period.h). Queueing calls it.
+int32_t period_ticks();
+
+// Drops the carried leftover. Every start sequence calls it before its first
+// buffer; a resume keeps the leftover.
+void restart_play_period();
 
 // True while a stream is open, the mapper's (device -1) included.
 bool stream_is_open();

@@ -1,5 +1,7 @@
 #include "player/playback_controller.h"
 
+#include <climits>
+#include <cstdint>
 #include <mutex>
 
 #include "midi/register_frame.h"
@@ -16,6 +18,10 @@ namespace {
 constexpr int worker_pass_ms = 10;
 constexpr int silence_poll_ms = 10;
 constexpr int32_t close_margin_ms = 100;  // beyond the held buffers' delta times, for the device's own latency
+
+// Ticks of the events played while the current song played, from its start:
+// the time at which the next play call runs. Under StreamLock.
+uint64_t song_ticks;
 
 // Position callbacks come only while the stream is open and unbroken; a
 // wait for them anywhere else would never end.
@@ -122,6 +128,9 @@ void start_playback(WindowHandle window) {
 
     {
         StreamLock lock(window);
+        restart_play_period();
+        song_ticks = 0;
+        player_state.play_stopped_at_ms = -1;
         write_reset_frame();
         init_tune();
         write_rate_label(window);
@@ -135,7 +144,7 @@ void start_playback(WindowHandle window) {
     show_playing_after_failure(window, after_failure);
 }
 
-void pacing_step(WindowHandle window) {
+void pacing_step(WindowHandle window, uint32_t played_ticks) {
     bool abandoned = false;
     {
         StreamLock lock(window);
@@ -143,7 +152,10 @@ void pacing_step(WindowHandle window) {
         if (player_state.closing && player_state.silenced) return;
         queue_stream_buffer(window);
         if (player_state.playing && !player_state.paused) {
+            song_ticks += played_ticks;
             if (play_step() == 1) {
+                player_state.play_stopped_at_ms =
+                    static_cast<int32_t>(song_ticks < INT32_MAX ? song_ticks : INT32_MAX);
                 player_state.playing = 0;
                 abandoned = true;
             }

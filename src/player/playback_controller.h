@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
 
 #include "player/panel.h"
 
@@ -29,8 +30,9 @@ void worker_pass(WindowHandle window);
 void start_playback(WindowHandle window);
 
 // The MOM_POSITIONCB work: queue the filled buffer, run one play step while
-// playing, queue the mute frames once after playing drops.
-void pacing_step(WindowHandle window);
+// playing, queue the mute frames once after playing drops. played_ticks is the
+// delta time of the event that just played, the song time since the last step.
+void pacing_step(WindowHandle window, uint32_t played_ticks);
 
 // Blocks until no play call can still be running: used before the loader
 // clears the memory image. Returns at once when no stream is running.

@@ -23,6 +23,7 @@ void reset_player_state() {
     for (auto& voice : p.voice_enabled) voice = 1;
     p.window_left = -1;
     p.window_top = -1;
+    p.play_stopped_at_ms = -1;
     p.tune_path[0] = '\0';
     p.pending_path[0] = '\0';
 }

@@ -31,6 +31,10 @@ struct PlayerState {
     std::atomic<int32_t> topmost_pending;
     std::atomic<int32_t> window_left;      // screen pixels; -1 no stored position
     std::atomic<int32_t> window_top;
+    // Song time in ms (stream ticks while playing, from the start) of the play
+    // call that did not return and so stopped playback; -1 until one does.
+    // Every start clears it.
+    std::atomic<int32_t> play_stopped_at_ms;
     char tune_path[260];     // UI thread only
     char pending_path[260];  // UI thread only
 };

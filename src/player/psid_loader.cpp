@@ -1,9 +1,11 @@
 #include "player/psid_loader.h"
 
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "cpu/cpu_call.h"
 #include "cpu/memory_image.h"
 #include "player/tune_info.h"
 
@@ -11,7 +13,12 @@ TuneInfo tune_info;
 
 namespace {
 
-constexpr uint16_t version_with_flags = 2;  // only this version carries the flags word
+// Versions 2 to 4 share the 124-byte header: the 118 bytes of version 1, the
+// flags word, a start page and page length (not used here), and from version
+// 3 on the second and third SID chips' addresses.
+constexpr uint16_t first_long_header_version = 2;
+constexpr uint16_t last_long_header_version = 4;
+constexpr uint16_t first_version_with_more_sids = 3;
 constexpr uint16_t flag_mus_data = 0x0001;
 constexpr uint16_t system_irq_entry = 0xEA31;  // where a C64 tune's handler jumps when done
 constexpr uint16_t system_irq_exit = 0xFF48;
@@ -23,28 +30,38 @@ constexpr size_t image_size = sizeof memory_image.bytes;
 // read to its end in search of a token.
 constexpr int leading_space_limit = 64;
 
+LoadRefusal refusal = LoadRefusal::none;
+int error_number = 0;
+
 // Where the loader's bytes come from: a file read once, front to back, or
-// bytes already in memory. Past the end, bytes read as zero; a read error is
-// kept so that the parse can refuse the file rather than load zeros.
+// bytes already in memory. Past the end, bytes read as zero and ended is
+// set; a read error is kept so that the parse can refuse the file rather
+// than load zeros.
 struct ByteSource {
     FILE* file;           // read when set
     const uint8_t* data;  // otherwise these bytes
     size_t size;
     size_t position;
     bool failed;
+    bool ended;
 };
 
 // Reads up to count bytes into out and returns how many arrived.
 size_t read_some(ByteSource& source, uint8_t* out, size_t count) {
+    size_t got;
     if (source.file) {
-        size_t got = std::fread(out, 1, count, source.file);
-        if (got < count && std::ferror(source.file)) source.failed = true;
-        return got;
+        got = std::fread(out, 1, count, source.file);
+        if (got < count && std::ferror(source.file) && !source.failed) {
+            source.failed = true;
+            error_number = errno;
+        }
+    } else {
+        size_t left = source.size - source.position;
+        got = count < left ? count : left;
+        if (got) std::memcpy(out, source.data + source.position, got);
+        source.position += got;
     }
-    size_t left = source.size - source.position;
-    size_t got = count < left ? count : left;
-    if (got) std::memcpy(out, source.data + source.position, got);
-    source.position += got;
+    if (got < count) source.ended = true;
     return got;
 }
 
@@ -89,22 +106,68 @@ bool is_space(int byte) {
     return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\v' || byte == '\f' || byte == '\r';
 }
 
+enum class Magic { psid, rsid, other };
+
 // Skips white space, then takes up to four characters that are not white
 // space, as scanf's "%4s" would. The token ends at the first white space,
-// which is then not consumed; a shorter token can never be "PSID", and the
+// which is then not consumed; a shorter token is neither magic, and the
 // parse stops there, so nothing needs putting back.
-bool magic_is_psid(ByteSource& source) {
+Magic read_magic(ByteSource& source) {
     int byte = read_byte(source);
     for (int skipped = 0; is_space(byte); ++skipped) {
-        if (skipped == leading_space_limit) return false;
+        if (skipped == leading_space_limit) return Magic::other;
         byte = read_byte(source);
     }
-    static constexpr char magic[] = "PSID";
+    char token[4];
     for (int i = 0; i < 4; ++i) {
-        if (byte != static_cast<unsigned char>(magic[i])) return false;
+        if (byte < 0 || is_space(byte)) return Magic::other;
+        token[i] = static_cast<char>(byte);
         if (i < 3) byte = read_byte(source);
     }
-    return true;
+    if (std::memcmp(token, "PSID", 4) == 0) return Magic::psid;
+    if (std::memcmp(token, "RSID", 4) == 0) return Magic::rsid;
+    return Magic::other;
+}
+
+bool has_long_header(uint16_t version) {
+    return version >= first_long_header_version && version <= last_long_header_version;
+}
+
+// A header's SID address byte xx names a chip at 0xDxx0. Only even values in
+// 0x42..0x7E (inside the first SID's mirror area) or 0xE0..0xFE (the I/O
+// expansion area) name a chip; anything else means there is none (0).
+uint16_t sid_chip_address(uint8_t byte) {
+    bool valid = (byte & 1) == 0 && ((byte >= 0x42 && byte <= 0x7E) || byte >= 0xE0);
+    return valid ? static_cast<uint16_t>(0xD000 | byte << 4) : 0;
+}
+
+// Copies the payload to its load address and says whether it held any tune
+// data: at least one byte to place, after the two address bytes when the
+// header leaves the load address to the payload.
+bool read_payload(ByteSource& source, TuneInfo& header) {
+    // The in-payload load address is little-endian, like the 6502's own words.
+    if (header.load_address == 0) {
+        uint8_t bytes[2];
+        if (read_some(source, bytes, sizeof bytes) < sizeof bytes) return false;
+        header.load_address = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+    }
+    // Up to the top of the image and no further; the rest of the file is
+    // never read.
+    return read_some(source, memory_image.bytes + header.load_address, image_size - header.load_address) > 0;
+}
+
+// The file format's meaning of the header's zeros: an init address of 0 is
+// the load address, 0 songs are one song, and a start song of 0 or past the
+// last song is song 1.
+void apply_header_defaults(TuneInfo& header) {
+    if (header.init_address == 0) header.init_address = header.load_address;
+    if (header.songs == 0) header.songs = 1;
+    if (header.start_song == 0 || header.start_song > header.songs) header.start_song = 1;
+}
+
+int refuse(LoadRefusal reason, int result) {
+    refusal = reason;
+    return result;
 }
 
 // The loader's steps after the image was cleared and the source opened. The
@@ -115,9 +178,11 @@ int parse_psid(ByteSource& source) {
     TuneInfo header = tune_info;
     header.irq_mode = 0;
     int result = LOAD_OK;
+    refusal = LoadRefusal::none;
 
-    if (!magic_is_psid(source)) {
-        result = LOAD_NOT_PSID;
+    Magic magic = read_magic(source);
+    if (magic != Magic::psid) {
+        result = refuse(magic == Magic::rsid ? LoadRefusal::rsid : LoadRefusal::no_psid_magic, LOAD_NOT_PSID);
     } else {
         header.version = read_word_be(source);
         header.data_offset = read_word_be(source);
@@ -141,38 +206,54 @@ int parse_psid(ByteSource& source) {
         read_text(source, header.author);
         read_text(source, header.released);
 
-        // Only a version-2 header has a flags word; any other leaves none, not
-        // the previous tune's.
+        // A short header leaves no flags and no extra chips, not the
+        // previous tune's.
         header.flags = 0;
-        if (header.version == version_with_flags) {
+        header.second_sid_address = 0;
+        header.third_sid_address = 0;
+        if (has_long_header(header.version)) {
             header.flags = read_word_be(source);
-            if (header.flags & flag_mus_data) {
-                result = LOAD_MUS;
-            } else {
-                uint8_t unused[4];
-                read_exact(source, unused, sizeof unused);
+            uint8_t rest[4];  // start page, page length, second and third SID
+            read_exact(source, rest, sizeof rest);
+            if (header.version >= first_version_with_more_sids) {
+                header.second_sid_address = sid_chip_address(rest[2]);
+                header.third_sid_address = sid_chip_address(rest[3]);
             }
         }
-    }
 
-    if (result == LOAD_OK) {
-        // The in-payload load address is little-endian, like the 6502's own words.
-        if (header.load_address == 0) {
-            uint8_t bytes[2];
-            read_exact(source, bytes, sizeof bytes);
-            header.load_address = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+        if (source.ended) {
+            result = refuse(LoadRefusal::ends_inside_header, LOAD_NOT_PSID);
+        } else if (header.flags & flag_mus_data) {
+            result = refuse(LoadRefusal::mus_data, LOAD_MUS);
+        } else if (!read_payload(source, header)) {
+            result = refuse(LoadRefusal::no_tune_data, LOAD_NOT_PSID);
         }
-        // Up to the top of the image and no further; the rest of the file is
-        // never read.
-        read_some(source, memory_image.bytes + header.load_address, image_size - header.load_address);
     }
 
     if (source.failed) {
         std::memset(memory_image.bytes, 0, image_size);
+        refusal = LoadRefusal::cannot_read;
         return LOAD_CANNOT_OPEN;
+    }
+    if (result == LOAD_NOT_PSID) {
+        // Nothing of a file that is no tune stays in the image.
+        std::memset(memory_image.bytes, 0, image_size);
+        header.irq_mode = 0;
+    }
+    if (result == LOAD_OK) {
+        apply_header_defaults(header);
+        other_sid_windows = sid_window_bit(header.second_sid_address) | sid_window_bit(header.third_sid_address);
     }
     tune_info = header;
     return result;
+}
+
+// Every load starts from an empty image that belongs to no tune.
+void clear_for_load() {
+    std::memset(memory_image.bytes, 0, image_size);
+    other_sid_windows = 0;
+    refusal = LoadRefusal::none;
+    error_number = 0;
 }
 
 }  // namespace
@@ -183,20 +264,28 @@ uint32_t swap_bytes32(uint32_t value) {
 
 int load_psid(const char* path) {
     // Cleared before the open, so that no outcome leaves the previous tune behind.
-    std::memset(memory_image.bytes, 0, image_size);
-    if (!path) return LOAD_CANNOT_OPEN;
+    clear_for_load();
+    if (!path) return refuse(LoadRefusal::cannot_open, LOAD_CANNOT_OPEN);
+    errno = 0;
     FILE* file = std::fopen(path, "rb");
-    if (!file) return LOAD_CANNOT_OPEN;
+    if (!file) {
+        error_number = errno;
+        return refuse(LoadRefusal::cannot_open, LOAD_CANNOT_OPEN);
+    }
     // A directory opens for reading on some systems and fails on the first
     // read; that read error, like any other, makes the result "cannot open".
-    ByteSource source{file, nullptr, 0, 0, false};
+    ByteSource source{file, nullptr, 0, 0, false, false};
     int result = parse_psid(source);
     std::fclose(file);
     return result;
 }
 
 int load_psid_bytes(const uint8_t* data, size_t size) {
-    std::memset(memory_image.bytes, 0, image_size);
-    ByteSource source{nullptr, data, data ? size : 0, 0, false};
+    clear_for_load();
+    ByteSource source{nullptr, data, data ? size : 0, 0, false, false};
     return parse_psid(source);
 }
+
+LoadRefusal last_load_refusal() { return refusal; }
+
+int load_error_number() { return error_number; }

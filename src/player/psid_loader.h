@@ -5,17 +5,36 @@
 enum LoadResult : int {
     LOAD_OK = 1,           // tune_info and the memory image hold the tune
     LOAD_CANNOT_OPEN = 2,  // the image is all zero, tune_info unchanged
-    LOAD_NOT_PSID = 3,     // the magic is not "PSID" (RSID included)
-    LOAD_MUS = 4,          // version 2 with flags bit 0: MUS data, not playable code
+    LOAD_NOT_PSID = 3,     // not a PSID file: the magic (RSID included), or a file cut short
+    LOAD_MUS = 4,          // flags bit 0: MUS data, not playable code
+};
+
+// Why the last load refused its file, finer than the LoadResult. The command
+// line explains it; the window keeps one text per result.
+enum class LoadRefusal : int {
+    none,                // LOAD_OK
+    cannot_open,         // LOAD_CANNOT_OPEN: the open failed; load_error_number() says why
+    cannot_read,         // LOAD_CANNOT_OPEN: a read failed; load_error_number() says why
+    no_psid_magic,       // LOAD_NOT_PSID: the file does not begin with "PSID"
+    rsid,                // LOAD_NOT_PSID: "RSID", a tune that needs a complete C64
+    ends_inside_header,  // LOAD_NOT_PSID
+    no_tune_data,        // LOAD_NOT_PSID: nothing to load after the header
+    mus_data,            // LOAD_MUS
 };
 
 // Clears the whole memory image, then reads a PSID file front to back into
-// tune_info and the image. path is any path fopen takes. Reads at most a
+// tune_info and the image, and tells the CPU core which SID windows belong to
+// a second or third chip. path is any path fopen takes. Reads at most a
 // header and 64 KB of payload, whatever the file.
 int load_psid(const char* path);
 
 // The same parse over bytes already in memory (tools and fuzzing).
 int load_psid_bytes(const uint8_t* data, size_t size);
+
+// The reason for the last load's result, and the system's error number
+// (errno) for cannot_open and cannot_read, 0 when there is none.
+LoadRefusal last_load_refusal();
+int load_error_number();
 
 // The 32-bit value with its four bytes in reverse order.
 uint32_t swap_bytes32(uint32_t value);

@@ -13,12 +13,26 @@ constexpr uint16_t cia_timer_latch_address = 0xDC04;
 constexpr uint16_t hardware_irq_vector = 0xFFFE;
 constexpr uint16_t system_irq_vector = 0x0314;
 
+// The VIC's interrupt enable register; bit 0 enables the raster interrupt.
+constexpr uint16_t vic_irq_enable_address = 0xD01A;
+constexpr uint8_t raster_irq_enabled = 0x01;
+
 constexpr int32_t cia_clock_hz = 1000000;  // the latch counts microseconds, near enough
-constexpr int32_t rate_without_latch_at_init = 60;
-constexpr int32_t rate_without_latch_while_playing = 1000;
-constexpr int32_t default_rate_hz = 50;
+// The timer the C64's system starts with interrupts 60 times a second, on PAL
+// and NTSC machines alike.
+constexpr int32_t system_timer_rate_hz = 60;
 
 uint16_t cia_timer_latch() { return read_word(cia_timer_latch_address); }
+
+// The rate of a tune on the timer rule. A latch of 0 means the tune never set
+// the timer: it then plays once a frame when it has switched the raster
+// interrupt on, else at the system timer's rate.
+int32_t timer_rule_rate_hz() {
+    uint16_t latch = cia_timer_latch();
+    if (latch != 0) return cia_clock_hz / latch;
+    if (memory_image.bytes[vic_irq_enable_address] & raster_irq_enabled) return video_frame_rate_hz(tune_info);
+    return system_timer_rate_hz;
+}
 
 }  // namespace
 
@@ -44,12 +58,7 @@ int init_tune() {
 void update_play_rate(int32_t song) {
     uint32_t speed_bit = static_cast<uint32_t>(song - 1) & 31;  // song 33 shares song 1's bit, song 0 bit 31
     bool timer_rule = ((tune_info.speed >> speed_bit) & 1) || tune_info.irq_mode;
-    if (!timer_rule) {
-        player_state.play_rate_hz = default_rate_hz;
-        return;
-    }
-    uint16_t latch = cia_timer_latch();
-    player_state.play_rate_hz = latch ? cia_clock_hz / latch : rate_without_latch_at_init;
+    player_state.play_rate_hz = timer_rule ? timer_rule_rate_hz() : video_frame_rate_hz(tune_info);
 }
 
 int play_step() {
@@ -67,8 +76,7 @@ int play_call() {
         // the call pushed; between interrupts a real machine's stack is
         // unchanged, so put it back rather than let it creep round the page.
         if (result == CPU_RETURNED) cpu_state.sp = sp_before;
-        uint16_t latch = cia_timer_latch();
-        player_state.play_rate_hz = latch ? cia_clock_hz / latch : rate_without_latch_while_playing;
+        player_state.play_rate_hz = timer_rule_rate_hz();
     }
     return result;
 }

@@ -10,7 +10,8 @@
 int init_tune();
 
 // play_rate_hz for song n after an init: the CIA 1 timer A latch when the
-// song's speed bit or irq_mode says so, else 50 Hz.
+// song's speed bit or irq_mode says so (a latch of 0: the video frame rate
+// with the raster interrupt on, else 60 Hz), else the video frame rate.
 void update_play_rate(int32_t song);
 
 // Encodes the previous call's SID writes into the current stream buffer, then
@@ -18,5 +19,5 @@ void update_play_rate(int32_t song);
 int play_step();
 
 // The play routine once, without encoding anything: in irq_mode the stack is
-// kept where it was and the rate follows the timer latch. 0 returned, 1 abandoned.
+// kept where it was and the rate follows the timer rule. 0 returned, 1 abandoned.
 int play_call();

@@ -2,23 +2,35 @@
 #include <cstdint>
 #include <string_view>
 
-// The header fields of the tune loaded last. Addresses are 6502 addresses
-// into the memory image.
+// The header fields of the tune loaded last, with the file format's defaults
+// in place of the header's zeros. Addresses are 6502 addresses into the
+// memory image.
 struct TuneInfo {
-    uint16_t version;       // only 2 changes how the header is read
+    uint16_t version;       // 2 to 4 have the 124-byte header; any other the 118-byte one
     uint16_t data_offset;   // stored as read; the payload position follows from version
     uint16_t load_address;  // where the payload was copied
-    uint16_t init_address;  // used unchanged, also when 0
+    uint16_t init_address;  // 0 in the header means the load address, and is stored so
     uint16_t play_address;  // 0 in the header: the tune driver resolves an interrupt vector
-    uint16_t songs;
-    uint16_t start_song;    // 1-based
+    uint16_t songs;         // at least 1: a header's 0 counts as one song
+    uint16_t start_song;    // 1-based, 1..songs: a header's 0, or any above songs, is song 1
     uint32_t speed;         // bit n-1 belongs to song n
     char name[32];          // texts end at their first zero byte, or fill all 32 bytes
     char author[32];
     char released[32];
-    uint16_t flags;         // version 2 only; bit 0 means MUS data
+    uint16_t flags;         // versions 2 to 4, else 0: bit 0 MUS data, bits 2-3 the video standard
+    uint16_t second_sid_address;  // versions 3 and 4: a second SID chip's first register; 0 none
+    uint16_t third_sid_address;   // the same for a third; neither is played
     int32_t irq_mode;       // 1 when the header's play address was 0
 };
+
+// Play calls per second of a tune without a timer: the video frame rate.
+// 60 Hz for a tune whose flags say NTSC only (bits 2-3 = 10), else 50 Hz (PAL,
+// or either, or unknown).
+inline int32_t video_frame_rate_hz(const TuneInfo& tune) {
+    constexpr uint16_t video_bits = 0x000C;
+    constexpr uint16_t ntsc_only = 0x0008;
+    return (tune.flags & video_bits) == ntsc_only ? 60 : 50;
+}
 
 extern TuneInfo tune_info;
 

@@ -55,7 +55,7 @@ void show_tune(HWND window) {
         wsprintfA(item, "%i", song);
         SendDlgItemMessageA(window, IDC_SONG, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     }
-    // A start song of 0 or past the last song leaves no visible selection.
+    // The loader keeps the start song within 1..songs, so one is always selected.
     SendDlgItemMessageA(window, IDC_SONG, CB_SETCURSEL, static_cast<WPARAM>(tune_info.start_song - 1), 0);
 }
 

@@ -2,9 +2,12 @@
 
 #include <emscripten/emscripten.h>
 
+#include <climits>
 #include <cstring>
+#include <string>
 
 #include "cli/load_message.h"
+#include "cli/playback_stop.h"
 #include "cli/sid_names.h"
 #include "cpu/cpu_call.h"
 #include "midi/register_frame.h"
@@ -33,22 +36,36 @@ constexpr int32_t scale_max = 200;
 int32_t to_scale(int32_t percent) { return percent < scale_min ? scale_min : percent > scale_max ? scale_max : percent; }
 
 // Texts handed to the page live until the next call that returns one.
-char text[40];
+char text[128];
 
-const char* header_text(const char (&field)[32]) {
-    std::string_view view = tune_text(field);
-    std::memcpy(text, view.data(), view.size());
-    text[view.size()] = '\0';
+const char* page_text(std::string_view view) {
+    size_t length = view.size() < sizeof text - 1 ? view.size() : sizeof text - 1;
+    std::memcpy(text, view.data(), length);
+    text[length] = '\0';
     return text;
 }
+
+const char* header_text(const char (&field)[32]) { return page_text(tune_text(field)); }
+
+// Milliseconds of the song played when the next play call runs: the delta
+// times of the buffers played since its start, as the desktop controller
+// counts them to tell when a play routine stopped.
+int64_t song_ms;
 
 // One play period, as the stream callback's pacing step runs it: hand over
 // the buffer filled since the last one, run one play step while playing, and
 // once playing has dropped, the two mute frames in a buffer of their own.
 void pace() {
     PlayerState& p = player_state;
+    int32_t played_ms = last_queued_delta_ms();
     queue_web_buffer();
-    if (p.playing && !p.paused && play_step() == CPU_ABANDONED) p.playing = 0;
+    if (p.playing && !p.paused) {
+        song_ms += played_ms;
+        if (play_step() == CPU_ABANDONED) {
+            p.play_stopped_at_ms = static_cast<int32_t>(song_ms < INT32_MAX ? song_ms : INT32_MAX);
+            p.playing = 0;
+        }
+    }
     if (!p.silenced && !p.playing) {
         write_mute_frames();
         queue_web_buffer();
@@ -83,10 +100,7 @@ ZARVEL_EXPORT int32_t zarvel_load(int32_t length) {
     return result;
 }
 
-ZARVEL_EXPORT const char* zarvel_load_message(int32_t result) {
-    const char* message = load_failure_message(result);
-    return message ? message : "";
-}
+ZARVEL_EXPORT const char* zarvel_load_message(int32_t result) { return page_text(load_failure_message(result)); }
 
 ZARVEL_EXPORT const char* zarvel_tune_name() { return header_text(tune_info.name); }
 ZARVEL_EXPORT const char* zarvel_tune_author() { return header_text(tune_info.author); }
@@ -113,6 +127,9 @@ ZARVEL_EXPORT int32_t zarvel_start() {
     if (!player_state.tune_loaded) return 0;
     stop_playing(false);
     player_state.paused = 0;
+    restart_web_period();
+    song_ms = 0;
+    player_state.play_stopped_at_ms = -1;
     write_reset_frame();
     init_tune();
     append_text_message(tune_info.name);
@@ -147,6 +164,11 @@ ZARVEL_EXPORT int32_t zarvel_resume() {
 }
 
 ZARVEL_EXPORT int32_t zarvel_playing() { return player_state.playing; }
+
+ZARVEL_EXPORT const char* zarvel_stop_text() {
+    int32_t at_ms = player_state.play_stopped_at_ms;
+    return at_ms < 0 ? "" : page_text(playback_stop_text(at_ms));
+}
 ZARVEL_EXPORT int32_t zarvel_paused() { return player_state.paused; }
 
 ZARVEL_EXPORT int32_t zarvel_buffer_count() { return web_output_count(); }
@@ -169,15 +191,13 @@ ZARVEL_EXPORT const uint8_t* zarvel_buffer_registers(int32_t index) {
 ZARVEL_EXPORT const char* zarvel_note_name(int32_t frequency_register) {
     char name[8];
     note_name(static_cast<uint16_t>(frequency_register), name);
-    std::memcpy(text, name, sizeof name);
-    return text;
+    return page_text(name);
 }
 
 ZARVEL_EXPORT const char* zarvel_waveform_name(int32_t control) {
     char name[32];
     waveform_name(static_cast<uint8_t>(control), name);
-    std::memcpy(text, name, sizeof name);
-    return text;
+    return page_text(name);
 }
 
 ZARVEL_EXPORT const char* zarvel_filter_mode_name(int32_t mode_volume) {

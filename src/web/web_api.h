@@ -31,8 +31,8 @@ int32_t zarvel_tune_area_size();
 // song becomes the current song.
 int32_t zarvel_load(int32_t length);
 
-// The load command's words for a failed load ("Not a PSID-file?"), or an
-// empty text for LOAD_OK.
+// What went wrong with the last load and why, in the command line's words
+// ("not a PSID file: it does not begin with \"PSID\""); empty for LOAD_OK.
 const char* zarvel_load_message(int32_t result);
 
 // The header's texts up to their first zero byte, and its song counts.
@@ -84,6 +84,11 @@ int32_t zarvel_resume();
 
 int32_t zarvel_playing();
 int32_t zarvel_paused();
+
+// After a play call that never returned, the words every command uses, with
+// the song time it happened ("the play routine did not return at 0.260 s:
+// playback stopped"); empty otherwise. A start clears it.
+const char* zarvel_stop_text();
 
 // ---- The output of the last call
 

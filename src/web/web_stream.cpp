@@ -6,6 +6,7 @@
 #include "midi/play_period.h"
 #include "midi/register_frame.h"
 #include "midi/stream_transport.h"
+#include "player/player_state.h"
 
 namespace {
 
@@ -18,6 +19,9 @@ int32_t complete_length;  // end of the last whole message in filling
 
 // What the synthesizer holds: every frame queued so far, applied in order.
 SidRegisters synthesizer;
+
+PlayPeriod period;
+int32_t last_delta_ms;
 
 }  // namespace
 
@@ -33,11 +37,12 @@ void append_stream_byte(uint8_t value) {
 void clear_web_output() { output_count = 0; }
 
 void queue_web_buffer() {
+    last_delta_ms = static_cast<int32_t>(period.next_ticks(player_state.play_rate_hz * player_state.speed_percent));
     if (output_count < web_output_buffers) {
         WebBuffer& buffer = output[output_count++];
         buffer.length = complete_length;
         std::memcpy(buffer.bytes, filling, static_cast<size_t>(complete_length));
-        buffer.delta_ms = period_ticks();
+        buffer.delta_ms = last_delta_ms;
         for_each_sysex_message(buffer.bytes, static_cast<size_t>(buffer.length),
                                [](const uint8_t* message, size_t length) {
                                    apply_register_frame(message, length, synthesizer);
@@ -48,13 +53,10 @@ void queue_web_buffer() {
     complete_length = 0;
 }
 
+void restart_web_period() { period.restart(); }
+
+int32_t last_queued_delta_ms() { return last_delta_ms; }
+
 int32_t web_output_count() { return output_count; }
 
 const WebBuffer& web_output(int32_t index) { return output[index]; }
-
-void reset_web_stream() {
-    output_count = 0;
-    filling_length = 0;
-    complete_length = 0;
-    synthesizer = SidRegisters{};
-}

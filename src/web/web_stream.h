@@ -21,11 +21,17 @@ struct WebBuffer {
 void clear_web_output();
 
 // Hands the buffer being filled to the output with a delta time of one play
-// period, and starts an empty one.
+// period, the leftover of each period carried into the next as the desktop
+// stream carries it, and starts an empty one.
 void queue_web_buffer();
+
+// Drops the carried leftover: every start calls it before its first buffer;
+// a resume keeps the leftover.
+void restart_web_period();
+
+// The delta time of the buffer queued last: the time that passes, once it
+// has played, before the next step runs.
+int32_t last_queued_delta_ms();
 
 int32_t web_output_count();
 const WebBuffer& web_output(int32_t index);
-
-// Every buffer and register back to what a fresh page has.
-void reset_web_stream();

@@ -21,6 +21,7 @@
 #include "cli/exit_codes.h"
 #include "cli/render_command.h"
 #include "cli/replacement_file.h"
+#include "cli/steps_command.h"
 #include "psid_builder.h"
 
 namespace {
@@ -105,29 +106,88 @@ TEST(Dump, DemoFramesCarryEveryVoiceAndTheFilter) {
     EXPECT_EQ(lines[3], "20 F0 2D 4E 43 67 30 0E 40 20 00 00 51 07 22 0E 10 04 5A 2B 02 30 21 41 41 F7");
 }
 
+std::vector<uint32_t> deltas_of(const std::vector<std::string>& lines) {
+    std::vector<uint32_t> deltas;
+    for (const std::string& line : lines) deltas.push_back(static_cast<uint32_t>(std::stoul(line)));
+    return deltas;
+}
+
 TEST(Dump, DeltaTimesFollowTheRateAndTheSpeed) {
     struct Case {
         const char* tune;
         int song;
         int speed;
-        const char* delta;  // of every buffer shown
+        std::vector<uint32_t> deltas;  // of the first six buffers
     };
     const Case cases[] = {
-        {"melody.sid", 0, 100, "20"},     // 50 Hz
-        {"melody.sid", 0, 200, "10"},     // 100000 / (50 x 200)
-        {"melody.sid", 0, 20, "100"},     // 100000 / (50 x 20)
-        {"melody.sid", 0, 150, "13"},     // 13.3, truncated
-        {"multisong.sid", 1, 100, "16"},  // 60 Hz from the latch: 16, not 16.7
-        {"multisong.sid", 0, 100, "20"},  // the start song, 2: 50 Hz
-        {"multisong.sid", 4, 100, "16"},  // latch left 0: 60 Hz
+        {"melody.sid", 0, 100, {20, 20, 20, 20, 20, 20}},        // 50 Hz
+        {"melody.sid", 0, 200, {10, 10, 10, 10, 10, 10}},        // 100000 / (50 x 200)
+        {"melody.sid", 0, 20, {100, 100, 100, 100, 100, 100}},  // 100000 / (50 x 20)
+        {"melody.sid", 0, 150, {13, 13, 14, 13, 13, 14}},        // 13.3: the leftover carried
+        {"multisong.sid", 1, 100, {16, 17, 17, 16, 17, 17}},     // 60 Hz from the latch: 16.7
+        {"multisong.sid", 0, 100, {20, 20, 20, 20, 20, 20}},     // the start song, 2: 50 Hz
+        {"multisong.sid", 4, 100, {16, 17, 17, 16, 17, 17}},     // latch left 0: 60 Hz
+        {"melody_ntsc.sid", 0, 100, {16, 17, 17, 16, 17, 17}},   // NTSC only, no speed bit: 60 Hz
+        {"irq_raster.sid", 1, 100, {20, 20, 20, 20, 20, 20}},    // no latch, raster on: a PAL frame
+        {"irq_raster.sid", 2, 100, {16, 17, 17, 16, 17, 17}},    // no latch, no raster: 60 Hz
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.tune) + " song " + std::to_string(c.song) + " speed " + std::to_string(c.speed));
         TuneOptions options = options_for(c.tune);
         options.song = c.song;
         options.speed = c.speed;
-        for (const std::string& line : dump(options, 6))
-            EXPECT_EQ(line.substr(0, line.find(' ')), c.delta) << line;
+        EXPECT_EQ(deltas_of(dump(options, 6)), c.deltas);
+    }
+    // An interrupt-driven tune keeps its rate after every play call.
+    TuneOptions raster = options_for("irq_raster.sid");
+    for (uint32_t delta : deltas_of(dump(raster, 200))) ASSERT_EQ(delta, 20u);
+}
+
+// A tune whose init sets the CIA 1 timer latch for rate Hz and whose speed
+// bit says to follow it; the play routine writes the volume every call.
+PsidBuilder timer_tune(uint16_t latch) {
+    PsidBuilder tune;
+    tune.speed = 1;
+    tune.at(0x1000, {
+        0xA9, static_cast<uint8_t>(latch),       // LDA #<latch
+        0x8D, 0x04, 0xDC,                        // STA $DC04
+        0xA9, static_cast<uint8_t>(latch >> 8),  // LDA #>latch
+        0x8D, 0x05, 0xDC,                        // STA $DC05
+        0x60,                                    // RTS
+        0xA9, 0x0F,                              // $100B: LDA #$0F
+        0x8D, 0x18, 0xD4,                        // STA $D418
+        0x60,                                    // RTS
+    });
+    tune.play_address = 0x100B;
+    return tune;
+}
+
+TEST(Dump, EverySecondOfTheStreamHoldsTheRatesBuffers) {
+    // After k buffers the stream has moved on by the whole milliseconds of k
+    // periods, so a second holds rate x speed / 100 buffers, within one; at
+    // 100 % the first rate buffers take exactly 1000 ms.
+    struct Case { int hz; uint16_t latch; };
+    const Case cases[] = {{50, 20000}, {60, 16666}, {101, 9900}, {203, 4926}, {1000, 1000}};
+    for (const Case& c : cases) {
+        std::string path = timer_tune(c.latch).write("timer.sid");
+        for (int speed : {20, 37, 100, 150, 200}) {
+            SCOPED_TRACE(testing::Message() << c.hz << " Hz at " << speed << " %");
+            TuneOptions options;
+            options.tune = path;
+            options.speed = speed;
+            const int64_t d = int64_t{c.hz} * speed;
+            std::vector<uint32_t> deltas = deltas_of(dump(options, static_cast<long>(2 * d / 100 + 2)));
+            int64_t elapsed = 0;
+            for (size_t k = 0; k < deltas.size(); ++k) {
+                elapsed += deltas[k];
+                ASSERT_EQ(elapsed, static_cast<int64_t>(k + 1) * 100000 / d) << "after " << k + 1 << " buffers";
+            }
+            if (speed == 100) {
+                int64_t second = 0;
+                for (int k = 0; k < c.hz; ++k) second += deltas[static_cast<size_t>(k)];
+                EXPECT_EQ(second, 1000);
+            }
+        }
     }
 }
 
@@ -137,6 +197,15 @@ TEST(Dump, AnInterruptTunesNewLatchChangesTheDeltaFromTheNextBuffer) {
     std::vector<std::string> lines = dump(options_for("irq_vector.sid"), 12);
     for (size_t i = 0; i < lines.size(); ++i)
         EXPECT_EQ(lines[i].substr(0, lines[i].find(' ')), i < 9 ? "10" : "20") << "buffer " << i + 1;
+}
+
+TEST(Dump, ASecondSidsStoresLeaveTheFirstSidsFramesAlone) {
+    // two_sids.sid stores into its second chip at $D420 every call; on a
+    // one-chip machine that is a mirror of the first. Its stream is that of
+    // the same tune without those stores.
+    std::vector<std::string> two = dump(options_for("two_sids.sid"), 300);
+    EXPECT_EQ(two, dump(options_for("two_sids_first_only.sid"), 300));
+    EXPECT_EQ(two[3], "20 F0 2D 4E 03 00 00 02 01 00 00 00 34 08 41 F7") << "play 1: C3 on voice 1";
 }
 
 TEST(Dump, FilterAndVoiceOptionsShapeTheFrames) {
@@ -152,14 +221,60 @@ TEST(Dump, FilterAndVoiceOptionsShapeTheFrames) {
     EXPECT_EQ(lines[3], "20 F0 2D 4E 03 00 00 00 00 00 00 00 00 00 F7");     // play 1: frequency 0
 }
 
-TEST(Dump, APlayRoutineThatNeverReturnsIsFollowedByTheMuteFramesThenSilence) {
-    std::vector<std::string> lines = dump(options_for("hang.sid"), 18);
-    ASSERT_EQ(lines.size(), 18u);
+TEST(Dump, APlayRoutineThatNeverReturnsEndsTheDumpWithTheMuteFrames) {
+    Output o = capture([](std::FILE* out, std::FILE* err) {
+        return run_dump(DumpOptions{options_for("hang.sid"), 18}, out, err);
+    });
+    EXPECT_EQ(o.exit_code, EXIT_PLAYBACK_STOPPED);
+    EXPECT_EQ(o.err, "zarvel-cli: the play routine did not return at 0.260 s: playback stopped\n");
+    std::vector<std::string> lines = lines_of(o.out);
+    ASSERT_EQ(lines.size(), 15u);
     EXPECT_EQ(lines[13], "20 F0 2D 4E 00 00 00 02 00 00 00 00 10 F7") << "play 11: 4=10";
     // Play 13 is abandoned in the callback that queued buffer 14; its write
     // (4=10) is never sent, and the mute frames are queued at once.
     EXPECT_EQ(lines[14], "20 " + mute + " " + mute);
-    for (size_t i = 15; i < lines.size(); ++i) EXPECT_EQ(lines[i], "20");
+}
+
+TEST(Dump, AStopIsTimedAsTheStreamTimesItAndStepsAgrees) {
+    // 100 Hz from the init's latch; the fourth play call sets 50 Hz and the
+    // seventh never returns. Buffers 0 to 4 go out at the init's rate and
+    // calls 1 to 3 leave it (10 ms each), buffers 5 and 6 at 50 Hz: the
+    // seventh call runs at 90 ms.
+    PsidBuilder tune;
+    tune.play_address = 0;
+    tune.at(0x1000, {
+        0xA9, 0x20, 0x8D, 0x14, 0x03,  // LDA #$20 : STA $0314
+        0xA9, 0x10, 0x8D, 0x15, 0x03,  // LDA #$10 : STA $0315   handler at $1020
+        0xA9, 0x10, 0x8D, 0x04, 0xDC,  // LDA #$10 : STA $DC04
+        0xA9, 0x27, 0x8D, 0x05, 0xDC,  // LDA #$27 : STA $DC05   latch 10,000: 100 Hz
+        0x60,                          // RTS
+    });
+    tune.at(0x1020, {
+        0xEE, 0x00, 0x11,  // INC $1100
+        0xAD, 0x00, 0x11,  // LDA $1100
+        0xC9, 0x04,        // CMP #4
+        0xD0, 0x0A,        // BNE +10
+        0xA9, 0x20,        // LDA #$20
+        0x8D, 0x04, 0xDC,  // STA $DC04
+        0xA9, 0x4E,        // LDA #$4E
+        0x8D, 0x05, 0xDC,  // STA $DC05   latch 20,000: 50 Hz
+        0xC9, 0x07,        // CMP #7
+        0xF0, 0xFE,        // BEQ *      the seventh call stays here
+        0x60,              // RTS
+    });
+    std::string path = tune.write("slows_then_stops.sid");
+    const std::string stop = "zarvel-cli: the play routine did not return at 0.090 s: playback stopped\n";
+
+    TuneOptions options;
+    options.tune = path;
+    Output dumped = capture([&](std::FILE* out, std::FILE* err) { return run_dump({options, 100}, out, err); });
+    EXPECT_EQ(dumped.exit_code, EXIT_PLAYBACK_STOPPED);
+    EXPECT_EQ(dumped.err, stop);
+    EXPECT_EQ(deltas_of(lines_of(dumped.out)), (std::vector<uint32_t>{10, 10, 10, 10, 10, 20, 20, 20, 20}));
+
+    Output stepped = capture([&](std::FILE* out, std::FILE* err) { return run_steps({path, 0, 20}, out, err); });
+    EXPECT_EQ(stepped.exit_code, EXIT_PLAYBACK_STOPPED);
+    EXPECT_EQ(stepped.err, stop);
 }
 
 TEST(Dump, PrintsExactlyTheBuffersAskedForAndTheSameEveryTime) {
@@ -339,16 +454,19 @@ TEST_F(Render, ASysexFileIsTheDumpsBytesBackToBack) {
     options.voices = "110";
     std::string path = folder + "/multisong.syx";
     ASSERT_EQ(render(options, path, 2).exit_code, EXIT_OK);
-    // Song 3 at 50 Hz and 120 %: a period of 16 ticks, 125 buffers in 2 s.
+    // Song 3 at 50 Hz and 120 %: a period of 16.7 ticks, 120 buffers in 2 s.
     Bytes expected;
-    for (const DumpBuffer& buffer : dump_buffers(options, 125)) {
-        EXPECT_EQ(buffer.delta, 16u);
+    uint64_t ticks = 0;
+    for (const DumpBuffer& buffer : dump_buffers(options, 120)) {
+        EXPECT_TRUE(buffer.delta == 16u || buffer.delta == 17u) << buffer.delta;
+        ticks += buffer.delta;
         expected.insert(expected.end(), buffer.bytes.begin(), buffer.bytes.end());
     }
+    EXPECT_EQ(ticks, 2000u);
     EXPECT_EQ(read_file(path), expected);
 }
 
-// An interrupt-driven tune whose handler leaves the timer latch at 0: 1000 Hz
+// An interrupt-driven tune whose init sets the timer latch to 1000: 1000 Hz
 // after every play call. It writes the volume each call, so no frame is empty.
 PsidBuilder thousand_hertz_tune() {
     PsidBuilder tune;
@@ -359,7 +477,12 @@ PsidBuilder thousand_hertz_tune() {
         0x8D, 0x14, 0x03,  // STA $0314
         0xA9, 0x10,        // LDA #>$1010
         0x8D, 0x15, 0x03,  // STA $0315
-        0x60,              // RTS
+        0x4C, 0x20, 0x10,  // JMP $1020
+    });
+    tune.at(0x1020, {
+        0xA9, 0xE8, 0x8D, 0x04, 0xDC,  // LDA #$E8 : STA $DC04
+        0xA9, 0x03, 0x8D, 0x05, 0xDC,  // LDA #$03 : STA $DC05
+        0x60,                          // RTS
     });
     tune.at(0x1010, {
         0xA9, 0x0F,        // LDA #$0F
@@ -372,7 +495,7 @@ PsidBuilder thousand_hertz_tune() {
 TEST_F(Render, APeriodOfZeroTicksEndsAtTheBufferLimitInsteadOfRunningForEver) {
     TuneOptions options;
     options.tune = thousand_hertz_tune().write("fast.sid");
-    options.speed = 200;  // 100000 / (1000 x 200) = 0 ticks
+    options.speed = 200;  // 100000 / (1000 x 200): 0 and 1 ticks by turns
     std::string path = folder + "/fast.syx";
     Output o = render(options, path, 1);
     EXPECT_EQ(o.exit_code, EXIT_OK);

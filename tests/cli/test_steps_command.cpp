@@ -147,13 +147,12 @@ TEST(StepsCommand, RtiHandlerKeepsPlayingPastAFullTurnOfTheStack) {
     }
 }
 
-TEST(StepsCommand, AnAbandonedPlayCallEndsTheRun) {
+TEST(StepsCommand, AnAbandonedPlayCallEndsTheRunAtItsSongTime) {
     StepsRun run = steps(tune("hang.sid"), 0, 20);
-    EXPECT_EQ(run.exit_code, EXIT_OK);
+    EXPECT_EQ(run.exit_code, EXIT_PLAYBACK_STOPPED);
     EXPECT_EQ(run.line("play 12:"), "play 12: returned (11 instructions), 50 Hz, 0 writes");
-    EXPECT_EQ(run.line("play 13:"), "play 13: abandoned (200002 instructions), 50 Hz, 1 write: 04=10");
-    EXPECT_EQ(run.lines().back(), "the play routine did not return: the player stops here");
-    EXPECT_EQ(run.line("play 14:"), "");
+    EXPECT_EQ(run.lines().back(), "play 13: abandoned (200002 instructions), 50 Hz, 1 write: 04=10");
+    EXPECT_EQ(run.err, "zarvel-cli: the play routine did not return at 0.260 s: playback stopped\n");
 }
 
 TEST(StepsCommand, LoadFailuresGiveTheLoadersMessageAndExitCodeOne) {
@@ -168,10 +167,10 @@ TEST(StepsCommand, LoadFailuresGiveTheLoadersMessageAndExitCodeOne) {
         const char* message;
     };
     const Case cases[] = {
-        {tune("no such tune.sid"), "Couldn't open file."},
-        {ZARVEL_TUNES_DIR, "Couldn't open file."},  // a directory
-        {not_psid, "Not a PSID-file?"},
-        {tune("mus.sid"), "What is MUS?"},
+        {tune("no such tune.sid"), "cannot open the file: No such file or directory"},
+        {ZARVEL_TUNES_DIR, "cannot read the file: Is a directory"},
+        {not_psid, "not a PSID file: RSID tunes need a complete C64 and are not played"},
+        {tune("mus.sid"), "not a playable tune: the file holds Sidplayer MUS data, not 6502 code"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);

@@ -23,11 +23,12 @@ inline void scribble_log() {
     }
 }
 
-// Zero memory and registers as at process start, then cpu_reset as the tune
-// driver does before an init call (sp 0xFF).
+// Zero memory and registers as at process start, the first SID alone, then
+// cpu_reset as the tune driver does before an init call (sp 0xFF).
 inline void clear_machine() {
     std::memset(memory_image.bytes, 0, sizeof memory_image.bytes);
     cpu_state = CpuState{};
+    other_sid_windows = 0;
     scribble_log();
     cpu_reset();
 }

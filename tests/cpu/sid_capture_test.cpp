@@ -1,5 +1,6 @@
 // Capture of stores into the SID area 0xD400..0xD7FF: which instructions are
-// recorded, how mirrors fold, and what happens when a call stores too much.
+// recorded, how mirrors fold, where another chip takes a mirror, and what
+// happens when a call stores too much.
 #include "cpu_test_support.h"
 
 namespace cpu_test {
@@ -147,6 +148,40 @@ TEST_F(SidCapture, StoresAreRecordedInOrderRepeatsIncluded) {
         0x60,              // RTS
     }));
     EXPECT_EQ((Log{{4, 0x01}, {0, 0x02}, {4, 0x03}}), logged());
+}
+
+// A second SID mapped at 0xD420 and a third at 0xD5E0, over two of the first
+// chip's mirrors: their windows are theirs, every other mirror the first's.
+TEST_F(SidCapture, AnotherChipsWindowIsNotTheFirstSids) {
+    struct Case {
+        uint16_t address;
+        int32_t index;  // -1: not recorded
+    };
+    const Case cases[] = {
+        {0xD400, 0}, {0xD41F, 31}, {0xD420, -1}, {0xD438, -1}, {0xD43F, -1}, {0xD440, 0},
+        {0xD5DF, 31}, {0xD5E0, -1}, {0xD5FF, -1}, {0xD600, 0}, {0xD7F8, 24},
+    };
+    for (const Case c : cases) {
+        clear_machine();
+        other_sid_windows = sid_window_bit(0xD420) | sid_window_bit(0xD5E0);
+        cpu_state.a = 0x5B;
+        EXPECT_EQ(CPU_RETURNED, run({
+            0x8D, static_cast<uint8_t>(c.address), static_cast<uint8_t>(c.address >> 8),  // STA address
+            0x60,                                                                          // RTS
+        }));
+        EXPECT_EQ(0x5B, mem(c.address)) << std::hex << c.address;
+        const Log want = c.index < 0 ? Log{} : Log{{c.index, 0x5B}};
+        EXPECT_EQ(want, logged()) << std::hex << c.address;
+    }
+    other_sid_windows = 0;
+
+    // Only a 32-byte step past the first chip, inside its mirror area, has a window.
+    EXPECT_EQ(sid_window_bit(0xD420), 1u << 1);
+    EXPECT_EQ(sid_window_bit(0xD7E0), 1u << 31);
+    EXPECT_EQ(sid_window_bit(0xD400), 0u);
+    EXPECT_EQ(sid_window_bit(0xD430), 0u);
+    EXPECT_EQ(sid_window_bit(0xD800), 0u);
+    EXPECT_EQ(sid_window_bit(0xDE00), 0u);  // never recorded anyway
 }
 
 // A loop that stores its counter n times into 0xD400, counting down from n.

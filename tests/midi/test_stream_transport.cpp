@@ -70,17 +70,29 @@ TEST_F(StreamTransport, QueuedLengthsRoundUpToWholeWords) {
     EXPECT_EQ(stream_headers[6].dwBufferLength, 52u);
 }
 
-TEST_F(StreamTransport, DeltaTimeIsOnePlayPeriodInMilliseconds) {
+TEST_F(StreamTransport, DeltaTimeIsOnePlayPeriodWithItsLeftoverCarriedToTheNext) {
     ASSERT_TRUE(open_midi_stream(nullptr));
+    auto next_delta = [] {
+        int slot = ring_index;
+        queue();
+        return stream_ring[slot].dwDeltaTime;
+    };
+    // The first period after a start is the whole milliseconds of one period.
     struct Case { int rate, speed; DWORD ticks; };
     for (Case c : {Case{50, 100, 20}, Case{60, 100, 16}, Case{50, 200, 10}, Case{50, 20, 100},
                    Case{1000, 200, 0}, Case{15, 20, 333}}) {
         player_state.play_rate_hz = c.rate;
         player_state.speed_percent = c.speed;
-        int slot = ring_index;
-        queue();
-        EXPECT_EQ(stream_ring[slot].dwDeltaTime, c.ticks) << c.rate << " Hz at " << c.speed << " %";
+        restart_play_period();
+        EXPECT_EQ(next_delta(), c.ticks) << c.rate << " Hz at " << c.speed << " %";
     }
+    // The leftovers follow: 16.67 ms comes as 16, 17, 17.
+    player_state.play_rate_hz = 60;
+    player_state.speed_percent = 100;
+    restart_play_period();
+    std::vector<DWORD> deltas;
+    for (int i = 0; i < 6; ++i) deltas.push_back(next_delta());
+    EXPECT_EQ(deltas, (std::vector<DWORD>{16, 17, 17, 16, 17, 17}));
 }
 
 TEST_F(StreamTransport, EventsPlayAfterTheirDeltaTimeWithTheirBytes) {

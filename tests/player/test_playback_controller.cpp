@@ -266,12 +266,63 @@ TEST_F(Controller, SpeedScalesTheDeltaTimeAndTheRateLabel) {
     player.position_callbacks(3);
     player.set_speed(150);
     EXPECT_EQ(player.rate_label(), "75 Hz");
-    player.position_callbacks(4);
-    auto buffers = player.buffers();
-    EXPECT_EQ(buffers.back().delta_ticks, 13u);  // 100000 / (50 x 150)
+    player.position_callbacks(8);
+    // 100000 / (50 x 150) = 13.3 ms, as 13, 13, 14 with the leftover carried.
+    std::vector<uint32_t> deltas;
+    for (auto& buffer : player.buffers())
+        if (buffer.delta_ticks != 20) deltas.push_back(buffer.delta_ticks);
+    ASSERT_GE(deltas.size(), 6u);
+    deltas.resize(6);
+    EXPECT_EQ(deltas, (std::vector<uint32_t>{13, 13, 14, 13, 13, 14}));
     player.set_speed(5);  // below the scale: held at 20 %
     EXPECT_EQ(player_state.speed_percent, 20);
     EXPECT_EQ(player.rate_label(), "10 Hz");
+}
+
+TEST_F(Controller, EveryStartBeginsOnAWholeTick) {
+    // 60 Hz (speed bit set, latch left 0): 16, 17, 17 from every start, however
+    // many periods went by before it; a leftover carried over would shift the
+    // second start's pattern.
+    PsidBuilder tune = counting_tune();
+    tune.speed = 1;
+    ASSERT_EQ(player.load(tune.write()), LOAD_OK);
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        size_t before = player.buffers().size();
+        player.play();
+        player.position_callbacks(3 + start);
+        auto buffers = player.buffers();
+        ASSERT_GE(buffers.size(), before + 3);
+        EXPECT_TRUE(buffers[before].bytes == reset_frame() + text_message("Counter"));
+        EXPECT_EQ(buffers[before].delta_ticks, 16u);
+        EXPECT_EQ(buffers[before + 1].delta_ticks, 17u);
+        EXPECT_EQ(buffers[before + 2].delta_ticks, 17u);
+        player.stop();
+        player.position_callbacks(5);
+    }
+}
+
+TEST_F(Controller, APlayCallThatNeverReturnsIsTimedInTheSong) {
+    // The third play call runs for ever. Play call k runs at the position
+    // callback of buffer k - 1, k periods into the song: 60 ms.
+    PsidBuilder tune = counting_tune();
+    tune.at(0x1020, {
+        0xEE, 0x00, 0x11,  // INC $1100
+        0xAD, 0x00, 0x11,  // LDA $1100
+        0xC9, 0x03,        // CMP #3
+        0xF0, 0xFE,        // BEQ *      the third call stays here
+        0x60,              // RTS
+    });
+    ASSERT_EQ(player.load(tune.write()), LOAD_OK);
+    EXPECT_EQ(player_state.play_stopped_at_ms, -1);
+    player.play();
+    player.position_callbacks(6);
+    EXPECT_EQ(player.play_button_text(), "Play");
+    EXPECT_EQ(player_state.play_stopped_at_ms, 60);
+    player.play();  // a fresh start has not stopped
+    EXPECT_EQ(player_state.play_stopped_at_ms, -1);
+    player.position_callbacks(6);
+    EXPECT_EQ(player_state.play_stopped_at_ms, 60);
 }
 
 TEST_F(Controller, VoiceSwitchSendsZeroFrequencyInsteadOfTheTunesWrites) {

@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <random>
 
 #include <gtest/gtest.h>
 
+#include "cpu/cpu_call.h"
 #include "cpu/memory_image.h"
 #include "player/psid_loader.h"
 #include "player/tune_info.h"
@@ -71,7 +73,7 @@ TEST_P(LoaderForms, VersionOneHeaderIsReadBigEndianAndThePayloadLandsAtTheLoadAd
     h.load_address = 0x1234;
     h.init_address = 0x2345;
     h.play_address = 0x3456;
-    h.songs = 0x0102;
+    h.songs = 0x0302;
     h.start_song = 0x0203;
     uint8_t speed[4] = {0x11, 0x22, 0x33, 0x44};
     std::memcpy(h.speed, speed, 4);
@@ -87,7 +89,7 @@ TEST_P(LoaderForms, VersionOneHeaderIsReadBigEndianAndThePayloadLandsAtTheLoadAd
     EXPECT_EQ(tune_info.load_address, 0x1234);
     EXPECT_EQ(tune_info.init_address, 0x2345);
     EXPECT_EQ(tune_info.play_address, 0x3456);
-    EXPECT_EQ(tune_info.songs, 0x0102);
+    EXPECT_EQ(tune_info.songs, 0x0302);
     EXPECT_EQ(tune_info.start_song, 0x0203);
     EXPECT_EQ(tune_info.speed, 0x11223344u);
     EXPECT_EQ(tune_text(tune_info.name), "Melody");
@@ -147,7 +149,7 @@ TEST_P(LoaderForms, ShortFilesBeforeTheMagicEndsAreNotPsid) {
     }
 }
 
-TEST_P(LoaderForms, OnlyVersionTwoHasTheSixByteExtension) {
+TEST_P(LoaderForms, VersionsTwoToFourHaveTheSixByteExtension) {
     // The payload starts right after the header as read; data_offset never moves it.
     struct Case {
         uint16_t version;
@@ -155,8 +157,8 @@ TEST_P(LoaderForms, OnlyVersionTwoHasTheSixByteExtension) {
         size_t header_bytes;
     };
     const Case cases[] = {
-        {0, 0x0076, 118}, {1, 0x0076, 118}, {1, 0x007C, 118}, {2, 0x007C, 124},
-        {2, 0x0076, 124}, {3, 0x007C, 118}, {4, 0x007C, 118}, {0x0102, 0x007C, 118},
+        {0, 0x0076, 118}, {1, 0x0076, 118}, {1, 0x007C, 118}, {2, 0x007C, 124}, {2, 0x0076, 124},
+        {3, 0x007C, 124}, {4, 0x007C, 124}, {4, 0x0076, 124}, {5, 0x007C, 118}, {0x0102, 0x007C, 118},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "version " << c.version << " offset " << c.data_offset);
@@ -223,9 +225,9 @@ TEST_P(LoaderForms, VersionOneFlagsAreZeroNotThePreviousTunes) {
     Header v2;
     v2.version = 2;
     v2.flags = 0x0014;
-    ASSERT_EQ(load(psid_file(v2)), LOAD_OK);
+    ASSERT_EQ(load(psid_file(v2, {0x60})), LOAD_OK);
     ASSERT_EQ(tune_info.flags, 0x0014);
-    ASSERT_EQ(load(psid_file(Header{})), LOAD_OK);
+    ASSERT_EQ(load(psid_file(Header{}, {0x60})), LOAD_OK);
     EXPECT_EQ(tune_info.flags, 0);
 }
 
@@ -305,7 +307,7 @@ TEST_P(LoaderForms, SpeedIsBigEndianWithBitZeroInTheFourthByte) {
     for (const Case& c : cases) {
         Header h;
         std::memcpy(h.speed, c.bytes, 4);
-        ASSERT_EQ(load(psid_file(h)), LOAD_OK);
+        ASSERT_EQ(load(psid_file(h, {0x60})), LOAD_OK);
         EXPECT_EQ(tune_info.speed, c.speed);
     }
 }
@@ -316,60 +318,152 @@ TEST_P(LoaderForms, TextsAreCopiedByteForByteAndMayFillAll32Bytes) {
     h.author = Bytes(32, 0xE9);  // no change of character set
     h.released = Header::text("AB");
     h.released[3] = 'X';  // after the terminator: kept, not part of the text
-    ASSERT_EQ(load(psid_file(h)), LOAD_OK);
+    ASSERT_EQ(load(psid_file(h, {0x60})), LOAD_OK);
     EXPECT_EQ(tune_text(tune_info.name), std::string(32, 'N'));
     EXPECT_EQ(tune_text(tune_info.author), std::string(32, '\xE9'));
     EXPECT_EQ(tune_text(tune_info.released), "AB");
     EXPECT_EQ(tune_info.released[3], 'X');
 }
 
-TEST_P(LoaderForms, BytesPastTheEndOfATruncatedFileReadAsZero) {
-    // Every field nonzero, so that a cut shows in each of them.
-    Header h;
-    h.version = 2;
-    h.data_offset = 0x7C7C;
-    h.load_address = 0;
-    h.init_address = 0x1111;
-    h.play_address = 0x2222;
-    h.songs = 0x3333;
-    h.start_song = 0x4444;
-    uint8_t speed[4] = {0x55, 0x66, 0x77, 0x88};
-    std::memcpy(h.speed, speed, 4);
-    h.name = Bytes(32, 'n');
-    h.author = Bytes(32, 'a');
-    h.released = Bytes(32, 'r');
-    h.flags = 0x0010;
-    const Bytes whole = psid_file(h, {0x00, 0x20, 0xC1, 0xC2, 0xC3});
-
-    for (size_t cut = 4; cut <= whole.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        // What the cut file must give: the same file with zeros in place of
-        // every missing byte.
-        Bytes padded(whole.begin(), whole.begin() + static_cast<long>(cut));
-        padded.resize(whole.size(), 0);
-        ASSERT_EQ(load_psid_bytes(padded.data(), padded.size()), LOAD_OK);
-        TuneInfo expected_info = tune_info;
-        static uint8_t expected_image[65536];
-        std::memcpy(expected_image, image, sizeof expected_image);
-
-        ASSERT_EQ(load(Bytes(whole.begin(), whole.begin() + static_cast<long>(cut))), LOAD_OK);
-        EXPECT_TRUE(same_info(tune_info, expected_info));
-        EXPECT_EQ(std::memcmp(image, expected_image, sizeof expected_image), 0);
+TEST_P(LoaderForms, FilesThatEndInsideTheHeaderOrHoldNoTuneAreNotPsid) {
+    // Cut at n bytes: a 118-byte header for version 1, 124 bytes for 2 to 4;
+    // then at least one byte to load, after the two address bytes when the
+    // header leaves the load address to the payload.
+    struct Case {
+        uint16_t version;
+        uint16_t load_address;
+        size_t cut;
+        LoadRefusal refusal;  // none: loads
+    };
+    const Case cases[] = {
+        {1, 0x1000, 4, LoadRefusal::ends_inside_header},  {1, 0x1000, 50, LoadRefusal::ends_inside_header},
+        {1, 0x1000, 117, LoadRefusal::ends_inside_header}, {1, 0x1000, 118, LoadRefusal::no_tune_data},
+        {1, 0x1000, 119, LoadRefusal::none},               {2, 0x1000, 118, LoadRefusal::ends_inside_header},
+        {2, 0x1000, 123, LoadRefusal::ends_inside_header}, {2, 0x1000, 124, LoadRefusal::no_tune_data},
+        {3, 0x1000, 123, LoadRefusal::ends_inside_header}, {4, 0x1000, 124, LoadRefusal::no_tune_data},
+        {2, 0x1000, 125, LoadRefusal::none},               {2, 0, 125, LoadRefusal::no_tune_data},
+        {2, 0, 126, LoadRefusal::no_tune_data},            {2, 0, 127, LoadRefusal::none},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "version " << c.version << " load " << c.load_address << " cut at "
+                                        << c.cut);
+        Header h;
+        h.version = c.version;
+        h.load_address = c.load_address;
+        h.play_address = 0;  // its return bytes would show if the image kept anything
+        Bytes whole = psid_file(h, {0x00, 0x20, 0xC1, 0xC2});
+        load_previous_tune();
+        int result = load(Bytes(whole.begin(), whole.begin() + static_cast<long>(c.cut)));
+        EXPECT_EQ(last_load_refusal(), c.refusal);
+        if (c.refusal == LoadRefusal::none) {
+            EXPECT_EQ(result, LOAD_OK);
+            EXPECT_EQ(tune_info.irq_mode, 1);
+            if (c.load_address == 0) EXPECT_EQ(image[0x2000], 0xC1);
+        } else {
+            EXPECT_EQ(result, LOAD_NOT_PSID);
+            EXPECT_EQ(nonzero_bytes(), 0u);
+            EXPECT_EQ(tune_info.irq_mode, 0);
+        }
     }
-
-    // Cut right after the magic: a header of zeros, so play address 0.
-    ASSERT_EQ(load({'P', 'S', 'I', 'D'}), LOAD_OK);
-    EXPECT_EQ(tune_info.version, 0);
-    EXPECT_EQ(tune_info.init_address, 0);
-    EXPECT_EQ(tune_info.songs, 0);
-    EXPECT_EQ(tune_text(tune_info.name), "");
-    EXPECT_EQ(tune_info.irq_mode, 1);
-    EXPECT_EQ(nonzero_bytes(), 2u);
 
     // Cut inside the payload: the rest of the image stays zero.
     Header plain;
     ASSERT_EQ(load(psid_file(plain, {0x01, 0x02, 0x03})), LOAD_OK);
     EXPECT_EQ(nonzero_bytes(), 3u);
+}
+
+TEST_P(LoaderForms, HeaderZerosTakeTheFileFormatsMeaning) {
+    // An init address of 0 is the load address; 0 songs are one; a start
+    // song of 0 or above the songs is song 1.
+    struct Case {
+        uint16_t load_address, init_address, songs, start_song;
+        uint16_t init, song_count, start;  // as tune_info holds them
+    };
+    const Case cases[] = {
+        {0x1000, 0x0000, 1, 1, 0x1000, 1, 1}, {0x0000, 0x0000, 1, 1, 0x2000, 1, 1},  // address from the payload
+        {0x1000, 0x1003, 0, 1, 0x1003, 1, 1}, {0x1000, 0x1003, 1, 0, 0x1003, 1, 1},
+        {0x1000, 0x1003, 1, 9, 0x1003, 1, 1}, {0x1000, 0x1003, 0, 0, 0x1003, 1, 1},
+        {0x1000, 0x1003, 4, 3, 0x1003, 4, 3}, {0x1000, 0x1003, 4, 4, 0x1003, 4, 4},
+        {0x1000, 0x1003, 4, 5, 0x1003, 4, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "init " << c.init_address << " songs " << c.songs << " start "
+                                        << c.start_song);
+        Header h;
+        h.load_address = c.load_address;
+        h.init_address = c.init_address;
+        h.songs = c.songs;
+        h.start_song = c.start_song;
+        Bytes payload = c.load_address ? Bytes{0x60} : Bytes{0x00, 0x20, 0x60};
+        ASSERT_EQ(load(psid_file(h, payload)), LOAD_OK);
+        EXPECT_EQ(tune_info.init_address, c.init);
+        EXPECT_EQ(tune_info.songs, c.song_count);
+        EXPECT_EQ(tune_info.start_song, c.start);
+    }
+}
+
+TEST_P(LoaderForms, VersionsThreeAndFourNameASecondAndThirdSid) {
+    // Bytes 122 and 123: xx names a chip at 0xDxx0 when even and within
+    // 0x42..0x7E or 0xE0..0xFE. A chip inside the first SID's mirrors takes
+    // its window from the CPU core's capture.
+    struct Case {
+        uint16_t version;
+        uint8_t second, third;
+        uint16_t second_address, third_address;
+        uint32_t windows;
+    };
+    const Case cases[] = {
+        {3, 0x42, 0x00, 0xD420, 0, 1u << 1},
+        {4, 0x42, 0x7E, 0xD420, 0xD7E0, 1u << 1 | 1u << 31},
+        {4, 0xE0, 0xFE, 0xDE00, 0xDFE0, 0},
+        {4, 0x50, 0xE2, 0xD500, 0xDE20, 1u << 8},
+        {3, 0x00, 0x00, 0, 0, 0},
+        {4, 0x40, 0x43, 0, 0, 0},  // the first chip itself; odd
+        {4, 0x80, 0xDE, 0, 0, 0},  // past the mirrors; below the expansion area
+        {4, 0xFF, 0x41, 0, 0, 0},
+        {2, 0x42, 0x44, 0, 0, 0},  // version 2: reserved bytes
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "version " << c.version << std::hex << " bytes " << int(c.second)
+                                        << " " << int(c.third));
+        Header h;
+        h.version = c.version;
+        h.data_offset = 0x7C;
+        h.reserved[2] = c.second;
+        h.reserved[3] = c.third;
+        ASSERT_EQ(load(psid_file(h, {0x60})), LOAD_OK);
+        EXPECT_EQ(image[0x1000], 0x60) << "the payload follows the 124-byte header";
+        EXPECT_EQ(tune_info.second_sid_address, c.second_address);
+        EXPECT_EQ(tune_info.third_sid_address, c.third_address);
+        EXPECT_EQ(other_sid_windows, c.windows);
+    }
+    // The windows belong to the tune loaded: none once a load fails.
+    load(Bytes{'R', 'S', 'I', 'D'});
+    EXPECT_EQ(other_sid_windows, 0u);
+}
+
+TEST_P(LoaderForms, EachRefusalSaysWhy) {
+    Header rsid;
+    rsid.magic = "RSID";
+    Header mus;
+    mus.version = 3;
+    mus.flags = 1;
+    struct Case {
+        Bytes file;
+        int result;
+        LoadRefusal refusal;
+    };
+    const Case cases[] = {
+        {psid_file(Header{}, {0x60}), LOAD_OK, LoadRefusal::none},
+        {psid_file(rsid, {0x60}), LOAD_NOT_PSID, LoadRefusal::rsid},
+        {Bytes{'P', 'S', 'X', 'D'}, LOAD_NOT_PSID, LoadRefusal::no_psid_magic},
+        {Bytes{}, LOAD_NOT_PSID, LoadRefusal::no_psid_magic},
+        {psid_file(mus, {0x60}), LOAD_MUS, LoadRefusal::mus_data},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(load(c.file), c.result);
+        EXPECT_EQ(last_load_refusal(), c.refusal) << c.result;
+    }
 }
 
 TEST_P(LoaderForms, IrqModeIsClearedByEveryLoadThatGetsPastOpening) {
@@ -403,6 +497,8 @@ protected:
 
 TEST_F(LoaderFiles, MissingFileCannotBeOpened) {
     expect_refused_unchanged((dir_.path() / "no such tune.sid").string());
+    EXPECT_EQ(last_load_refusal(), LoadRefusal::cannot_open);
+    EXPECT_EQ(load_error_number(), ENOENT);
     expect_refused_unchanged("");
 }
 
@@ -416,6 +512,8 @@ TEST_F(LoaderFiles, DirectoryCannotBeOpened) {
     // On Linux the open succeeds and the first read fails; the outcome must be
     // the one for a file that cannot be read, not "Not a PSID-file?".
     expect_refused_unchanged(dir_.path().string());
+    EXPECT_EQ(last_load_refusal(), LoadRefusal::cannot_read);
+    EXPECT_EQ(load_error_number(), EISDIR);
 }
 
 TEST_F(LoaderFiles, FileWhoseReadFailsCannotBeOpened) {

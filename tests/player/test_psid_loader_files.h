@@ -10,9 +10,10 @@ namespace psid_test {
 
 using Bytes = std::vector<uint8_t>;
 
-// The header fields in the order a PSID file holds them. The version-2
-// extension (flags and four reserved bytes) is written when with_extension
-// is set, which by default follows version == 2.
+// The header fields in the order a PSID file holds them. The six-byte
+// extension of versions 2 to 4 (flags, then four bytes: start page, page
+// length, second and third SID) is written when with_extension is set, which
+// by default follows the version.
 struct Header {
     std::string magic = "PSID";
     uint16_t version = 1;
@@ -28,7 +29,7 @@ struct Header {
     Bytes released = text("Released");
     uint16_t flags = 0;
     uint8_t reserved[4] = {0xEE, 0xEE, 0xEE, 0xEE};  // never reaches the image
-    int with_extension = -1;                           // -1: when version is 2
+    int with_extension = -1;                           // -1: when version is 2 to 4
 
     // A 32-byte field: the text, then zeros.
     static Bytes text(const std::string& s) {
@@ -58,7 +59,7 @@ inline Bytes psid_file(const Header& h, const Bytes& payload = {}) {
         padded.resize(32, 0);
         out.insert(out.end(), padded.begin(), padded.end());
     }
-    bool extension = h.with_extension < 0 ? h.version == 2 : h.with_extension != 0;
+    bool extension = h.with_extension < 0 ? h.version >= 2 && h.version <= 4 : h.with_extension != 0;
     if (extension) {
         put_word(out, h.flags);
         out.insert(out.end(), h.reserved, h.reserved + 4);

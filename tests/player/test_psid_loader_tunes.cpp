@@ -59,22 +59,27 @@ TEST(OurTunes, HeadersAreWhatTheReadmeSays) {
         uint32_t speed;
         uint16_t flags;
         const char* name;
+        uint16_t second_sid = 0;
     };
     const Case cases[] = {
         {"melody.sid", LOAD_OK, 1, 0x1000, 0x1000, 0x1003, 1, 1, 0, 0, "Zarvel Melody"},
         {"melody_v2.sid", LOAD_OK, 2, 0x1000, 0x1000, 0x1003, 1, 1, 0, 0x0014, "Zarvel Melody"},
+        {"melody_ntsc.sid", LOAD_OK, 2, 0x1000, 0x1000, 0x1003, 1, 1, 0, 0x0018, "Zarvel Melody"},
         {"multisong.sid", LOAD_OK, 1, 0x1000, 0x1000, 0x1003, 4, 2, 0x0B, 0, "Zarvel Multisong"},
         {"irq_vector.sid", LOAD_OK, 1, 0x1000, 0x1000, 0x0000, 1, 1, 0, 0, "Zarvel IRQ vector"},
         {"irq_rti.sid", LOAD_OK, 1, 0x1000, 0x1000, 0x0000, 1, 1, 0, 0, "Zarvel IRQ RTI"},
+        {"irq_raster.sid", LOAD_OK, 2, 0x1000, 0x1000, 0x0000, 2, 1, 0, 0x0014, "Zarvel IRQ raster"},
         {"hang.sid", LOAD_OK, 1, 0x1000, 0x1000, 0x1003, 1, 1, 0, 0, "Zarvel Hang"},
         {"demo.sid", LOAD_OK, 2, 0x1000, 0x1000, 0x1003, 1, 1, 0, 0x0014, "Zarvel Demo"},
         {"mus.sid", LOAD_MUS, 2, 0x1000, 0x1000, 0x1003, 1, 1, 0, 0x0001, "Zarvel MUS"},
+        {"two_sids.sid", LOAD_OK, 3, 0x1000, 0x1000, 0x1003, 1, 1, 0, 0x0014, "Zarvel Two SIDs", 0xD420},
+        {"two_sids_first_only.sid", LOAD_OK, 3, 0x1000, 0x1000, 0x1003, 1, 1, 0, 0x0014, "Zarvel Two SIDs", 0xD420},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         ASSERT_EQ(load_psid(tune_path(c.file).c_str()), c.result);
         EXPECT_EQ(tune_info.version, c.version);
-        EXPECT_EQ(tune_info.data_offset, c.version == 2 ? 0x7C : 0x76);
+        EXPECT_EQ(tune_info.data_offset, c.version >= 2 ? 0x7C : 0x76);
         EXPECT_EQ(tune_info.load_address, c.load_address);
         EXPECT_EQ(tune_info.init_address, c.init_address);
         EXPECT_EQ(tune_info.play_address, c.play_address);
@@ -86,6 +91,8 @@ TEST(OurTunes, HeadersAreWhatTheReadmeSays) {
         EXPECT_EQ(tune_text(tune_info.name), c.name);
         EXPECT_EQ(tune_text(tune_info.author), "Zarvel developers");
         EXPECT_EQ(tune_text(tune_info.released), "2026 Osket");
+        EXPECT_EQ(tune_info.second_sid_address, c.second_sid);
+        EXPECT_EQ(tune_info.third_sid_address, 0);
     }
 }
 
@@ -217,6 +224,25 @@ TEST(OurTunes, HangPlaysThreeNotesThenNeverReturns) {
     // A new start plays again.
     ASSERT_EQ(run_init(1), CPU_RETURNED);
     EXPECT_EQ(cpu_call(0x1003), CPU_RETURNED);
+}
+
+TEST(OurTunes, TwoSidsSecondChipLeavesTheFirstChipsLogAlone) {
+    // The first SID's writes of two_sids.sid are those of the same tune
+    // without a store into the second chip, though every call makes some.
+    std::vector<Writes> first_sid[2];
+    const char* files[2] = {"two_sids.sid", "two_sids_first_only.sid"};
+    for (int f = 0; f < 2; ++f) {
+        load(files[f]);
+        ASSERT_EQ(run_init(1), CPU_RETURNED);
+        first_sid[f].push_back(logged_writes());
+        for (int call = 0; call < 64; ++call) {
+            ASSERT_EQ(cpu_call(0x1003), CPU_RETURNED);
+            first_sid[f].push_back(logged_writes());
+        }
+        if (f == 0) EXPECT_EQ(memory_image.bytes[0xD438], 0x2F) << "the second chip's volume register";
+    }
+    EXPECT_EQ(first_sid[0], first_sid[1]);
+    EXPECT_EQ(first_sid[0][1], (Writes{{0, 0xB4}, {1, 0x08}, {4, 0x41}})) << "C3, gate on";
 }
 
 TEST(OurTunes, DemoRunsThirtyFiveSecondsBeforeItLoops) {

@@ -231,7 +231,8 @@ TEST_P(TransportFaults, EachFailureIsToldOnceAndTheNextPlayRecovers) {
         EXPECT_TRUE(is_start(buffers[first].bytes, expected_name));
     }
     EXPECT_TRUE(carries_play_call(buffers.back().bytes));
-    EXPECT_EQ(buffers.back().delta_ticks, 13u);  // 100000 / (50 x 150)
+    // 100000 / (50 x 150) = 13.3 ms: 13, 13, 14 with the leftover carried.
+    EXPECT_TRUE(buffers.back().delta_ticks == 13u || buffers.back().delta_ticks == 14u) << buffers.back().delta_ticks;
 
     EXPECT_EQ(player_state.current_song, expected_song);
     EXPECT_EQ(player_state.speed_percent, 150);

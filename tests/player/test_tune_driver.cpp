@@ -140,12 +140,45 @@ TEST_F(TuneDriver, UnresolvedVectorLooksAgainAtTheNextInit) {
     EXPECT_EQ(tune_info.play_address, 0x1100);
 }
 
-TEST_F(TuneDriver, InterruptTuneRateFollowsTheLatchAfterEveryPlayCall) {
+TEST_F(TuneDriver, WithoutALatchTheRasterInterruptMeansTheFrameRateElseSixtyHertz) {
+    // The init writes the VIC's interrupt enable register and never the
+    // latch; the header's flags give the video standard. The rule holds at
+    // the init and after every play call of an interrupt-driven tune.
+    struct Case {
+        const char* what;
+        uint32_t speed;
+        int32_t irq_mode;
+        uint8_t vic_irq_enable;
+        uint16_t flags;
+        int hz;
+    };
+    const Case cases[] = {
+        {"interrupt, raster off", 0, 1, 0x00, 0x0000, 60},
+        {"interrupt, raster on", 0, 1, 0x01, 0x0000, 50},
+        {"interrupt, raster on, PAL", 0, 1, 0x01, 0x0004, 50},
+        {"interrupt, raster on, NTSC", 0, 1, 0x01, 0x0008, 60},
+        {"interrupt, raster on, either", 0, 1, 0x01, 0x000C, 50},
+        {"interrupt, raster and others on", 0, 1, 0xF1, 0x0000, 50},
+        {"interrupt, only another VIC interrupt", 0, 1, 0x02, 0x0000, 60},
+        {"speed bit, raster on", 1, 0, 0x01, 0x0000, 50},
+        {"speed bit, raster on, NTSC", 1, 0, 0x01, 0x0018, 60},
+        {"speed bit, raster off, NTSC", 1, 0, 0x00, 0x0008, 60},
+        {"no timer, NTSC", 0, 0, 0x00, 0x0008, 60},
+        {"no timer, NTSC and raster on", 0, 0, 0x01, 0x0008, 60},
+        {"no timer, PAL", 0, 0, 0x00, 0x0014, 50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        tune_info.speed = c.speed;
+        tune_info.irq_mode = c.irq_mode;
+        tune_info.flags = c.flags;
+        code(0x1000, {0xA9, c.vic_irq_enable, 0x8D, 0x1A, 0xD0, 0x60});  // LDA #v : STA $D01A : RTS
+        EXPECT_EQ(rate_after_init(), c.hz);
+        EXPECT_EQ(play_step(), 0);
+        EXPECT_EQ(player_state.play_rate_hz, c.hz) << "after a play call";
+    }
+    // A latch the play routine sets wins from then on.
     tune_info.irq_mode = 1;
-    init_tune();
-    EXPECT_EQ(player_state.play_rate_hz, 60);
-    EXPECT_EQ(play_step(), 0);
-    EXPECT_EQ(player_state.play_rate_hz, 1000);  // after a play call a zero latch means 1000 Hz
     code(0x1100, {0xA9, 0x10, 0x8D, 0x05, 0xDC, 0x60});  // LDA #$10 : STA $DC05 : RTS
     play_step();
     EXPECT_EQ(player_state.play_rate_hz, 1000000 / 0x1000);

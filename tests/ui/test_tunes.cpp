@@ -151,6 +151,7 @@ std::vector<uint8_t> test_tune(const std::string& kind) {
     if (kind == "sweep") return psid({0, 2, 1, 0, sweep_texts, 0}, sweep_routines);
     if (kind == "slow") return psid({play_address, 2, 1, 0x3, slow_texts, 0}, slow_routines);  // both on the timer
     if (kind == "mus") return psid({play_address, 1, 1, 0, melody_texts, 0x0001});
+    if (kind == "zeros") return psid({play_address, 0, 0, 0, melody_texts, 0});
     if (kind == "text") {
         std::string text = "Not a tune at all, just some text.\r\n";
         return {text.begin(), text.end()};

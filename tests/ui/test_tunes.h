@@ -19,7 +19,8 @@
 // is rewritten by the worker nearly every pass.
 // "slow": two songs of the shared routines at 15 Hz (speed bits set, timer
 // latch $FFFF), 3 Hz at 20 % speed.
-// "mus": a version-2 header flagged as MUS data. "text": not a PSID file.
+// "mus": a version-2 header flagged as MUS data. "zeros": the melody with a
+// header that counts 0 songs and names start song 0. "text": not a PSID file.
 // Empty for an unknown kind.
 std::vector<uint8_t> test_tune(const std::string& kind);
 

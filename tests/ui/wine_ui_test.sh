@@ -154,6 +154,7 @@ drv make-tune multisong 'C:\tunes\A B.sid' || fail "cannot write the test tunes"
 drv make-tune melody 'C:\tunes\melody.sid'
 drv make-tune sweep 'C:\tunes\sweep.sid'
 drv make-tune mus 'C:\tunes\mus.sid'
+drv make-tune zeros 'C:\tunes\zeros.sid'
 drv make-tune text 'C:\tunes\text.sid'
 drv make-tune slow 'C:\tunes\slow.sid'
 rm -f "$WINEPREFIX/drive_c/tunes/missing.sid"
@@ -515,6 +516,12 @@ main_window_up
 eventually "information list" "No loaded tune." drv lines Zarvel 107
 exit_button
 expect "a refused path is not stored" "$(reg_value oldpath)" 'type=REG_SZ size=260 value=C:\tunes\melody.sid'
+
+step "a header that counts no songs and starts at song 0 offers song 1, selected"
+launch '"C:\tunes\zeros.sid"'
+main_window_up
+expect "song selector" "$(drv items Zarvel 133)" $'items=1\nselected=0'
+exit_button
 
 step "stored settings: position and always-on-top, also after a dialog of the window"
 set_setting xpos REG_DWORD 100

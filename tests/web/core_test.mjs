@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { test } from 'node:test';
 
-import { bufferLine, dumpLines, loadTestCore, tunePath } from './support.mjs';
+import { bufferLine, dump, dumpLines, loadTestCore, tunePath } from './support.mjs';
 
 const muteBuffer = 'F0 2D 4E 00 00 00 01 00 00 00 00 00 F7 F0 2D 4E 00 00 00 01 00 00 00 00 00 F7';
 
@@ -50,13 +50,18 @@ test('every test tune plays the buffers dump gives, with their delta times', asy
     }
 });
 
-test('a play call that never returns stops playback with the mute frames in the same step', async () => {
+test('a play call that never returns stops playback with the mute frames in the same step, told as dump tells it', async () => {
     const core = await coreWith('hang.sid');
     const lines = core.start().map(bufferLine);
     while (core.playing) lines.push(...core.step().map(bufferLine));
     assert.equal(lines.at(-1), `20 ${muteBuffer}`);
-    assert.deepEqual(lines, dumpLines('hang.sid', lines.length));
+    const cli = dump('hang.sid', 100);
+    assert.deepEqual(lines, cli.lines.slice(0, lines.length));
+    assert.match(core.stopText, /^the play routine did not return at \d+\.\d{3} s: playback stopped$/);
+    assert.equal(cli.stderr, `zarvel-cli: ${core.stopText}\n`);
     assert.deepEqual(core.step().map(bufferLine), ['20'], 'afterwards only empty periods, no frame');
+    core.start();
+    assert.equal(core.stopText, '', 'a start clears it');
 });
 
 test('a file longer than a header and 64 KB plays as its first bytes do', async () => {
@@ -80,9 +85,9 @@ test('a load while playing mutes the tune it replaces; a failed one leaves nothi
 test('load failures give the load command words, and no tune plays', async () => {
     const core = await loadTestCore();
     const cases = [
-        [readFileSync(tunePath('melody.s')), 3, 'Not a PSID-file?'],
-        [new Uint8Array(0), 3, 'Not a PSID-file?'],
-        [readFileSync(tunePath('mus.sid')), 4, 'What is MUS?'],
+        [readFileSync(tunePath('melody.s')), 3, 'not a PSID file: it does not begin with "PSID"'],
+        [readFileSync(tunePath('melody.sid')).subarray(0, 100), 3, 'not a PSID file: the file ends inside its header'],
+        [readFileSync(tunePath('mus.sid')), 4, 'not a playable tune: the file holds Sidplayer MUS data, not 6502 code'],
     ];
     for (const [bytes, result, message] of cases) {
         const loaded = core.load(bytes);
@@ -94,25 +99,33 @@ test('load failures give the load command words, and no tune plays', async () =>
 
 // Dump's buffers are B1 (reset frame and name), B2 (empty), B3 (the init's
 // frame), then B(3+k) with the frame of play call k. After s steps the page
-// has B1..B(s+1), B(s+2) is being filled and call s has run.
+// has B1..B(s+1), B(s+2) is being filled and call s has run. Delta times
+// follow the buffer's place in the stream, the leftover carried across the
+// pause (60 Hz gives 16, 17, 17, ...), so each is taken from dump's line at
+// the same place.
 test('pause sends the buffer being filled and the mute frames; resume the restore frame, twice, and the tune goes on', async () => {
-    for (const tune of ['melody.sid', 'demo.sid']) {
-        const dump = dumpLines(tune, 80);
-        const core = await coreWith(tune);
+    const cases = [
+        { tune: 'melody.sid', volume: '0F' },
+        { tune: 'demo.sid', volume: '1F' },
+        { tune: 'multisong.sid', options: { song: 1 }, volume: '1F' },
+    ];
+    for (const { tune, options, volume } of cases) {
+        const dump = dumpLines(tune, 90, options);
+        const delta = (place) => dump[place - 1].split(' ')[0];
+        const bytes = (line) => line.split(' ').slice(1).join(' ');
+        const core = await coreWith(tune, options);
         const s = 40;
-        const played = playLines(core, s + 1);
-        assert.deepEqual(played, dump.slice(0, s + 1));
+        assert.deepEqual(playLines(core, s + 1), dump.slice(0, s + 1));
 
-        assert.deepEqual(core.stop(true).map(bufferLine), [dump[s + 1], `20 ${muteBuffer}`]);
+        assert.deepEqual(core.stop(true).map(bufferLine), [dump[s + 1], `${delta(s + 3)} ${muteBuffer}`]);
         assert.deepEqual([core.playing, core.paused], [false, true]);
-        assert.deepEqual(core.step().map(bufferLine), ['20'], 'nothing plays while paused');
 
-        // The tune set volume 15 ($0F, or $1F for demo's low-pass) before it paused.
-        const restore = tune === 'demo.sid' ? 'F0 2D 4E 00 00 00 01 00 00 00 00 1F F7' : 'F0 2D 4E 00 00 00 01 00 00 00 00 0F F7';
+        const restore = `F0 2D 4E 00 00 00 01 00 00 00 00 ${volume} F7`;
         const resumed = core.resume().map(bufferLine);
         for (let i = 0; i < 2 + 30; i++) resumed.push(...core.step().map(bufferLine));
         // Call s's writes were never encoded: dump's B(s+3) is skipped.
-        assert.deepEqual(resumed, [`20 ${restore}`, '20', `20 ${restore}`, ...dump.slice(s + 3, s + 3 + 30)]);
+        const frames = dump.slice(s + 3, s + 3 + 30).map((line, j) => `${delta(s + 7 + j)} ${bytes(line)}`.trimEnd());
+        assert.deepEqual(resumed, [`${delta(s + 4)} ${restore}`, delta(s + 5), `${delta(s + 6)} ${restore}`, ...frames]);
     }
 });
 

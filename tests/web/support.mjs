@@ -1,6 +1,6 @@
 // What the web tests share: where things are, the CLI's dump as the stream's
 // truth, and the core module loaded under Node.
-import { execFileSync } from 'node:child_process';
+import { spawnSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import { dirname, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -23,14 +23,23 @@ export function hex(byte) {
     return byte.toString(16).toUpperCase().padStart(2, '0');
 }
 
-// The first count buffers `zarvel-cli dump` gives, as lines.
-export function dumpLines(tune, count, { song, speed, filter, voices } = {}) {
+// `zarvel-cli dump` of the first count buffers: { lines, stderr, status }.
+export function dump(tune, count, { song, speed, filter, voices } = {}) {
     const args = ['dump', tunePath(tune), '--buffers', String(count)];
     if (song !== undefined) args.push('--song', String(song));
     if (speed !== undefined) args.push('--speed', String(speed));
     if (filter !== undefined) args.push('--filter', String(filter));
     if (voices !== undefined) args.push('--voices', voices);
-    return execFileSync(zarvelCli, args, { encoding: 'utf8' }).trimEnd().split('\n');
+    const run = spawnSync(zarvelCli, args, { encoding: 'utf8' });
+    if (run.error) throw run.error;
+    return { lines: run.stdout.trimEnd().split('\n'), stderr: run.stderr, status: run.status };
+}
+
+// The lines of a dump that ran to its end.
+export function dumpLines(tune, count, options) {
+    const { lines, stderr, status } = dump(tune, count, options);
+    if (status !== 0) throw new Error(`zarvel-cli dump ${tune} ended ${status}: ${stderr}`);
+    return lines;
 }
 
 // A dump line as { deltaMs, messages }, each message its bytes in hex.

@@ -15,6 +15,17 @@ const sidRegisterCount = 25;
 export const loadOk = 1;
 export const loadCannotOpen = 2;
 
+// The module's one import: the C library's way out of an impossible state
+// (a string that outgrows memory, say), which it never takes in play. Taken,
+// it ends the call that took it with an error the page can report.
+const imports = {
+    wasi_snapshot_preview1: {
+        proc_exit: (code) => {
+            throw new Error(`the player's core stopped (exit ${code})`);
+        },
+    },
+};
+
 // source: the module's URL (the page) or its bytes (Node, tests).
 export async function loadCore(source) {
     let instance;
@@ -22,13 +33,13 @@ export async function loadCore(source) {
         const response = await fetch(source);
         if (!response.ok) throw new Error(`${source}: ${response.status} ${response.statusText}`);
         try {
-            ({ instance } = await WebAssembly.instantiateStreaming(response.clone(), {}));
+            ({ instance } = await WebAssembly.instantiateStreaming(response.clone(), imports));
         } catch {
             // A server that does not call the module application/wasm.
-            ({ instance } = await WebAssembly.instantiate(await response.arrayBuffer(), {}));
+            ({ instance } = await WebAssembly.instantiate(await response.arrayBuffer(), imports));
         }
     } else {
-        ({ instance } = await WebAssembly.instantiate(source, {}));
+        ({ instance } = await WebAssembly.instantiate(source, imports));
     }
     return new ZarvelCore(instance.exports);
 }
@@ -89,6 +100,8 @@ export class ZarvelCore {
     setVoice(voice, on) { this.api.zarvel_set_voice(voice, on ? 1 : 0); }
     get rateLabelHz() { return this.api.zarvel_rate_label_hz(); }
     get playing() { return this.api.zarvel_playing() !== 0; }
+    // Why playback stopped by itself, or '' (zarvel_stop_text).
+    get stopText() { return this.cString(this.api.zarvel_stop_text()); }
     get paused() { return this.api.zarvel_paused() !== 0; }
 
     // Each returns the buffers the call queued, in stream order:

@@ -78,6 +78,12 @@ class WebPlayer {
         if (!this.core.playing) return;
         this.guarded(() => this.scheduler.fill(() => this.core.step(), () => this.core.playing));
         this.showRate();
+        this.tellStopByItself();
+    }
+
+    // A play routine that never returned has stopped the tune.
+    tellStopByItself() {
+        if (!this.core.playing && this.core.stopText) this.say(`${this.core.tune.name}: ${this.core.stopText}`);
     }
 
     // ---- MIDI
@@ -181,6 +187,7 @@ class WebPlayer {
             this.scheduler.fill(() => this.core.step(), () => this.core.playing);
         });
         this.showRate();
+        this.tellStopByItself();
     }
 
     pressPlay() {
