@@ -162,9 +162,9 @@ class WebPlayer {
         ui.info.replaceChildren(listItem(tune.name), listItem(tune.author), listItem(tune.released));
         const songs = Array.from({ length: tune.songs }, (_, i) => new Option(String(i + 1), String(i + 1)));
         ui.song.replaceChildren(...songs);
-        ui.song.disabled = tune.songs === 0;
-        // A start song of 0 or past the last leaves no visible selection.
-        ui.song.selectedIndex = tune.startSong >= 1 && tune.startSong <= tune.songs ? tune.startSong - 1 : -1;
+        ui.song.disabled = false;
+        // The loader keeps the start song within 1..songs.
+        ui.song.selectedIndex = tune.startSong - 1;
         document.title = tune.name ? `${tune.name} - Zarvel` : 'Zarvel';
         if (wasPlaying) this.begin(() => this.core.start());
         this.showPlayState();
