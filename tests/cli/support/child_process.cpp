@@ -240,29 +240,57 @@ termios PtyChild::modes() const {
     return modes;
 }
 
-JackServer::JackServer() : name_("zarvel-cli-test-" + std::to_string(getpid())) {
-    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-    setenv("JACK_NO_START_SERVER", "1", 1);
-    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+namespace {
+
+// jackd with the dummy driver under name, its output thrown away.
+pid_t start_jackd(const std::string& name) {
     // Synchronous mode (-S): the server waits for every client in each cycle.
     // In its default mode a client that misses the cycle, as happens on a busy
     // test machine without real-time scheduling, loses that cycle's MIDI, and
     // the tests would see frames vanish that the player did send.
-    Argv argv({"jackd", "-S", "--no-realtime", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "256"});
-    pid_ = fork();
-    if (pid_ == 0) {
+    Argv argv({"jackd", "-S", "--no-realtime", "-n", name, "-d", "dummy", "-r", "48000", "-p", "256"});
+    pid_t pid = fork();
+    if (pid == 0) {
         int null = open("/dev/null", O_RDWR);
         dup2(null, STDIN_FILENO);
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
         argv.exec();
     }
+    return pid;
+}
+
+// JACK's shared registry holds eight servers. A server that ends cleanly
+// frees its entry; a killed one keeps it until a server of the same name
+// registers again, so after eight killed servers no JACK server starts on
+// the machine at all. A killed server's name is therefore registered once
+// more and let go cleanly.
+void release_killed_server_name(const std::string& name) {
+    pid_t pid = start_jackd(name);
+    if (pid <= 0) return;
+    for (int i = 0; i < 100; ++i) {
+        if (run_child({"jack_lsp"}, std::chrono::seconds(5)).exit_code == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(pid, SIGTERM);
+    if (wait_for(pid, std::chrono::seconds(5)) == -2) kill_and_reap(pid);
+}
+
+}  // namespace
+
+JackServer::JackServer() : name_("zarvel-cli-test-" + std::to_string(getpid())) {
+    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    pid_ = start_jackd(name_);
 }
 
 JackServer::~JackServer() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    if (wait_for(pid_, 5s) == -2) kill_and_reap(pid_);
+    if (killed_) release_killed_server_name(name_);
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        if (wait_for(pid_, 5s) == -2) kill_and_reap(pid_);
+    }
     unsetenv("JACK_DEFAULT_SERVER");
 }
 
@@ -270,6 +298,7 @@ void JackServer::kill_now() {
     if (pid_ <= 0) return;
     kill_and_reap(pid_);
     pid_ = -1;
+    killed_ = true;
 }
 
 bool JackServer::running() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }

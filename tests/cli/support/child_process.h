@@ -88,4 +88,5 @@ public:
 private:
     std::string name_;
     pid_t pid_ = -1;
+    bool killed_ = false;
 };
