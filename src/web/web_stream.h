@@ -13,7 +13,7 @@ constexpr int web_output_buffers = 4;     // a call queues three at most
 struct WebBuffer {
     uint8_t bytes[web_buffer_capacity];
     int32_t length;
-    int32_t delta_ms;         // period_ticks when queued
+    int32_t delta_ms;         // one play period, its leftover carried
     SidRegisters registers;   // the synthesizer's registers once it has played
 };
 
