@@ -49,7 +49,7 @@ void BM_EncodeFullLog(benchmark::State& state) {
     sid_write_log.registers[126] = -1;
     for (auto _ : state) {
         reset_stream_ring();
-        benchmark::DoNotOptimize(encode_register_frame());
+        benchmark::DoNotOptimize(encode_register_frame({100, {1, 1, 1, 1}}));
         benchmark::ClobberMemory();
     }
 }

@@ -253,9 +253,10 @@ bool flag(int32_t value) { return value == 0 || value == 1; }
 void check_state(bool after_worker_pass) {
     const PlayerState& p = player_state;
     for (const auto* f : {&p.playing, &p.stop_request, &p.start_request, &p.resume_request, &p.paused,
-                          &p.silenced, &p.tune_loaded, &p.retry_pending}) {
+                          &p.silenced, &p.tune_loaded}) {
         FUZZ_CHECK(flag(*f));
     }
+    FUZZ_CHECK(flag(stream_retry_pending()));
     for (const auto& voice : p.voice_enabled) FUZZ_CHECK(flag(voice));
     FUZZ_CHECK(!(p.playing && p.silenced));
     FUZZ_CHECK(p.speed_percent >= 20 && p.speed_percent <= 200);

@@ -30,7 +30,7 @@ void fresh_process() {
     other_sid_windows = 0;
     std::memset(&sid_write_log, 0, sizeof sid_write_log);
     std::memset(&tune_info, 0, sizeof tune_info);
-    std::memset(sid_shadow, 0, sizeof sid_shadow);
+    reset_sid_shadow();
     reset_player_state();
     reset_stream_ring();
 }

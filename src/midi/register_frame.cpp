@@ -1,11 +1,11 @@
 #include "midi/register_frame.h"
 
 #include <bit>
+#include <cstring>
 #include <iterator>
 
 #include "cpu/sid_write_log.h"
 #include "midi/stream_transport.h"
-#include "player/player_state.h"
 
 uint8_t sid_shadow[28];
 
@@ -58,15 +58,14 @@ uint8_t seven_bits(uint32_t bits, int byte) { return static_cast<uint8_t>(bits >
 
 }  // namespace
 
-int encode_register_frame() {
-    const SidWriteLog& log = sid_write_log;
-    if (log.registers[0] == -1) return 0;
+void reset_sid_shadow() { std::memset(sid_shadow, 0, sizeof sid_shadow); }
 
-    // The window's settings as they stand for this frame: a change takes
-    // effect with the next one.
-    const int filter_percent = player_state.filter_percent;
-    int voice_enabled[4];
-    for (int g = 0; g < 4; ++g) voice_enabled[g] = player_state.voice_enabled[g];
+EncodedFrame encode_register_frame(const FrameSettings& settings) {
+    const SidWriteLog& log = sid_write_log;
+    if (log.registers[0] == -1) return {false, -1};
+
+    const int filter_percent = settings.filter_percent;
+    const int32_t (&voice_enabled)[4] = settings.voice_enabled;
     int last_volume = -1;
 
     Frame frame;
@@ -96,7 +95,6 @@ int encode_register_frame() {
         }
         frame.put(position, value);
     }
-    if (last_volume >= 0) player_state.last_volume = last_volume;
 
     // A switched-off voice sounds nothing: its frequency goes out as 0 in
     // every frame, whatever the tune wrote.
@@ -122,7 +120,7 @@ int encode_register_frame() {
         append_stream_byte(frame.values[std::countr_zero(rest)] & 0x7F);
     }
     append_stream_byte(sysex_end);
-    return 1;
+    return {true, last_volume};
 }
 
 void append_text_message(const char (&text)[32]) {

@@ -14,15 +14,30 @@ constexpr uint8_t message_command_4d = 0x4D;      // F0 2D 4D F7; the player nev
 constexpr int register_frame_max_bytes = 40;
 constexpr int text_message_max_bytes = 36;
 
+// The window's settings a frame is encoded with, as they stand for that
+// frame: a change takes effect with the next one.
+struct FrameSettings {
+    int32_t filter_percent;    // 20..200
+    int32_t voice_enabled[4];  // voices 1..3, then the filter and volume group; 1 on
+};
+
+struct EncodedFrame {
+    bool appended;   // false for an empty log: nothing was appended
+    int32_t volume;  // raw value of the log's last register 24 write; -1 when it has none
+};
+
 // Appends the register frame for the current sid_write_log to the current
-// stream buffer: 1 when a frame was appended, 0 for an empty log (nothing is
-// appended). Reads the log without changing it.
-int encode_register_frame();
+// stream buffer. Reads the log without changing it.
+EncodedFrame encode_register_frame(const FrameSettings& settings);
 
 // Appends F0 2D 4F, the field's text up to its first zero byte (all 32 bytes
 // when none) with bit 7 cleared, F7.
 void append_text_message(const char (&text)[32]);
 
 // The last raw value written to each of registers 0..27 by any encoded log;
-// the cutoff scaling of registers 21 and 22 reads it. Never reset.
+// the cutoff scaling of registers 21 and 22 reads it. A tune's start does not
+// clear it: the synthesizer keeps its registers too.
 extern uint8_t sid_shadow[28];
+
+// The shadow as a fresh process has it.
+void reset_sid_shadow();

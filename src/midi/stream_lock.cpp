@@ -5,7 +5,6 @@
 
 #include "midi/stream_transport.h"
 #include "platform/clock.h"
-#include "player/player_state.h"
 
 namespace {
 
@@ -33,10 +32,7 @@ StreamLock::~StreamLock() {
 void note_transport_failure(const char* text) {
     if (broken.exchange(true)) return;  // a stream's first failure is the one the user hears of
     failure_text = text;
-    // Nothing more reaches this stream, so nothing is playing and there is
-    // nothing left to mute; waits for silenced end here.
-    player_state.playing = 0;
-    player_state.silenced = 1;
+    if (transport_calls().stream_broke) transport_calls().stream_broke();
     report_pending = true;
 }
 
@@ -52,8 +48,7 @@ void report_transport_failure(WindowHandle owner) {
     while (!report_mutex.try_lock()) sleep_ms(1);
     reporting_here = true;
     if (report_pending) {
-        panel_set_play_button_text(owner, "Play");
-        panel_show_warning(owner, failure_text, "Cancel");
+        if (transport_calls().stream_failed) transport_calls().stream_failed(owner, failure_text);
         close_stream_after_failure();
         report_pending = false;
     }

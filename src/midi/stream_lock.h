@@ -8,7 +8,7 @@
 // this lock. So a transport failure noticed under the lock only marks the
 // stream broken; the warning box and the close come when the lock is released,
 // or, on the stream callback's own thread, from the next worker pass.
-#include "player/panel.h"
+#include "midi/window_handle.h"
 
 class StreamLock {
 public:
@@ -21,16 +21,18 @@ private:
     WindowHandle owner_;
 };
 
-// Called under the lock by the transport: shows nothing yet. Drops playing,
-// marks the player silenced and the stream broken, so that no later queueing
-// reaches the stream and no wait hangs on a callback that will not come.
+// Called under the lock by the transport: shows nothing yet. Marks the
+// stream broken, so that no later queueing reaches it, and tells the player
+// (TransportCalls::stream_broke) so that no wait hangs on a callback that
+// will not come.
 void note_transport_failure(const char* text);
 
 // True between a failure and its report; queueings do nothing meanwhile.
 bool stream_broken();
 
-// If a failure is waiting: the warning box (caption "Cancel"), then the stream
-// is stopped and closed so that the next start opens it anew. Without the lock.
+// If a failure is waiting: the player tells it (TransportCalls::stream_failed),
+// then the stream is stopped and closed so that the next start opens it
+// anew. Without the lock.
 void report_transport_failure(WindowHandle owner);
 
 // A new stream is open: failures start afresh.

@@ -7,8 +7,6 @@
 #include "midi/register_frame.h"
 #include "midi/stream_lock.h"
 #include "platform/clock.h"
-#include "player/playback_controller.h"
-#include "player/player_state.h"
 
 StreamBuffer stream_ring[stream_ring_slots];
 MIDIHDR stream_headers[stream_ring_slots];
@@ -19,11 +17,16 @@ HMIDISTRM stream_handle;
 namespace {
 
 constexpr DWORD time_division_ticks_per_quarter = 500;  // at the default tempo, 1 ms per tick
-constexpr const char* caption = "Cancel";
+
+TransportCalls installed{};
 
 // A stream opened on the mapper (device -1) leaves open_device at -1, so the
 // stream's existence is kept here as well.
 std::atomic<bool> stream_open;
+std::atomic<int32_t> open_device{-1};
+
+// A queueing found its slot still held by the stream; read by MOM_DONE.
+std::atomic<int32_t> retry_pending{0};
 
 // Buffers the stream has taken and handed back, counted since it opened, and
 // the count at which the last buffer with messages in it was taken.
@@ -53,10 +56,23 @@ void release_headers() {
     for (MIDIHDR& header : stream_headers) midiOutUnprepareHeader(as_out(stream_handle), &header, midi_header_size);
 }
 
+void close_stream() {
+    midiStreamStop(stream_handle);
+    release_headers();
+    midiStreamClose(stream_handle);
+    stream_open = false;
+    open_device = -1;
+}
+
 }  // namespace
 
+void install_transport_calls(const TransportCalls& calls) { installed = calls; }
+
+const TransportCalls& transport_calls() { return installed; }
+
 int32_t period_ticks() {
-    return static_cast<int32_t>(stream_period.next_ticks(player_state.play_rate_hz * player_state.speed_percent));
+    int32_t divisor = installed.period_divisor ? installed.period_divisor() : 0;
+    return static_cast<int32_t>(stream_period.next_ticks(divisor));
 }
 
 void restart_play_period() { stream_period.restart(); }
@@ -83,7 +99,12 @@ void reset_stream_ring() {
     ring_index = 0;
     start_new_slot_content();
     stream_period.restart();
+    retry_pending = 0;
 }
+
+int32_t stream_retry_pending() { return retry_pending; }
+
+int32_t open_stream_device() { return open_device; }
 
 void append_stream_byte(uint8_t value) {
     if (write_position >= stream_message_capacity) {
@@ -94,7 +115,7 @@ void append_stream_byte(uint8_t value) {
     if (value == sysex_end) complete_length = write_position;
 }
 
-void queue_stream_buffer(WindowHandle) {
+void queue_stream_buffer() {
     if (!stream_open || stream_broken()) {
         start_new_slot_content();
         return;
@@ -103,11 +124,11 @@ void queue_stream_buffer(WindowHandle) {
     // The slot went out 16 queueings ago; if the stream still holds it, its
     // content is dropped and the next MOM_DONE tries again.
     if (midiOutUnprepareHeader(as_out(stream_handle), &header, midi_header_size) != MMSYSERR_NOERROR) {
-        player_state.retry_pending = 1;
+        retry_pending = 1;
         start_new_slot_content();
         return;
     }
-    player_state.retry_pending = 0;
+    retry_pending = 0;
 
     DWORD length = static_cast<DWORD>(slot_overflowed ? complete_length : write_position);
     StreamBuffer& slot = stream_ring[ring_index];
@@ -132,25 +153,18 @@ void queue_stream_buffer(WindowHandle) {
     start_new_slot_content();
 }
 
-bool open_midi_stream(WindowHandle owner) {
-    int32_t device = player_state.midi_out_device;
-    if (stream_open && player_state.open_device != device) {
-        midiStreamStop(stream_handle);
-        release_headers();
-        midiStreamClose(stream_handle);
-        stream_open = false;
-        player_state.open_device = -1;
-    }
+bool open_midi_stream(WindowHandle owner, int32_t device) {
+    if (stream_open && open_device != device) close_stream();
     if (stream_open) return true;
 
     UINT device_id = static_cast<UINT>(device);  // -1 is MIDI_MAPPER
     if (midiStreamOpen(&stream_handle, &device_id, 1, reinterpret_cast<DWORD_PTR>(&stream_callback),
                        reinterpret_cast<DWORD_PTR>(owner), CALLBACK_FUNCTION) != MMSYSERR_NOERROR) {
-        panel_show_warning(owner, "Could not allocate Midi Out port", caption);
+        if (installed.open_failed) installed.open_failed(owner, "Could not allocate Midi Out port");
         return false;
     }
     stream_open = true;
-    player_state.open_device = device;
+    open_device = device;
     clear_stream_broken();
     // Whatever a failed queueing left in the slot belonged to the old stream;
     // a start on the new one must begin with its own reset frame.
@@ -160,22 +174,17 @@ bool open_midi_stream(WindowHandle owner) {
     MIDIPROPTIMEDIV time_division{sizeof(MIDIPROPTIMEDIV), time_division_ticks_per_quarter};
     if (midiStreamProperty(stream_handle, reinterpret_cast<LPBYTE>(&time_division),
                            MIDIPROP_SET | MIDIPROP_TIMEDIV) != MMSYSERR_NOERROR) {
-        panel_show_warning(owner, "Could not set Properties", caption);
+        if (installed.open_failed) installed.open_failed(owner, "Could not set Properties");
         midiStreamClose(stream_handle);
         stream_open = false;
-        player_state.open_device = -1;
+        open_device = -1;
         return false;
     }
     return true;
 }
 
 void close_stream_after_failure() {
-    if (!stream_open) return;
-    midiStreamStop(stream_handle);
-    release_headers();
-    midiStreamClose(stream_handle);
-    stream_open = false;
-    player_state.open_device = -1;
+    if (stream_open) close_stream();
 }
 
 void close_midi_stream() {
@@ -187,7 +196,7 @@ void close_midi_stream() {
     sleep_ms(100);
     midiStreamClose(stream_handle);
     stream_open = false;
-    player_state.open_device = -1;
+    open_device = -1;
 }
 
 void CALLBACK stream_callback(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
@@ -200,12 +209,12 @@ void CALLBACK stream_callback(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_
         uintptr_t offset = static_cast<uintptr_t>(param1) - reinterpret_cast<uintptr_t>(stream_headers);
         if (offset < sizeof stream_headers && offset % sizeof(MIDIHDR) == 0)
             played_ticks = stream_ring[offset / sizeof(MIDIHDR)].dwDeltaTime;
-        pacing_step(window, played_ticks);
+        if (installed.pace) installed.pace(window, played_ticks);
     } else if (message == MOM_DONE) {
         ++buffers_returned;
-        if (player_state.retry_pending) {
+        if (retry_pending) {
             StreamLock lock(window);
-            if (player_state.retry_pending) queue_stream_buffer(window);
+            if (retry_pending) queue_stream_buffer();
         }
     }
 }

@@ -7,8 +7,8 @@
 // Every append and queueing happens under StreamLock (stream_lock.h).
 #include <cstdint>
 
+#include "midi/window_handle.h"
 #include "platform/midi_stream_api.h"
-#include "player/panel.h"
 
 constexpr int stream_ring_slots = 16;
 constexpr int stream_message_capacity = 512;
@@ -30,7 +30,28 @@ extern int32_t ring_index;      // the slot being filled
 extern int32_t write_position;  // next byte's offset in that slot's message area
 extern HMIDISTRM stream_handle;
 
-// Header flags cleared, slot 0 current and empty. Once at start-up.
+// What the transport asks of the player above it, registered once the way a
+// front panel registers its PanelCalls. A call not registered does nothing.
+struct TransportCalls {
+    // MOM_POSITIONCB: a buffer's event has just played; played_ticks is its
+    // delta time. The player's only clock.
+    void (*pace)(WindowHandle owner, uint32_t played_ticks);
+    // play_rate_hz x speed_percent for the buffer being queued.
+    int32_t (*period_divisor)();
+    // Under StreamLock, at a stream's first failure: nothing more reaches
+    // this stream, so nothing plays and there is nothing left to mute.
+    void (*stream_broke)();
+    // Tells the user why a stream could not be opened (caption "Cancel").
+    // Blocks until the box is dismissed.
+    void (*open_failed)(WindowHandle owner, const char* text);
+    // Tells the user why a stream broke, before it is closed; without the lock.
+    void (*stream_failed)(WindowHandle owner, const char* text);
+};
+void install_transport_calls(const TransportCalls& calls);
+const TransportCalls& transport_calls();
+
+// Header flags cleared, slot 0 current and empty, no retry waiting. At
+// start-up, and when a process starts over.
 void reset_stream_ring();
 
 // Appends one byte to the current slot. Bytes that would pass the message
@@ -40,12 +61,19 @@ void append_stream_byte(uint8_t value);
 
 // Hands the current slot to the stream with a delta time of one play period
 // and moves on to the next slot. A slot still held by the stream is emptied
-// and retried at the next MOM_DONE (retry_pending).
-void queue_stream_buffer(WindowHandle owner);
+// and retried at the next MOM_DONE (stream_retry_pending).
+void queue_stream_buffer();
 
-// Makes sure a stream is open on midi_out_device with 1 ms ticks; reopens on a
-// device change. false after it has told the user why not.
-bool open_midi_stream(WindowHandle owner);
+// 1 while a queueing found its slot still held by the stream and waits for
+// the next MOM_DONE to try again.
+int32_t stream_retry_pending();
+
+// Makes sure a stream is open on device (-1 the mapper) with 1 ms ticks;
+// reopens on a device change. false after it has told the user why not.
+bool open_midi_stream(WindowHandle owner, int32_t device);
+
+// The device of the open stream; -1 when none is open, or the mapper's.
+int32_t open_stream_device();
 
 // At exit: stops the stream, unprepares every header, waits 100 ms, closes.
 void close_midi_stream();
@@ -55,8 +83,8 @@ void CALLBACK stream_callback(HMIDIOUT handle, UINT message, DWORD_PTR instance,
                               DWORD_PTR param1, DWORD_PTR param2);
 
 // The delta time of the buffer being queued: one play period, 100000 /
-// (play_rate_hz x speed_percent) in 1 ms ticks, with the leftover fraction of
-// each period carried into the next (play_period.h). Queueing calls it.
+// period_divisor() in 1 ms ticks, with the leftover fraction of each period
+// carried into the next (play_period.h). Queueing calls it.
 int32_t period_ticks();
 
 // Drops the carried leftover. Every start sequence calls it before its first

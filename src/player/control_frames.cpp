@@ -22,10 +22,19 @@ void encode_log(const LogEntry (&entries)[n], int times = 1) {
         sid_write_log.values[i] = entries[i].value;
     }
     sid_write_log.registers[n] = -1;
-    for (int i = 0; i < times; ++i) encode_register_frame();
+    for (int i = 0; i < times; ++i) encode_player_frame();
 }
 
 }  // namespace
+
+bool encode_player_frame() {
+    const PlayerState& p = player_state;
+    FrameSettings settings{p.filter_percent, {}};
+    for (int g = 0; g < 4; ++g) settings.voice_enabled[g] = p.voice_enabled[g];
+    EncodedFrame frame = encode_register_frame(settings);
+    if (frame.volume >= 0) player_state.last_volume = frame.volume;
+    return frame.appended;
+}
 
 void write_reset_frame() {
     static constexpr LogEntry reset[] = {{24, 15}, {0, 0},  {1, 0},    {7, 0},    {8, 0},

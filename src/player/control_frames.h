@@ -4,6 +4,11 @@
 // restore frame of a resume. Each replaces the shared SID write log and is
 // encoded into the current stream buffer at once.
 
+// Encodes the shared SID write log into the current stream buffer with the
+// voice and filter settings as they stand now, and keeps the volume it wrote
+// as last_volume. False for an empty log (nothing appended).
+bool encode_player_frame();
+
 // Volume 15, no filter mode, all frequencies 0, cutoff at its top, resonance
 // and routing off; the voices' control registers stay as they are.
 void write_reset_frame();

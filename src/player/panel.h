@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-using WindowHandle = void*;  // the main window; opaque outside the front panel
+#include "midi/window_handle.h"
 
 struct PanelCalls {
     // Blocks until the user has dismissed the box.

@@ -74,6 +74,32 @@ public:
     SequenceTurn& operator=(const SequenceTurn&) = delete;
 };
 
+// What the transport asks of the player. The stream's loss is seen here, under
+// the transport's lock: nothing more reaches that stream, so nothing is
+// playing and there is nothing left to mute, and waits for silenced end.
+constexpr const char* failure_caption = "Cancel";
+
+void stream_broke() {
+    player_state.playing = 0;
+    player_state.silenced = 1;
+}
+
+int32_t period_divisor() { return player_state.play_rate_hz * player_state.speed_percent; }
+
+void tell_open_failure(WindowHandle owner, const char* text) { panel_show_warning(owner, text, failure_caption); }
+
+void tell_stream_failure(WindowHandle owner, const char* text) {
+    panel_set_play_button_text(owner, "Play");
+    panel_show_warning(owner, text, failure_caption);
+}
+
+// Before main, so that the stream never runs without its player.
+struct TransportCallsInstaller {
+    TransportCallsInstaller() {
+        install_transport_calls({pacing_step, period_divisor, stream_broke, tell_open_failure, tell_stream_failure});
+    }
+} transport_calls_installer;
+
 // Telling a failure sets the button to "Play". A start or resume that told
 // one and then went on to play on a new stream sets it back, or the next
 // press would pause what the user just started.
@@ -97,7 +123,7 @@ void resume(WindowHandle window) {
         midiStreamStop(stream_handle);  // every waiting buffer comes back unplayed
     } else {
         report_transport_failure(window);
-        if (!open_midi_stream(window)) return;
+        if (!open_midi_stream(window, player_state.midi_out_device)) return;
         reopened = true;
     }
     {
@@ -105,7 +131,7 @@ void resume(WindowHandle window) {
         player_state.playing = 1;
         player_state.silenced = 0;
         write_restore_frame();
-        queue_stream_buffer(window);
+        queue_stream_buffer();
         if (!stream_broken()) midiStreamRestart(stream_handle);
     }
     show_playing_after_failure(window, reopened);
@@ -124,7 +150,7 @@ void start_playback(WindowHandle window) {
 
     bool after_failure = stream_broken();
     report_transport_failure(window);
-    if (!open_midi_stream(window)) return;
+    if (!open_midi_stream(window, player_state.midi_out_device)) return;
 
     {
         StreamLock lock(window);
@@ -135,7 +161,7 @@ void start_playback(WindowHandle window) {
         init_tune();
         write_rate_label(window);
         append_text_message(tune_info.name);
-        queue_stream_buffer(window);
+        queue_stream_buffer();
         if (stream_broken()) return;
         player_state.playing = 1;
         player_state.silenced = 0;
@@ -150,7 +176,7 @@ void pacing_step(WindowHandle window, uint32_t played_ticks) {
         StreamLock lock(window);
         // At the program's end the stream is left to play out what it holds.
         if (player_state.closing && player_state.silenced) return;
-        queue_stream_buffer(window);
+        queue_stream_buffer();
         if (player_state.playing && !player_state.paused) {
             song_ticks += played_ticks;
             if (play_step() == 1) {
@@ -162,7 +188,7 @@ void pacing_step(WindowHandle window, uint32_t played_ticks) {
         }
         if (!player_state.silenced && !player_state.playing) {
             write_mute_frames();
-            queue_stream_buffer(window);
+            queue_stream_buffer();
             player_state.silenced = 1;
         }
     }

@@ -8,7 +8,7 @@ std::mutex request_mutex;
 void reset_player_state() {
     PlayerState& p = player_state;
     for (auto* flag : {&p.playing, &p.stop_request, &p.start_request, &p.resume_request, &p.paused,
-                       &p.silenced, &p.starting, &p.closing, &p.tune_loaded, &p.retry_pending, &p.always_on_top,
+                       &p.silenced, &p.starting, &p.closing, &p.tune_loaded, &p.always_on_top,
                        &p.topmost_pending}) {
         flag->store(0);
     }
@@ -16,7 +16,6 @@ void reset_player_state() {
     p.play_rate_hz = 50;
     p.last_volume = 15;
     p.saved_volume = 0;
-    p.open_device = -1;
     p.midi_out_device = -1;
     p.speed_percent = 100;
     p.filter_percent = 100;

@@ -17,12 +17,10 @@ struct PlayerState {
     std::atomic<int32_t> starting;       // the worker is carrying out a start or resume it has taken
     std::atomic<int32_t> closing;        // the program is ending: nothing starts or resumes any more
     std::atomic<int32_t> tune_loaded;
-    std::atomic<int32_t> retry_pending;  // a queueing found its slot still held by the stream
     std::atomic<int32_t> current_song;   // 1-based; -1 before a tune is loaded
     std::atomic<int32_t> play_rate_hz;   // play calls per second
     std::atomic<int32_t> last_volume;    // raw value of the last encoded register 24
     std::atomic<int32_t> saved_volume;   // last_volume when the mute frames went out
-    std::atomic<int32_t> open_device;    // device of the open stream; -1 none
     std::atomic<int32_t> midi_out_device;  // chosen in Preferences; -1 none (the mapper)
     std::atomic<int32_t> speed_percent;    // 20..200
     std::atomic<int32_t> filter_percent;   // 20..200

@@ -1,7 +1,7 @@
 #include "player/tune_driver.h"
 
 #include "cpu/cpu_call.h"
-#include "midi/register_frame.h"
+#include "player/control_frames.h"
 #include "player/player_state.h"
 #include "player/tune_info.h"
 
@@ -64,7 +64,7 @@ void update_play_rate(int32_t song) {
 int play_step() {
     // The log still holds the previous call's writes: each frame describes
     // the call before.
-    encode_register_frame();
+    encode_player_frame();
     return play_call();
 }
 

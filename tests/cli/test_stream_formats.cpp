@@ -11,7 +11,6 @@
 #include "cpu/sid_write_log.h"
 #include "midi/register_frame.h"
 #include "midi/stream_transport.h"
-#include "player/player_state.h"
 
 namespace {
 
@@ -157,8 +156,6 @@ TEST(FrameDecoder, TakesBackWhatThePlayersEncoderSends) {
     // Every register 0..24 with bit 7 set, the control registers twice: the
     // frame carries each control's first and last write, and the chip keeps
     // the last. Every voice on, the filter scale at 100 %: values unchanged.
-    player_state.filter_percent = 100;
-    for (auto& voice : player_state.voice_enabled) voice = 1;
     reset_stream_ring();
     int n = 0;
     for (int r = 0; r <= 24; ++r) {
@@ -170,7 +167,7 @@ TEST(FrameDecoder, TakesBackWhatThePlayersEncoderSends) {
         sid_write_log.values[n++] = static_cast<uint8_t>(0x41 + control);
     }
     sid_write_log.registers[n] = -1;
-    ASSERT_EQ(encode_register_frame(), 1);
+    ASSERT_TRUE(encode_register_frame({100, {1, 1, 1, 1}}).appended);
     const StreamBuffer& slot = stream_ring[ring_index];
     Bytes frame(slot.message, slot.message + write_position);
     reset_stream_ring();

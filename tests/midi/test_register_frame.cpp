@@ -10,7 +10,6 @@
 #include "cpu/sid_write_log.h"
 #include "midi/register_frame.h"
 #include "midi/stream_transport.h"
-#include "player/player_state.h"
 
 namespace {
 
@@ -19,10 +18,20 @@ using Log = std::initializer_list<std::pair<int, int>>;
 
 class RegisterFrame : public ::testing::Test {
 protected:
+    // The window's settings at their start values; each case changes its own.
+    static inline FrameSettings settings;
+    static inline int32_t volume;  // as the last encoding gave it back
+
     void SetUp() override {
-        reset_player_state();
+        settings = {100, {1, 1, 1, 1}};
         reset_stream_ring();
-        std::memset(sid_shadow, 0, sizeof sid_shadow);
+        reset_sid_shadow();
+    }
+
+    static bool encode_log() {
+        EncodedFrame frame = encode_register_frame(settings);
+        volume = frame.volume;
+        return frame.appended;
     }
 
     static void set_log(Log entries) {
@@ -45,7 +54,7 @@ protected:
 
     static Bytes encode(Log entries) {
         set_log(entries);
-        EXPECT_EQ(encode_register_frame(), 1);
+        EXPECT_TRUE(encode_log());
         return appended();
     }
 
@@ -60,9 +69,9 @@ protected:
 const Log reset_log = {{24, 15}, {0, 0}, {1, 0}, {7, 0}, {8, 0}, {14, 0}, {15, 0}, {21, 255}, {22, 255}, {23, 0}};
 
 TEST_F(RegisterFrame, EmptyLogAppendsNothingEvenWithAVoiceOff) {
-    player_state.voice_enabled[0] = 0;
+    settings.voice_enabled[0] = 0;
     set_log({});
-    EXPECT_EQ(encode_register_frame(), 0);
+    EXPECT_FALSE(encode_log());
     EXPECT_EQ(write_position, 0);
 }
 
@@ -74,9 +83,11 @@ TEST_F(RegisterFrame, RegistersAbove27AreIgnored) {
 
 TEST_F(RegisterFrame, VolumeAloneAndWithVoiceOneOff) {
     EXPECT_EQ(encode({{24, 0x0F}}), (Bytes{0xF0, 0x2D, 0x4E, 0, 0, 0, 0x01, 0, 0, 0, 0, 0x0F, 0xF7}));
-    EXPECT_EQ(player_state.last_volume, 15);
+    EXPECT_EQ(volume, 15);
+    encode({{1, 0x10}});
+    EXPECT_EQ(volume, -1);  // a frame without register 24 leaves the kept volume alone
 
-    player_state.voice_enabled[0] = 0;
+    settings.voice_enabled[0] = 0;
     EXPECT_EQ(encode({{24, 0x0F}}),
               (Bytes{0xF0, 0x2D, 0x4E, 0x03, 0, 0, 0x01, 0, 0, 0, 0, 0x00, 0x00, 0x0F, 0xF7}));
 }
@@ -104,15 +115,15 @@ TEST_F(RegisterFrame, ReadOnlyRegistersShareTheLaterControlPositions) {
 }
 
 TEST_F(RegisterFrame, FilterCutoffScaling) {
-    player_state.filter_percent = 200;
+    settings.filter_percent = 200;
     sid_shadow[21] = 7;
     EXPECT_EQ(encode({{22, 0xFF}}), (Bytes{0xF0, 0x2D, 0x4E, 0, 0, 0x20, 0, 0, 0, 0x20, 0, 0x7F, 0xF7}));
 
-    player_state.filter_percent = 50;
+    settings.filter_percent = 50;
     sid_shadow[21] = 0;
     EXPECT_EQ(encode({{22, 0x80}}), (Bytes{0xF0, 0x2D, 0x4E, 0, 0, 0x20, 0, 0, 0, 0, 0, 0x40, 0xF7}));
 
-    player_state.filter_percent = 100;
+    settings.filter_percent = 100;
     sid_shadow[22] = 0x10;
     EXPECT_EQ(encode({{21, 0x05}}), (Bytes{0xF0, 0x2D, 0x4E, 0, 0, 0x10, 0, 0, 0, 0, 0, 0x05, 0xF7}));
     // The shadow keeps the raw values, not the scaled ones.
@@ -125,17 +136,17 @@ TEST_F(RegisterFrame, ResetFrameAtFirstStart) {
 }
 
 TEST_F(RegisterFrame, ResetFrameAtHalfFilter) {
-    player_state.filter_percent = 50;
+    settings.filter_percent = 50;
     EXPECT_EQ(encode(reset_log), (Bytes{0xF0, 0x2D, 0x4E, 0x43, 0x61, 0x70, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
                                         0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x7F, 0x00, 0x0F, 0xF7}));
 }
 
 TEST_F(RegisterFrame, DisabledVoiceStillUpdatesShadowAndVolume) {
-    player_state.voice_enabled[2] = 0;
-    player_state.voice_enabled[3] = 0;  // the filter group has no switch, but gating still holds
+    settings.voice_enabled[2] = 0;
+    settings.voice_enabled[3] = 0;  // the filter group has no switch, but gating still holds
     Bytes frame = encode({{14, 0x44}, {24, 0x1F}});
     EXPECT_EQ(sid_shadow[14], 0x44);
-    EXPECT_EQ(player_state.last_volume, 0x1F);
+    EXPECT_EQ(volume, 0x1F);
     // Voice 3's frequency goes out as 0; register 24 is gated with its group.
     EXPECT_EQ(frame, (Bytes{0xF0, 0x2D, 0x4E, 0, 0x60, 0, 0, 0, 0, 0, 0, 0x00, 0x00, 0xF7}));
 }
@@ -164,9 +175,9 @@ TEST_F(RegisterFrame, FramesAreWellFormedSysexForAnyLog) {
             sid_write_log.values[i++] = static_cast<uint8_t>(value);
         }
         sid_write_log.registers[i] = -1;
-        player_state.filter_percent = 20 + next() % 181;
-        for (int v = 0; v < 3; ++v) player_state.voice_enabled[v] = next() % 2;
-        ASSERT_EQ(encode_register_frame(), 1);
+        settings.filter_percent = 20 + next() % 181;
+        for (int v = 0; v < 3; ++v) settings.voice_enabled[v] = next() % 2;
+        ASSERT_TRUE(encode_log());
         Bytes frame = appended();
         ASSERT_GE(frame.size(), 12u);
         ASSERT_LE(frame.size(), 40u);

@@ -50,12 +50,12 @@ protected:
     }
     static void queue() {
         StreamLock lock(nullptr);
-        queue_stream_buffer(nullptr);
+        queue_stream_buffer();
     }
 };
 
 TEST_F(StreamTransport, QueuedLengthsRoundUpToWholeWords) {
-    ASSERT_TRUE(open_midi_stream(nullptr));
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
     for (int length : {0, 1, 12, 13, 15, 16, 40}) {
         int slot = ring_index;
         for (int i = 0; i < length; ++i) append_stream_byte(0x7F);
@@ -71,7 +71,7 @@ TEST_F(StreamTransport, QueuedLengthsRoundUpToWholeWords) {
 }
 
 TEST_F(StreamTransport, DeltaTimeIsOnePlayPeriodWithItsLeftoverCarriedToTheNext) {
-    ASSERT_TRUE(open_midi_stream(nullptr));
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
     auto next_delta = [] {
         int slot = ring_index;
         queue();
@@ -96,7 +96,7 @@ TEST_F(StreamTransport, DeltaTimeIsOnePlayPeriodWithItsLeftoverCarriedToTheNext)
 }
 
 TEST_F(StreamTransport, EventsPlayAfterTheirDeltaTimeWithTheirBytes) {
-    ASSERT_TRUE(open_midi_stream(nullptr));
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
     append({0xF0, 0x2D, 0x4F, 'h', 'i', 0xF7});
     queue();
     queue();
@@ -118,14 +118,14 @@ TEST_F(StreamTransport, EventsPlayAfterTheirDeltaTimeWithTheirBytes) {
 }
 
 TEST_F(StreamTransport, SeventeenthQueueingReusesSlotZero) {
-    ASSERT_TRUE(open_midi_stream(nullptr));
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
     for (int i = 0; i < 16; ++i) queue();
     EXPECT_EQ(ring_index, 0);
     // The stream has not started, so it still holds slot 0: the queueing
     // drops the slot's bytes and waits for a MOM_DONE.
     append({0xF0, 0x2D, 0x4C, 0xF7});
     queue();
-    EXPECT_EQ(player_state.retry_pending, 1);
+    EXPECT_EQ(stream_retry_pending(), 1);
     EXPECT_EQ(write_position, 0);
     EXPECT_EQ(ring_index, 0);
 
@@ -133,7 +133,7 @@ TEST_F(StreamTransport, SeventeenthQueueingReusesSlotZero) {
     // every held buffer with MOM_DONE, and the first of them frees slot 0.
     append({0xF0, 0x2D, 0x4D, 0xF7});
     midiStreamStop(stream_handle);
-    EXPECT_EQ(player_state.retry_pending, 0);
+    EXPECT_EQ(stream_retry_pending(), 0);
     EXPECT_EQ(ring_index, 1);
     EXPECT_EQ(stream_ring[0].dwEvent, 0xC0000004u);
 
@@ -145,7 +145,7 @@ TEST_F(StreamTransport, SeventeenthQueueingReusesSlotZero) {
 }
 
 TEST_F(StreamTransport, MomDoneWithoutAPendingRetryQueuesNothing) {
-    ASSERT_TRUE(open_midi_stream(nullptr));
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
     queue();
     append({0xF0, 0x2D, 0x4C, 0xF7});
     stream_callback(nullptr, MOM_DONE, 0, reinterpret_cast<DWORD_PTR>(&stream_headers[0]), 0);
@@ -154,7 +154,7 @@ TEST_F(StreamTransport, MomDoneWithoutAPendingRetryQueuesNothing) {
 }
 
 TEST_F(StreamTransport, AppendsPastTheMessageAreaNeverSendHalfAMessage) {
-    ASSERT_TRUE(open_midi_stream(nullptr));
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
     char text[32];
     std::fill(std::begin(text), std::end(text), 'x');
     for (int i = 0; i < 20; ++i) append_text_message(text);  // 720 bytes into a 512-byte area
@@ -171,16 +171,16 @@ TEST_F(StreamTransport, AppendsPastTheMessageAreaNeverSendHalfAMessage) {
 
 TEST_F(StreamTransport, OpenFailureTellsTheUserAndLeavesNoStream) {
     stream_engine::inject_fault(Fault::open);
-    EXPECT_FALSE(open_midi_stream(nullptr));
+    EXPECT_FALSE(open_midi_stream(nullptr, player_state.midi_out_device));
     EXPECT_EQ(warnings, (std::vector<std::string>{"Cancel: Could not allocate Midi Out port"}));
     EXPECT_FALSE(stream_is_open());
-    EXPECT_EQ(player_state.open_device, -1);
-    EXPECT_TRUE(open_midi_stream(nullptr));  // the next start tries again
+    EXPECT_EQ(open_stream_device(), -1);
+    EXPECT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));  // the next start tries again
 }
 
 TEST_F(StreamTransport, TimeDivisionFailureClosesTheStream) {
     stream_engine::inject_fault(Fault::property);
-    EXPECT_FALSE(open_midi_stream(nullptr));
+    EXPECT_FALSE(open_midi_stream(nullptr, player_state.midi_out_device));
     EXPECT_EQ(warnings, (std::vector<std::string>{"Cancel: Could not set Properties"}));
     EXPECT_FALSE(stream_is_open());
     EXPECT_EQ(stream_engine::open_stream_count(), 0);
@@ -191,20 +191,20 @@ TEST_F(StreamTransport, QueueingFailuresAreReportedOnceAndTheStreamReopens) {
     for (Case c : {Case{Fault::prepare, "Cancel: Could not Prepare header"}, Case{Fault::out, "Cancel: Could not Stream"}}) {
         warnings.clear();
         player_state.midi_out_device = 1;
-        ASSERT_TRUE(open_midi_stream(nullptr));
+        ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
         player_state.playing = 1;
         player_state.silenced = 0;
         stream_engine::inject_fault(c.fault);
         queue();
         EXPECT_EQ(warnings, std::vector<std::string>{c.text});
         EXPECT_FALSE(stream_is_open());
-        EXPECT_EQ(player_state.open_device, -1);
+        EXPECT_EQ(open_stream_device(), -1);
         EXPECT_EQ(stream_engine::open_stream_count(), 0);
         EXPECT_EQ(player_state.playing, 0);
         EXPECT_EQ(player_state.silenced, 1);
         queue();  // nothing to send to: silent
         EXPECT_EQ(warnings.size(), 1u);
-        ASSERT_TRUE(open_midi_stream(nullptr));
+        ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
         queue();
         midiStreamRestart(stream_handle);
         stream_engine::advance_ms(20);
@@ -216,15 +216,15 @@ TEST_F(StreamTransport, QueueingFailuresAreReportedOnceAndTheStreamReopens) {
 
 TEST_F(StreamTransport, DeviceChangeReopensAtTheNextOpenOnly) {
     player_state.midi_out_device = 0;
-    ASSERT_TRUE(open_midi_stream(nullptr));
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
     HMIDISTRM first = stream_handle;
-    ASSERT_TRUE(open_midi_stream(nullptr));
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
     EXPECT_EQ(stream_handle, first);
     EXPECT_EQ(stream_engine::open_stream_count(), 1);
 
     player_state.midi_out_device = 1;
-    ASSERT_TRUE(open_midi_stream(nullptr));
-    EXPECT_EQ(player_state.open_device, 1);
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
+    EXPECT_EQ(open_stream_device(), 1);
     EXPECT_EQ(stream_engine::open_stream_count(), 1);
     append({0xF0, 0x2D, 0x4C, 0xF7});
     queue();
@@ -236,10 +236,10 @@ TEST_F(StreamTransport, DeviceChangeReopensAtTheNextOpenOnly) {
 
 TEST_F(StreamTransport, MapperStreamIsTrackedReusedAndClosed) {
     ASSERT_EQ(player_state.midi_out_device, -1);
-    ASSERT_TRUE(open_midi_stream(nullptr));
-    EXPECT_EQ(player_state.open_device, -1);
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
+    EXPECT_EQ(open_stream_device(), -1);
     EXPECT_TRUE(stream_is_open());
-    ASSERT_TRUE(open_midi_stream(nullptr));
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
     EXPECT_EQ(stream_engine::open_stream_count(), 1);
     queue();
     midiStreamRestart(stream_handle);
@@ -258,7 +258,7 @@ TEST_F(StreamTransport, ExitWithoutAStreamDoesNothing) {
 }
 
 TEST_F(StreamTransport, ExitWhilePlayingStopsAndClosesTheStream) {
-    ASSERT_TRUE(open_midi_stream(nullptr));
+    ASSERT_TRUE(open_midi_stream(nullptr, player_state.midi_out_device));
     for (int i = 0; i < 3; ++i) queue();
     midiStreamRestart(stream_handle);
     stream_engine::advance_ms(10);

@@ -2,7 +2,7 @@
 // pinned down on the virtual clock: the bytes the stream played, the flags,
 // the window's controls.
 #include "controller_fixture.h"
-
+#include "midi/stream_transport.h"
 #include "player/commands.h"
 #include "player/psid_loader.h"
 
@@ -65,7 +65,7 @@ TEST_F(Controller, StopsAndStartsNeverFillTheStream) {
     EXPECT_EQ(count_of(buffers, reset_frame() + text_message("Counter")), 13u);
     EXPECT_EQ(count_of(buffers, mute_frames()), 12u);
     EXPECT_EQ(init_count(), 13);
-    EXPECT_EQ(player_state.retry_pending, 0);
+    EXPECT_EQ(stream_retry_pending(), 0);
     // The last start plays within a period or two of the Play, not behind a
     // queue of empty buffers: call 30 of the last start is among the last.
     EXPECT_LT(index_of(buffers, play_call_frame(30)), buffers.size());
@@ -96,7 +96,7 @@ TEST_F(Controller, SongChangesWhilePlayingNeverFillTheStream) {
         start = next_start;
     }
     EXPECT_EQ(init_count(), 21);
-    EXPECT_EQ(player_state.retry_pending, 0);
+    EXPECT_EQ(stream_retry_pending(), 0);
 }
 
 // A load takes "a tune was playing" to mean "start the new one". A Pause or
