@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "cli/headless_player.h"
 #include "cpu/sid_write_log.h"
+#include "headless/headless_player.h"
 #include "midi/register_frame.h"
 #include "midi/stream_transport.h"
 #include "platform/stream_engine.h"

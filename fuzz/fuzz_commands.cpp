@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/headless_player.h"
 #include "frame_check.h"
 #include "fuzz_input.h"
+#include "headless/headless_player.h"
 #include "midi/stream_transport.h"
 #include "platform/stream_engine.h"
 #include "player/commands.h"

@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "cli/exit_codes.h"
-#include "cli/headless_player.h"
 #include "cli/headless_start.h"
 #include "cli/playback_stop.h"
+#include "headless/headless_player.h"
 #include "player/player_state.h"
 
 namespace {

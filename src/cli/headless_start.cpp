@@ -1,7 +1,7 @@
 #include "cli/headless_start.h"
 
 #include "cli/exit_codes.h"
-#include "cli/headless_player.h"
+#include "headless/headless_player.h"
 #include "midi/stream_transport.h"
 #include "platform/stream_engine.h"
 #include "player/player_state.h"

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "cli/exit_codes.h"
-#include "cli/headless_player.h"
 #include "cli/headless_start.h"
 #include "cli/playback_stop.h"
 #include "cli/replacement_file.h"
 #include "cli/smf_writer.h"
 #include "cli/sysex_messages.h"
+#include "headless/headless_player.h"
 #include "player/player_state.h"
 
 namespace {

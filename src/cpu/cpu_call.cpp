@@ -1,5 +1,7 @@
 #include "cpu/cpu_call.h"
 
+#include <cstring>
+
 #include "cpu/instructions.h"
 #include "cpu/opcode_table.h"
 
@@ -18,6 +20,14 @@ uint32_t sid_window_bit(uint16_t base) {
 void cpu_reset() {
     cpu_state.sp = 0xFF;
     cpu_state.pc = 0;
+}
+
+void clear_machine_state() {
+    std::memset(&cpu_state, 0, sizeof cpu_state);
+    std::memset(&memory_image, 0, sizeof memory_image);
+    std::memset(&sid_write_log, 0, sizeof sid_write_log);
+    other_sid_windows = 0;
+    cpu_instructions_executed = 0;
 }
 
 int cpu_call(uint16_t entry) {

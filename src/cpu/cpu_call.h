@@ -18,6 +18,10 @@ enum CpuCallResult : int { CPU_RETURNED = 0, CPU_ABANDONED = 1 };
 // sp := 0xFF, pc := 0. Leaves a, x, y, the flags and memory alone.
 void cpu_reset();
 
+// The registers, the memory image, the SID write log, the other chips'
+// windows and the instruction count all zero, as a fresh process has them.
+void clear_machine_state();
+
 // Runs the routine at entry; 0 when it returned, 1 when it was abandoned
 // (pc left 0..0xFFFF, or more than step_limit + 1 instructions ran). Afterwards
 // sid_write_log holds this call's SID stores ended by -1.

@@ -199,6 +199,12 @@ void close_midi_stream() {
     open_device = -1;
 }
 
+void reset_transport() {
+    report_transport_failure(nullptr);
+    close_midi_stream();
+    reset_stream_ring();
+}
+
 void CALLBACK stream_callback(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
     WindowHandle window = reinterpret_cast<WindowHandle>(instance);
     CallbackThreadMark mark;

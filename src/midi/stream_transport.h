@@ -78,6 +78,10 @@ int32_t open_stream_device();
 // At exit: stops the stream, unprepares every header, waits 100 ms, closes.
 void close_midi_stream();
 
+// The transport as a fresh process has it: a failure still waiting is told,
+// the stream closed whatever it holds, the ring emptied.
+void reset_transport();
+
 // Registered with the stream; instance is the owner window.
 void CALLBACK stream_callback(HMIDIOUT handle, UINT message, DWORD_PTR instance,
                               DWORD_PTR param1, DWORD_PTR param2);

@@ -8,8 +8,7 @@ std::mutex request_mutex;
 void reset_player_state() {
     PlayerState& p = player_state;
     for (auto* flag : {&p.playing, &p.stop_request, &p.start_request, &p.resume_request, &p.paused,
-                       &p.silenced, &p.starting, &p.closing, &p.tune_loaded, &p.always_on_top,
-                       &p.topmost_pending}) {
+                       &p.silenced, &p.starting, &p.closing, &p.tune_loaded}) {
         flag->store(0);
     }
     p.current_song = -1;
@@ -20,11 +19,8 @@ void reset_player_state() {
     p.speed_percent = 100;
     p.filter_percent = 100;
     for (auto& voice : p.voice_enabled) voice = 1;
-    p.window_left = -1;
-    p.window_top = -1;
     p.play_stopped_at_ms = -1;
     p.tune_path[0] = '\0';
-    p.pending_path[0] = '\0';
 }
 
 namespace {

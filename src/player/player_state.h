@@ -25,16 +25,11 @@ struct PlayerState {
     std::atomic<int32_t> speed_percent;    // 20..200
     std::atomic<int32_t> filter_percent;   // 20..200
     std::atomic<int32_t> voice_enabled[4]; // voices 1..3, then the filter and volume group
-    std::atomic<int32_t> always_on_top;
-    std::atomic<int32_t> topmost_pending;
-    std::atomic<int32_t> window_left;      // screen pixels; -1 no stored position
-    std::atomic<int32_t> window_top;
     // Song time in ms (stream ticks while playing, from the start) of the play
     // call that did not return and so stopped playback; -1 until one does.
     // Every start clears it.
     std::atomic<int32_t> play_stopped_at_ms;
-    char tune_path[260];     // UI thread only
-    char pending_path[260];  // UI thread only
+    char tune_path[260];  // UI thread only
 };
 
 extern PlayerState player_state;
@@ -46,6 +41,6 @@ extern PlayerState player_state;
 // before it, so stop comes first). Never held across a wait.
 extern std::mutex request_mutex;
 
-// Gives every field its start value; the entry point then sets voice_enabled
-// and reads the persisted settings over these.
+// Gives every field its start value; the Windows program then reads its
+// persisted settings over these.
 void reset_player_state();

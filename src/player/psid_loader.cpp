@@ -286,6 +286,12 @@ int load_psid_bytes(const uint8_t* data, size_t size) {
     return parse_psid(source);
 }
 
+void reset_loaded_tune() {
+    std::memset(&tune_info, 0, sizeof tune_info);
+    refusal = LoadRefusal::none;
+    error_number = 0;
+}
+
 LoadRefusal last_load_refusal() { return refusal; }
 
 int load_error_number() { return error_number; }

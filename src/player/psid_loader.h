@@ -36,5 +36,8 @@ int load_psid_bytes(const uint8_t* data, size_t size);
 LoadRefusal last_load_refusal();
 int load_error_number();
 
+// tune_info all zero and no load's outcome, as a fresh process has them.
+void reset_loaded_tune();
+
 // The 32-bit value with its four bytes in reverse order.
 uint32_t swap_bytes32(uint32_t value);

@@ -18,13 +18,13 @@ bool command_line_play = false;
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argument, int) {
     const char* argument_text = argument;
     command_line_play = take_play_switch(argument_text);
-    command_line_argument = take_tune_argument(argument_text, player_state.pending_path);
+    command_line_argument = take_tune_argument(argument_text, window_settings.pending_path);
 
     // Owned until the process ends. A second copy leaves without a window,
     // after handing its tune to the running copy, which plays it.
     HANDLE mutex = CreateMutexA(nullptr, TRUE, "osket_zarvel");
     if (GetLastError() == ERROR_ALREADY_EXISTS &&
-        hand_over_tune(mutex, command_line_argument, player_state.pending_path)) {
+        hand_over_tune(mutex, command_line_argument, window_settings.pending_path)) {
         return 0;
     }
 

@@ -58,8 +58,8 @@ void initialise(HWND window) {
     CheckDlgButton(window, IDC_VOICE2, BST_CHECKED);
     CheckDlgButton(window, IDC_VOICE3, BST_CHECKED);
 
-    if (player_state.window_left >= 0) {
-        SetWindowPos(window, nullptr, player_state.window_left, player_state.window_top, 0, 0, SWP_NOSIZE);
+    if (window_settings.window_left >= 0) {
+        SetWindowPos(window, nullptr, window_settings.window_left, window_settings.window_top, 0, 0, SWP_NOSIZE);
     }
 
     HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ZARVEL));
@@ -69,8 +69,8 @@ void initialise(HWND window) {
     // An argument too long for pending_path names no file this program can open.
     if (command_line_argument == ArgumentResult::too_long) {
         show_load_failure(window, LOAD_CANNOT_OPEN);
-    } else if (player_state.pending_path[0] != '\0') {
-        load_tune(window, player_state.pending_path, command_line_play);
+    } else if (window_settings.pending_path[0] != '\0') {
+        load_tune(window, window_settings.pending_path, command_line_play);
     }
 
     apply_topmost_setting(window);
@@ -146,28 +146,28 @@ void scroll(HWND window, HWND bar, int code, int thumb) {
 
 void drop_files(HWND window, HDROP drop) {
     // Only the first file of a drop counts; the API cuts a longer path to fit.
-    DragQueryFileA(drop, 0, player_state.pending_path, tune_path_size);
+    DragQueryFileA(drop, 0, window_settings.pending_path, tune_path_size);
     DragFinish(drop);
-    load_tune(window, player_state.pending_path);
+    load_tune(window, window_settings.pending_path);
 }
 
 void topmost_step(HWND window) {
-    if (player_state.topmost_pending == 1) {
+    if (window_settings.topmost_pending == 1) {
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        player_state.topmost_pending = 0;
+        window_settings.topmost_pending = 0;
     }
 }
 
 }  // namespace
 
 void apply_topmost_setting(HWND window) {
-    player_state.topmost_pending = player_state.always_on_top.load();
-    if (player_state.always_on_top == 0) {
+    window_settings.topmost_pending = window_settings.always_on_top.load();
+    if (window_settings.always_on_top == 0) {
         SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
 }
 
-void clear_topmost_pending() { player_state.topmost_pending = 0; }
+void clear_topmost_pending() { window_settings.topmost_pending = 0; }
 
 INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {

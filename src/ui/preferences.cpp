@@ -4,6 +4,7 @@
 
 #include "player/player_state.h"
 #include "ui/resource_ids.h"
+#include "ui/settings.h"
 
 namespace {
 int32_t ontop_choice;  // always_on_top as the dialog will store it on OK
@@ -38,8 +39,8 @@ void fill_device_list(HWND dialog) {
 INT_PTR CALLBACK preferences_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            if (player_state.always_on_top == 1) CheckDlgButton(dialog, IDC_ALWAYS_ON_TOP, BST_CHECKED);
-            ontop_choice = player_state.always_on_top;
+            if (window_settings.always_on_top == 1) CheckDlgButton(dialog, IDC_ALWAYS_ON_TOP, BST_CHECKED);
+            ontop_choice = window_settings.always_on_top;
             fill_device_list(dialog);
             return TRUE;
 
@@ -49,7 +50,7 @@ INT_PTR CALLBACK preferences_dialog_proc(HWND dialog, UINT message, WPARAM wpara
                     // LB_ERR is -1: no line selected stores "no device chosen".
                     player_state.midi_out_device = static_cast<int32_t>(
                         SendDlgItemMessageA(dialog, IDC_DEVICE_LIST, LB_GETCURSEL, 0, 0));
-                    player_state.always_on_top = ontop_choice;
+                    window_settings.always_on_top = ontop_choice;
                     EndDialog(dialog, IDC_PREF_OK);
                     break;
                 case IDC_PREF_CANCEL:

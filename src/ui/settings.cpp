@@ -2,6 +2,8 @@
 
 #include "player/player_state.h"
 
+WindowSettings window_settings;
+
 namespace {
 
 const char settings_key[] = "Software\\Osket\\Zarvel\\Config";
@@ -29,9 +31,9 @@ void read_settings() {
     if (RegOpenKeyExA(HKEY_CURRENT_USER, settings_key, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
 
     read_word(key, "midi_out", player_state.midi_out_device);
-    read_word(key, "xpos", player_state.window_left);
-    read_word(key, "ypos", player_state.window_top);
-    read_word(key, "ontop", player_state.always_on_top);
+    read_word(key, "xpos", window_settings.window_left);
+    read_word(key, "ypos", window_settings.window_top);
+    read_word(key, "ontop", window_settings.always_on_top);
 
     char* path = player_state.tune_path;
     DWORD size = sizeof player_state.tune_path;
@@ -48,8 +50,8 @@ void read_settings() {
 void save_settings(HWND window) {
     RECT frame;
     if (GetWindowRect(window, &frame)) {
-        player_state.window_top = frame.top;
-        player_state.window_left = frame.left;
+        window_settings.window_top = frame.top;
+        window_settings.window_left = frame.left;
     }
 
     SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
@@ -60,9 +62,9 @@ void save_settings(HWND window) {
         return;
     }
     write_word(key, "midi_out", player_state.midi_out_device);
-    write_word(key, "xpos", player_state.window_left);
-    write_word(key, "ypos", player_state.window_top);
-    write_word(key, "ontop", player_state.always_on_top);
+    write_word(key, "xpos", window_settings.window_left);
+    write_word(key, "ypos", window_settings.window_top);
+    write_word(key, "ontop", window_settings.always_on_top);
     // The whole buffer, so "oldpath" always holds 260 bytes.
     RegSetValueExA(key, "oldpath", 0, REG_SZ, reinterpret_cast<const BYTE*>(player_state.tune_path),
                    sizeof player_state.tune_path);

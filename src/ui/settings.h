@@ -4,8 +4,23 @@
 // window is destroyed.
 #include <windows.h>
 
-// "midi_out", "xpos", "ypos", "ontop" and "oldpath" into player_state; a
-// missing key or value leaves the field at its start value ("oldpath": empty).
+#include <atomic>
+#include <cstdint>
+
+// What only the Windows program keeps, beside the player's state.
+struct WindowSettings {
+    std::atomic<int32_t> always_on_top{0};
+    std::atomic<int32_t> topmost_pending{0};  // topmost waits for the window's activation
+    std::atomic<int32_t> window_left{-1};     // screen pixels; -1 no stored position
+    std::atomic<int32_t> window_top{-1};
+    char pending_path[260] = "";  // UI thread only: the tune handed over or dropped
+};
+
+extern WindowSettings window_settings;
+
+// "midi_out" and "oldpath" into player_state, "xpos", "ypos" and "ontop" into
+// window_settings; a missing key or value leaves the field at its start value
+// ("oldpath": empty).
 void read_settings();
 
 // The window's position, then all five values. Nothing is written when the

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "cli/headless_player.h"
+#include "headless/headless_player.h"
 #include "midi/register_frame.h"
 #include "midi/stream_lock.h"
 #include "midi/stream_transport.h"

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "cli/headless_player.h"
 #include "cpu/memory_image.h"
+#include "headless/headless_player.h"
 #include "player/player_state.h"
 #include "psid_builder.h"
 

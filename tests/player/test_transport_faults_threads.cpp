@@ -11,8 +11,8 @@
 #include <mutex>
 #include <thread>
 
-#include "cli/headless_player.h"
 #include "controller_fixture.h"
+#include "headless/headless_player.h"
 #include "platform/stream_engine.h"
 #include "player/commands.h"
 #include "player/panel.h"

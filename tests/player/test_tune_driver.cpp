@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/headless_player.h"
 #include "cpu/cpu_call.h"
+#include "headless/headless_player.h"
 #include "midi/stream_transport.h"
 #include "player/player_state.h"
 #include "player/tune_driver.h"

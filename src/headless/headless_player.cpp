@@ -1,19 +1,17 @@
-#include "cli/headless_player.h"
+#include "headless/headless_player.h"
 
 #include <atomic>
-#include <cstring>
 #include <mutex>
 
 #include "cpu/cpu_call.h"
 #include "midi/register_frame.h"
-#include "midi/stream_lock.h"
 #include "midi/stream_transport.h"
 #include "platform/clock.h"
 #include "player/commands.h"
 #include "player/panel.h"
 #include "player/playback_controller.h"
 #include "player/player_state.h"
-#include "player/tune_info.h"
+#include "player/psid_loader.h"
 
 namespace {
 
@@ -35,17 +33,12 @@ void take_stop_request() {
 }  // namespace
 
 void reset_process_state() {
-    report_transport_failure(no_window);
-    close_midi_stream();
+    reset_transport();
     stream_engine::reset_engine();
-    std::memset(&cpu_state, 0, sizeof cpu_state);
-    std::memset(&memory_image, 0, sizeof memory_image);
-    other_sid_windows = 0;
-    std::memset(&sid_write_log, 0, sizeof sid_write_log);
-    std::memset(&tune_info, 0, sizeof tune_info);
+    clear_machine_state();
+    reset_loaded_tune();
     reset_sid_shadow();
     reset_player_state();
-    reset_stream_ring();
 }
 
 // Passes every event on and counts them, so that position_callbacks can wait
