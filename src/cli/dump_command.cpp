@@ -5,8 +5,8 @@
 
 #include "cli/exit_codes.h"
 #include "cli/headless_start.h"
-#include "cli/playback_stop.h"
 #include "headless/headless_player.h"
+#include "player/playback_stop.h"
 #include "player/player_state.h"
 
 namespace {

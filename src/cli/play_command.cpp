@@ -14,7 +14,6 @@
 #include "cli/exit_codes.h"
 #include "cli/midi_ports.h"
 #include "cli/play_keys.h"
-#include "cli/playback_stop.h"
 #include "cli/sid_monitor.h"
 #include "cli/status_line.h"
 #include "cli/terminal.h"
@@ -26,6 +25,7 @@
 #include "player/commands.h"
 #include "player/panel.h"
 #include "player/playback_controller.h"
+#include "player/playback_stop.h"
 #include "player/player_state.h"
 #include "player/tune_info.h"
 

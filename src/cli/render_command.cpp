@@ -9,11 +9,11 @@
 
 #include "cli/exit_codes.h"
 #include "cli/headless_start.h"
-#include "cli/playback_stop.h"
 #include "cli/replacement_file.h"
 #include "cli/smf_writer.h"
-#include "cli/sysex_messages.h"
 #include "headless/headless_player.h"
+#include "platform/sysex_split.h"
+#include "player/playback_stop.h"
 #include "player/player_state.h"
 
 namespace {
@@ -49,7 +49,7 @@ public:
         if (format_ == Format::midi_file) {
             midi_.add_buffer(delta_ticks, bytes, length);
         } else {
-            for_each_sysex_message(bytes, length, [this](const uint8_t* message, size_t size) {
+            stream_engine::for_each_sysex(bytes, length, [this](const uint8_t* message, size_t size) {
                 sysex_.insert(sysex_.end(), message, message + size);
             });
         }

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/sid_names.h"
-#include "cli/sysex_messages.h"
 #include "midi/register_frame.h"
+#include "platform/sysex_split.h"
+#include "player/sid_names.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ void format_monitor_line(const SidRegisters& sid, char* out, size_t size) {
 
 void SidMonitor::play(const uint8_t* bytes, uint32_t length, uint32_t, int64_t) {
     std::lock_guard<std::mutex> lock(lock_);
-    for_each_sysex_message(bytes, length, [this](const uint8_t* message, size_t size) {
+    stream_engine::for_each_sysex(bytes, length, [this](const uint8_t* message, size_t size) {
         if (apply_register_frame(message, size, sid_)) {
             ++frames_;
         } else if (size >= 4 && message[1] == sysex_manufacturer && message[2] == message_text) {

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <mutex>
 
-#include "cli/frame_decoder.h"
-#include "cli/sid_names.h"
+#include "midi/frame_decoder.h"
 #include "platform/stream_engine.h"
+#include "player/sid_names.h"
 
 constexpr int monitor_line_count = 4;
 constexpr int monitor_line_size = 80;

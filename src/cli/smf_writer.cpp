@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "cli/sysex_messages.h"
+#include "platform/sysex_split.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ SmfWriter::SmfWriter() {
 
 void SmfWriter::add_buffer(uint32_t delta_ticks, const uint8_t* bytes, size_t length) {
     pending_ticks_ += delta_ticks;
-    for_each_sysex_message(bytes, length, [this](const uint8_t* message, size_t size) {
+    stream_engine::for_each_sysex(bytes, length, [this](const uint8_t* message, size_t size) {
         append_delta(track_, pending_ticks_);
         pending_ticks_ = 0;
         // F0, the length of what follows it, then those bytes (F7 included).

@@ -5,10 +5,10 @@
 
 #include "cli/exit_codes.h"
 #include "cli/header_text.h"
-#include "cli/playback_stop.h"
 #include "cli/tune_options.h"
 #include "cpu/cpu_call.h"
 #include "midi/play_period.h"
+#include "player/playback_stop.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
 #include "player/tune_driver.h"

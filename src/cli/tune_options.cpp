@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "cli/exit_codes.h"
-#include "cli/load_message.h"
+#include "player/load_message.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
 #include "player/tune_info.h"

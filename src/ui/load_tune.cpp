@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "player/commands.h"
+#include "player/load_message.h"
 #include "player/panel.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
@@ -59,14 +60,6 @@ void show_tune(HWND window) {
     SendDlgItemMessageA(window, IDC_SONG, CB_SETCURSEL, static_cast<WPARAM>(tune_info.start_song - 1), 0);
 }
 
-const char* load_failure_text(int result) {
-    switch (result) {
-        case LOAD_NOT_PSID: return "Not a PSID-file?";
-        case LOAD_MUS: return "What is MUS?";
-        default: return "Couldn't open file.";
-    }
-}
-
 }  // namespace
 
 void load_tune(HWND window, const char* path, bool play) {
@@ -88,7 +81,7 @@ void load_tune(HWND window, const char* path, bool play) {
     }
 }
 
-void show_load_warning(HWND window, int result) { panel_show_warning(window, load_failure_text(result), "OK"); }
+void show_load_warning(HWND window, int result) { panel_show_warning(window, load_failure_box_text(result), "OK"); }
 
 void show_load_failure(HWND window, int result) {
     show_load_warning(window, result);

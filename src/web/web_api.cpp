@@ -6,14 +6,14 @@
 #include <cstring>
 #include <string>
 
-#include "cli/load_message.h"
-#include "cli/playback_stop.h"
-#include "cli/sid_names.h"
 #include "cpu/cpu_call.h"
 #include "midi/register_frame.h"
 #include "player/control_frames.h"
+#include "player/load_message.h"
+#include "player/playback_stop.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
+#include "player/sid_names.h"
 #include "player/tune_driver.h"
 #include "player/tune_info.h"
 #include "version.h"

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "cli/sysex_messages.h"
 #include "midi/play_period.h"
 #include "midi/register_frame.h"
 #include "midi/stream_transport.h"
+#include "platform/sysex_split.h"
 #include "player/player_state.h"
 
 namespace {
@@ -43,10 +43,10 @@ void queue_web_buffer() {
         buffer.length = complete_length;
         std::memcpy(buffer.bytes, filling, static_cast<size_t>(complete_length));
         buffer.delta_ms = last_delta_ms;
-        for_each_sysex_message(buffer.bytes, static_cast<size_t>(buffer.length),
-                               [](const uint8_t* message, size_t length) {
-                                   apply_register_frame(message, length, synthesizer);
-                               });
+        stream_engine::for_each_sysex(buffer.bytes, static_cast<size_t>(buffer.length),
+                                      [](const uint8_t* message, size_t length) {
+                                          apply_register_frame(message, length, synthesizer);
+                                      });
         buffer.registers = synthesizer;
     }
     filling_length = 0;

@@ -5,7 +5,7 @@
 // delta time, into the output the page reads after each call.
 #include <cstdint>
 
-#include "cli/frame_decoder.h"
+#include "midi/frame_decoder.h"
 
 constexpr int web_buffer_capacity = 512;  // as a stream buffer's message area
 constexpr int web_output_buffers = 4;     // a call queues three at most

@@ -5,12 +5,12 @@
 
 #include <vector>
 
-#include "cli/frame_decoder.h"
 #include "cli/smf_writer.h"
-#include "cli/sysex_messages.h"
 #include "cpu/sid_write_log.h"
+#include "midi/frame_decoder.h"
 #include "midi/register_frame.h"
 #include "midi/stream_transport.h"
+#include "platform/sysex_split.h"
 
 namespace {
 
@@ -102,8 +102,8 @@ TEST(SmfWriter, ADelayTooLongForOneDeltaIsSpentOnEmptyTextEvents) {
 
 std::vector<Bytes> messages_of(const Bytes& buffer) {
     std::vector<Bytes> out;
-    for_each_sysex_message(buffer.data(), buffer.size(),
-                           [&out](const uint8_t* m, size_t n) { out.emplace_back(m, m + n); });
+    stream_engine::for_each_sysex(buffer.data(), buffer.size(),
+                                  [&out](const uint8_t* m, size_t n) { out.emplace_back(m, m + n); });
     return out;
 }
 

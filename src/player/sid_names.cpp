@@ -1,4 +1,4 @@
-#include "cli/sid_names.h"
+#include "player/sid_names.h"
 
 #include <cmath>
 #include <cstdio>

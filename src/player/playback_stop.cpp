@@ -1,4 +1,4 @@
-#include "cli/playback_stop.h"
+#include "player/playback_stop.h"
 
 std::string playback_stop_text(int32_t at_ms) {
     if (at_ms < 0) return "the play routine did not return: playback stopped";

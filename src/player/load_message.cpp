@@ -1,4 +1,4 @@
-#include "cli/load_message.h"
+#include "player/load_message.h"
 
 #include <cstring>
 
@@ -30,5 +30,13 @@ std::string load_failure_message(int load_result) {
     case LOAD_NOT_PSID: return "not a PSID file";
     case LOAD_MUS: return "not a playable tune: the file holds Sidplayer MUS data, not 6502 code";
     default: return "the tune did not load";
+    }
+}
+
+const char* load_failure_box_text(int load_result) {
+    switch (load_result) {
+        case LOAD_NOT_PSID: return "Not a PSID-file?";
+        case LOAD_MUS: return "What is MUS?";
+        default: return "Couldn't open file.";
     }
 }

@@ -1,4 +1,4 @@
-#include "cli/frame_decoder.h"
+#include "midi/frame_decoder.h"
 
 #include "midi/register_frame.h"
 
