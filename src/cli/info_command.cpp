@@ -46,7 +46,7 @@ int run_info(const InfoOptions& options, std::FILE* out, std::FILE* err) {
         }
         std::memset(&cpu_state, 0, sizeof cpu_state);
         player_state.current_song = song;
-        int result = init_tune();
+        CpuCallResult result = init_tune();
         std::fprintf(out, "song %d: %i Hz%s%s\n", song, player_state.play_rate_hz.load(),
                      song == tune_info.start_song ? " (start song)" : "",
                      result == CPU_ABANDONED ? " (the init routine did not return)" : "");

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -152,15 +151,15 @@ private:
     LineBlock block_{stdout};
     char name_[40];
     char note_[96] = "";
-    std::string expected_button_ = "Play";
+    bool expect_playing_ = false;  // playback on, as the keys left it
     double elapsed_ = 0;  // playing time of the current song, in seconds
     Clock::time_point began_ = Clock::now();
 };
 
 bool PlaySession::playing_stopped_by_itself() const {
-    // Only the stream callback (a play call that never returned) and a
-    // transport failure turn the button back to Play behind the keys' back.
-    return expected_button_ == "Pause" && std::strcmp(read_terminal_panel().play_button, "Play") == 0;
+    // A play call that never returned turns playback off behind the keys'
+    // back; a start asked for since then clears the time again.
+    return expect_playing_ && !playback_on() && player_state.play_stopped_at_ms >= 0;
 }
 
 bool PlaySession::port_went_away() {
@@ -170,10 +169,8 @@ bool PlaySession::port_went_away() {
 }
 
 bool PlaySession::start() {
-    if (const char* text = press_play()) {
-        panel_set_play_button_text(no_window, text);
-        expected_button_ = text;
-    }
+    if (const char* text = press_play()) panel_set_play_button_text(no_window, text);
+    expect_playing_ = playback_on();
     auto give_up = Clock::now() + start_timeout;
     while (!player_state.playing && !quit_signal && Clock::now() < give_up) {
         PanelTexts texts = read_terminal_panel();
@@ -271,13 +268,9 @@ void PlaySession::suspend(Worker& worker) {
     if (interactive_) keys_.enter();
     worker.start();
     if (paused) {
-        if (const char* text = press_play()) {
-            panel_set_play_button_text(no_window, text);
-            expected_button_ = text;
-        }
-    } else {
-        expected_button_ = read_terminal_panel().play_button;
+        if (const char* text = press_play()) panel_set_play_button_text(no_window, text);
     }
+    expect_playing_ = playback_on();
 }
 
 int PlaySession::run(Worker& worker) {
@@ -329,7 +322,7 @@ int PlaySession::run(Worker& worker) {
             break;
         }
         if (playing_stopped_by_itself()) {
-            expected_button_ = "Play";
+            expect_playing_ = false;
             if (!interactive_) {
                 report_playback_stop(stderr, player_state.play_stopped_at_ms);
                 result = EXIT_PLAYBACK_STOPPED;
@@ -356,7 +349,7 @@ int PlaySession::run(Worker& worker) {
             elapsed_ = 0;
             note_[0] = '\0';
         }
-        expected_button_ = read_terminal_panel().play_button;
+        expect_playing_ = playback_on();
     }
     finish(worker, result);
     return result;

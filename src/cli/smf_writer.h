@@ -24,8 +24,6 @@ public:
     // event at the time of the last buffer added.
     std::vector<uint8_t> finish() const;
 
-    size_t track_length() const { return track_.size(); }
-
 private:
     std::vector<uint8_t> track_;  // the track's events so far, without the end
     uint64_t pending_ticks_ = 0;  // time since the last event written

@@ -21,7 +21,7 @@ constexpr int max_count = 1000000;
 // One line per call: what became of it and after how many instructions, the
 // play rate after it, and its SID writes in store order as register=value,
 // both in hex.
-void print_call(std::FILE* out, const char* what, int result) {
+void print_call(std::FILE* out, const char* what, CpuCallResult result) {
     int writes = 0;
     while (sid_write_log.registers[writes] != -1) ++writes;
     std::fprintf(out, "%s: %s (%d instructions), %d Hz, %d write%s%s", what,
@@ -38,30 +38,23 @@ void add_steps_command(CLI::App& app, StepsOptions& options) {
     CLI::App* steps = app.add_subcommand(
         "steps", "Load a tune, print its header, then run its init routine and the first play calls, "
                  "printing each call's SID register writes (register=value, hex) and the play rate");
-    steps->add_option("TUNE", options.tune, "PSID file")->required();
-    steps->add_option("--song", options.song, "song to start, 1-based (default: the tune's start song)")
-        ->check(whole_number_validator(1, 65535));
+    add_tune_options(*steps, options.tune);
     steps->add_option("--count", options.count, "play calls to run after the init")
         ->check(whole_number_validator(0, max_count))
         ->capture_default_str();
 }
 
 int run_steps(const StepsOptions& options, std::FILE* out, std::FILE* err) {
-    int loaded = load_psid(options.tune.c_str());
-    if (loaded != LOAD_OK) {
-        report_load_failure(err, options.tune, loaded);
-        return EXIT_LOAD_FAILED;
-    }
-    if (int code = check_song(options.song, err); code != EXIT_OK) return code;
+    if (int code = load_command_tune(options.tune, load_psid, err); code != EXIT_OK) return code;
     if (options.count < 0 || options.count > max_count) {
         std::fprintf(err, "zarvel-cli: --count %d is not in 0..%d\n", options.count, max_count);
         return EXIT_USAGE;
     }
-    print_tune_header(out, options.tune);
+    print_tune_header(out, options.tune.tune);
 
-    int song = options.song != 0 ? options.song : tune_info.start_song;
+    int song = chosen_song(options.tune);
     player_state.current_song = song;
-    int init_result = init_tune();
+    CpuCallResult init_result = init_tune();
     std::fputc('\n', out);
     if (tune_info.irq_mode)
         std::fprintf(out, "play address 0x%04X, from the interrupt vectors after the init\n",
@@ -79,7 +72,7 @@ int run_steps(const StepsOptions& options, std::FILE* out, std::FILE* err) {
     int32_t rate_for_next_buffer = player_state.play_rate_hz;
     // Output that cannot be written ends the calls early; main reports it.
     for (int call = 1; call <= options.count && !std::ferror(out); ++call) {
-        int result = play_call();
+        CpuCallResult result = play_call();
         std::snprintf(what, sizeof what, "play %d", call);
         print_call(out, what, result);
         if (result != CPU_RETURNED) {

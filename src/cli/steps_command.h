@@ -3,16 +3,16 @@
 // header, then runs its init routine and K play calls on the CPU core as the
 // player would, printing each call's SID register writes and the play rate.
 #include <cstdio>
-#include <string>
+
+#include "cli/tune_options.h"
 
 namespace CLI {
 class App;
 }
 
 struct StepsOptions {
-    std::string tune;
-    int song = 0;    // 1-based; 0 means the tune's start song
-    int count = 10;  // play calls after the init
+    TuneOptions tune;  // the tune and its song; no sound options
+    int count = 10;    // play calls after the init
 };
 
 // Adds the "steps" subcommand to app, filling options when it is given.

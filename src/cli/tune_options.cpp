@@ -7,16 +7,8 @@
 #include "player/load_message.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
+#include "player/scale_bounds.h"
 #include "player/tune_info.h"
-
-namespace {
-
-// The window's scales run from 20 to 200 %; below 20 the stream's period
-// would grow without bound, and 0 would divide by zero.
-constexpr int scale_min = 20;
-constexpr int scale_max = 200;
-
-}  // namespace
 
 void add_tune_options(CLI::App& command, TuneOptions& options) {
     command.add_option("TUNE", options.tune, "PSID file")->required();
@@ -26,10 +18,10 @@ void add_tune_options(CLI::App& command, TuneOptions& options) {
 
 void add_sound_options(CLI::App& command, TuneOptions& options) {
     command.add_option("--speed", options.speed, "play rate in percent, 20..200")
-        ->check(whole_number_validator(scale_min, scale_max))
+        ->check(whole_number_validator(scale_min_percent, scale_max_percent))
         ->capture_default_str();
     command.add_option("--filter", options.filter, "filter cutoff in percent, 20..200")
-        ->check(whole_number_validator(scale_min, scale_max))
+        ->check(whole_number_validator(scale_min_percent, scale_max_percent))
         ->capture_default_str();
     command
         .add_option("--voices", options.voices,

@@ -30,15 +30,10 @@ void clear_machine_state() {
     cpu_instructions_executed = 0;
 }
 
-int cpu_call(uint16_t entry) {
-    cpu_state.log_pos = 0;
-    cpu_state.pc = 0;
-    int result = cpu_run(entry);
-    sid_write_log.registers[cpu_state.log_pos] = -1;
-    return result;
-}
+namespace {
 
-int cpu_run(uint16_t entry) {
+// The loop inside cpu_call.
+CpuCallResult cpu_run(uint16_t entry) {
     using namespace cpu_ops;
 
     // Enter as a JSR at address 0 would: the final RTS pulls 0x0001 and lands
@@ -87,4 +82,14 @@ finished:
     if (static_cast<uint32_t>(s.pc) > 0xFFFFu) return CPU_ABANDONED;
     if (executed > step_limit + 1) return CPU_ABANDONED;
     return CPU_RETURNED;
+}
+
+}  // namespace
+
+CpuCallResult cpu_call(uint16_t entry) {
+    cpu_state.log_pos = 0;
+    cpu_state.pc = 0;
+    CpuCallResult result = cpu_run(entry);
+    sid_write_log.registers[cpu_state.log_pos] = -1;
+    return result;
 }

@@ -22,20 +22,17 @@ void cpu_reset();
 // windows and the instruction count all zero, as a fresh process has them.
 void clear_machine_state();
 
-// Runs the routine at entry; 0 when it returned, 1 when it was abandoned
-// (pc left 0..0xFFFF, or more than step_limit + 1 instructions ran). Afterwards
+// Runs the routine at entry to its return, or abandons it (pc left
+// 0..0xFFFF, or more than step_limit + 1 instructions ran). Afterwards
 // sid_write_log holds this call's SID stores ended by -1.
-int cpu_call(uint16_t entry);
-
-// The loop inside cpu_call; nothing else calls it.
-int cpu_run(uint16_t entry);
+CpuCallResult cpu_call(uint16_t entry);
 
 // Instructions executed by the most recent call (for tests and benchmarks;
 // written once per call, never per instruction).
 extern int32_t cpu_instructions_executed;
 
-// The primitives below work on a register file passed in, because cpu_run
-// runs on a local copy of cpu_state; the one-argument forms act on cpu_state.
+// The primitives below work on a register file passed in, because the loop
+// inside cpu_call runs on a local copy of cpu_state.
 
 // The first SID's 32 registers repeat every 32 bytes through 0xD400..0xD7FF.
 // A tune made for a second or third SID chip maps it over one of those
@@ -62,7 +59,6 @@ inline void log_sid_write(CpuState& s, uint32_t address, uint8_t value) {
     sid_write_log.values[pos] = value;
     if (pos < sid_log_last_slot) s.log_pos = pos + 1;
 }
-inline void log_sid_write(uint32_t address, uint8_t value) { log_sid_write(cpu_state, address, value); }
 
 // The stack is page 0x0100 and sp addresses the most recently pushed byte, so
 // the first push after cpu_reset lands at 0x01FE.

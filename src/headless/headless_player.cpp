@@ -92,8 +92,8 @@ void HeadlessPlayer::record_play_button_text(void*, const char* text) {
     if (current) current->play_button_text_ = text;
 }
 
-int HeadlessPlayer::load(const std::string& path) {
-    int result = load_tune_file(path.c_str());
+LoadResult HeadlessPlayer::load(const std::string& path) {
+    LoadResult result = load_tune_file(path.c_str());
     worker_passes(1);
     return result;
 }

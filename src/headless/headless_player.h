@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/stream_engine.h"
+#include "player/psid_loader.h"
 
 class HeadlessPlayer {
 public:
@@ -33,7 +34,7 @@ public:
 
     // The window's commands. Each runs one worker pass (10 ms) afterwards,
     // so a request is taken as the real worker would take it.
-    int load(const std::string& path);  // a LoadResult
+    LoadResult load(const std::string& path);
     void play();
     void stop();
     void choose_song(int song);  // 1-based

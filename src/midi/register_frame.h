@@ -8,8 +8,6 @@ constexpr uint8_t sysex_manufacturer = 0x2D;
 constexpr uint8_t sysex_end = 0xF7;
 constexpr uint8_t message_register_frame = 0x4E;  // 12 + n bytes, n = 0..28 data bytes
 constexpr uint8_t message_text = 0x4F;            // the text with bit 7 cleared, up to 36 bytes
-constexpr uint8_t message_command_4c = 0x4C;      // F0 2D 4C F7; the player never sends it
-constexpr uint8_t message_command_4d = 0x4D;      // F0 2D 4D F7; the player never sends it
 
 constexpr int register_frame_max_bytes = 40;
 constexpr int text_message_max_bytes = 36;

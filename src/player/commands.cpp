@@ -4,12 +4,10 @@
 #include "player/playback_controller.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
+#include "player/scale_bounds.h"
 #include "player/tune_info.h"
 
 namespace {
-constexpr int32_t scale_min = 20;
-constexpr int32_t scale_max = 200;
-
 using RequestLock = std::lock_guard<std::mutex>;
 
 // Under request_mutex.
@@ -89,15 +87,15 @@ int32_t scroll_scale(int32_t value, int scroll_code, int thumb_position) {
     switch (scroll_code) {
         case SCROLL_LINE_LEFT:
         case SCROLL_PAGE_LEFT:
-            return value > scale_min ? value - 1 : value;
+            return value > scale_min_percent ? value - 1 : value;
         case SCROLL_LINE_RIGHT:
         case SCROLL_PAGE_RIGHT:
-            return value < scale_max ? value + 1 : value;
+            return value < scale_max_percent ? value + 1 : value;
         case SCROLL_THUMB_TRACK:
             // The bar's range keeps the thumb in 20..200, but any program can
             // send this message; a speed of 0 would divide by zero in the
             // stream's delta time.
-            return thumb_position < scale_min ? scale_min : thumb_position > scale_max ? scale_max : thumb_position;
+            return clamp_to_scale(thumb_position);
         default:
             return value;
     }
@@ -110,7 +108,7 @@ WorkerWait worker_wait = sleep_one_ms;
 
 void install_worker_wait(WorkerWait wait) { worker_wait = wait ? wait : sleep_one_ms; }
 
-int load_tune_file(const char* path, bool play) {
+LoadResult load_tune_file(const char* path, bool play) {
     PlayerState& p = player_state;
     // Playing, or about to: a Play not taken yet, or a start that waits for
     // the previous mute frames. The new tune then starts in its place. A Play
@@ -132,7 +130,7 @@ int load_tune_file(const char* path, bool play) {
     // The image is rewritten whatever the result, so a paused tune can no
     // longer be resumed: the next Play starts afresh from the init routine.
     p.paused = 0;
-    int result = load_psid(path);
+    LoadResult result = load_psid(path);
     if (result == LOAD_OK) {
         p.tune_loaded = 1;
         p.current_song = tune_info.start_song;
@@ -146,4 +144,4 @@ int load_tune_file(const char* path, bool play) {
     return result;
 }
 
-int load_tune_path(bool play) { return load_tune_file(player_state.tune_path, play); }
+LoadResult load_tune_path(bool play) { return load_tune_file(player_state.tune_path, play); }

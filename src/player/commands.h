@@ -4,6 +4,8 @@
 // has its own controls to update.
 #include <cstdint>
 
+#include "player/psid_loader.h"
+
 // Playback counts as on from the Play (or song change, or load) that asks
 // for it until a Stop or Pause: while the request waits for the worker, while
 // the worker's start waits for the previous mute frames, and while it plays.
@@ -55,11 +57,11 @@ int32_t scroll_scale(int32_t value, int scroll_code, int thumb_position);
 // shows the texts, the songs and any message. With play, a tune that loads
 // starts whether or not one was playing (a tune opened from the desktop),
 // once: the button then reads "Pause".
-int load_tune_file(const char* path, bool play = false);
+LoadResult load_tune_file(const char* path, bool play = false);
 
 // load_tune_file of player_state.tune_path, the window's path (259
 // characters at most, the size of its buffer).
-int load_tune_path(bool play = false);
+LoadResult load_tune_path(bool play = false);
 
 // How load_tune_file waits for the worker to take its stop request: 1 ms
 // sleeps while a worker thread runs. A single-threaded driver (tests, the

@@ -179,7 +179,7 @@ void pacing_step(WindowHandle window, uint32_t played_ticks) {
         queue_stream_buffer();
         if (player_state.playing && !player_state.paused) {
             song_ticks += played_ticks;
-            if (play_step() == 1) {
+            if (play_step() == CPU_ABANDONED) {
                 player_state.play_stopped_at_ms =
                     static_cast<int32_t>(song_ticks < INT32_MAX ? song_ticks : INT32_MAX);
                 player_state.playing = 0;

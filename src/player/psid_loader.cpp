@@ -165,7 +165,7 @@ void apply_header_defaults(TuneInfo& header) {
     if (header.start_song == 0 || header.start_song > header.songs) header.start_song = 1;
 }
 
-int refuse(LoadRefusal reason, int result) {
+LoadResult refuse(LoadRefusal reason, LoadResult result) {
     refusal = reason;
     return result;
 }
@@ -174,10 +174,10 @@ int refuse(LoadRefusal reason, int result) {
 // fields go into a copy of tune_info, which is kept for every outcome but a
 // read error: a file that could not be read leaves tune_info as it was, like
 // one that could not be opened.
-int parse_psid(ByteSource& source) {
+LoadResult parse_psid(ByteSource& source) {
     TuneInfo header = tune_info;
     header.irq_mode = 0;
-    int result = LOAD_OK;
+    LoadResult result = LOAD_OK;
     refusal = LoadRefusal::none;
 
     Magic magic = read_magic(source);
@@ -262,7 +262,7 @@ uint32_t swap_bytes32(uint32_t value) {
     return (value >> 24) | (value >> 8 & 0x0000FF00u) | (value << 8 & 0x00FF0000u) | (value << 24);
 }
 
-int load_psid(const char* path) {
+LoadResult load_psid(const char* path) {
     // Cleared before the open, so that no outcome leaves the previous tune behind.
     clear_for_load();
     if (!path) return refuse(LoadRefusal::cannot_open, LOAD_CANNOT_OPEN);
@@ -275,12 +275,12 @@ int load_psid(const char* path) {
     // A directory opens for reading on some systems and fails on the first
     // read; that read error, like any other, makes the result "cannot open".
     ByteSource source{file, nullptr, 0, 0, false, false};
-    int result = parse_psid(source);
+    LoadResult result = parse_psid(source);
     std::fclose(file);
     return result;
 }
 
-int load_psid_bytes(const uint8_t* data, size_t size) {
+LoadResult load_psid_bytes(const uint8_t* data, size_t size) {
     clear_for_load();
     ByteSource source{nullptr, data, data ? size : 0, 0, false, false};
     return parse_psid(source);

@@ -26,10 +26,10 @@ enum class LoadRefusal : int {
 // tune_info and the image, and tells the CPU core which SID windows belong to
 // a second or third chip. path is any path fopen takes. Reads at most a
 // header and 64 KB of payload, whatever the file.
-int load_psid(const char* path);
+LoadResult load_psid(const char* path);
 
 // The same parse over bytes already in memory (tools and fuzzing).
-int load_psid_bytes(const uint8_t* data, size_t size);
+LoadResult load_psid_bytes(const uint8_t* data, size_t size);
 
 // The reason for the last load's result, and the system's error number
 // (errno) for cannot_open and cannot_read, 0 when there is none.

@@ -36,12 +36,12 @@ int32_t timer_rule_rate_hz() {
 
 }  // namespace
 
-int init_tune() {
+CpuCallResult init_tune() {
     cpu_reset();
     memory_image.bytes[cia_timer_latch_address] = 0;
     memory_image.bytes[cia_timer_latch_address + 1] = 0;
     cpu_state.a = static_cast<uint8_t>(player_state.current_song - 1);
-    int result = cpu_call(tune_info.init_address);
+    CpuCallResult result = cpu_call(tune_info.init_address);
 
     // An interrupt-driven tune names no play routine; it installs one. The
     // hardware vector wins over the system vector, and once found the
@@ -61,16 +61,16 @@ void update_play_rate(int32_t song) {
     player_state.play_rate_hz = timer_rule ? timer_rule_rate_hz() : video_frame_rate_hz(tune_info);
 }
 
-int play_step() {
+CpuCallResult play_step() {
     // The log still holds the previous call's writes: each frame describes
     // the call before.
     encode_player_frame();
     return play_call();
 }
 
-int play_call() {
+CpuCallResult play_call() {
     uint8_t sp_before = cpu_state.sp;
-    int result = cpu_call(tune_info.play_address);
+    CpuCallResult result = cpu_call(tune_info.play_address);
     if (tune_info.irq_mode) {
         // An interrupt handler may end in RTI, which pulls one byte more than
         // the call pushed; between interrupts a real machine's stack is

@@ -72,7 +72,7 @@ void load_tune(HWND window, const char* path, bool play) {
         return;
     }
 
-    int result = load_tune_path(play);
+    LoadResult result = load_tune_path(play);
     if (result == LOAD_OK) {
         show_tune(window);
         if (play) set_play_button_text(window, "Pause");

@@ -9,6 +9,7 @@
 #include "player/playback_controller.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
+#include "player/scale_bounds.h"
 #include "ui/about.h"
 #include "ui/command_line.h"
 #include "ui/handoff.h"
@@ -20,8 +21,6 @@
 
 namespace {
 
-constexpr int scale_min = 20;   // percent
-constexpr int scale_max = 200;  // percent
 constexpr DWORD worker_stack_bytes = 4096;
 
 DWORD WINAPI worker_thread(LPVOID window) {
@@ -49,8 +48,8 @@ void initialise(HWND window) {
 
     HWND filter_scale = GetDlgItem(window, IDC_FILTER_SCALE);
     HWND speed_scale = GetDlgItem(window, IDC_SPEED_SCALE);
-    SetScrollRange(filter_scale, SB_CTL, scale_min, scale_max, TRUE);
-    SetScrollRange(speed_scale, SB_CTL, scale_min, scale_max, TRUE);
+    SetScrollRange(filter_scale, SB_CTL, scale_min_percent, scale_max_percent, TRUE);
+    SetScrollRange(speed_scale, SB_CTL, scale_min_percent, scale_max_percent, TRUE);
     SetScrollPos(filter_scale, SB_CTL, player_state.filter_percent, TRUE);
     SetScrollPos(speed_scale, SB_CTL, player_state.speed_percent, TRUE);
 

@@ -13,6 +13,7 @@
 #include "player/playback_stop.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
+#include "player/scale_bounds.h"
 #include "player/sid_names.h"
 #include "player/tune_driver.h"
 #include "player/tune_info.h"
@@ -29,11 +30,6 @@ constexpr int32_t load_address_bytes = 2;   // when the payload names its own
 constexpr int32_t leading_space_allowance = 64;
 constexpr int32_t tune_area_size = leading_space_allowance + psid_header_bytes + load_address_bytes + 65536;
 uint8_t tune_area[tune_area_size];
-
-constexpr int32_t scale_min = 20;
-constexpr int32_t scale_max = 200;
-
-int32_t to_scale(int32_t percent) { return percent < scale_min ? scale_min : percent > scale_max ? scale_max : percent; }
 
 // Texts handed to the page live until the next call that returns one.
 char text[128];
@@ -94,7 +90,7 @@ ZARVEL_EXPORT int32_t zarvel_load(int32_t length) {
     player_state.paused = 0;
     if (length < 0) length = 0;
     if (length > tune_area_size) length = tune_area_size;
-    int32_t result = load_psid_bytes(tune_area, static_cast<size_t>(length));
+    LoadResult result = load_psid_bytes(tune_area, static_cast<size_t>(length));
     player_state.tune_loaded = result == LOAD_OK;
     if (result == LOAD_OK) player_state.current_song = tune_info.start_song;
     return result;
@@ -111,8 +107,8 @@ ZARVEL_EXPORT int32_t zarvel_start_song() { return tune_info.start_song; }
 ZARVEL_EXPORT void zarvel_set_song(int32_t song) { player_state.current_song = static_cast<uint16_t>(song); }
 ZARVEL_EXPORT int32_t zarvel_current_song() { return player_state.current_song; }
 
-ZARVEL_EXPORT void zarvel_set_speed(int32_t percent) { player_state.speed_percent = to_scale(percent); }
-ZARVEL_EXPORT void zarvel_set_filter(int32_t percent) { player_state.filter_percent = to_scale(percent); }
+ZARVEL_EXPORT void zarvel_set_speed(int32_t percent) { player_state.speed_percent = clamp_to_scale(percent); }
+ZARVEL_EXPORT void zarvel_set_filter(int32_t percent) { player_state.filter_percent = clamp_to_scale(percent); }
 
 ZARVEL_EXPORT void zarvel_set_voice(int32_t voice, int32_t on) {
     if (voice >= 0 && voice < 3) player_state.voice_enabled[voice] = on ? 1 : 0;

@@ -272,7 +272,7 @@ TEST(Dump, AStopIsTimedAsTheStreamTimesItAndStepsAgrees) {
     EXPECT_EQ(dumped.err, stop);
     EXPECT_EQ(deltas_of(lines_of(dumped.out)), (std::vector<uint32_t>{10, 10, 10, 10, 10, 20, 20, 20, 20}));
 
-    Output stepped = capture([&](std::FILE* out, std::FILE* err) { return run_steps({path, 0, 20}, out, err); });
+    Output stepped = capture([&](std::FILE* out, std::FILE* err) { return run_steps({{path, 0}, 20}, out, err); });
     EXPECT_EQ(stepped.exit_code, EXIT_PLAYBACK_STOPPED);
     EXPECT_EQ(stepped.err, stop);
 }

@@ -42,7 +42,7 @@ StepsRun steps(const std::string& path, int song = 0, int count = 10) {
     size_t err_size = 0;
     std::FILE* out = open_memstream(&out_text, &out_size);
     std::FILE* err = open_memstream(&err_text, &err_size);
-    int code = run_steps({path, song, count}, out, err);
+    int code = run_steps({{path, song}, count}, out, err);
     std::fclose(out);
     std::fclose(err);
     StepsRun run{code, out_text, err_text};
