@@ -1,4 +1,4 @@
-#include "test_psid_loader_files.h"
+#include "psid_loader_files_test.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -14,7 +14,7 @@
 #include "cpu/memory_image.h"
 #include "player/psid_loader.h"
 #include "player/tune_info.h"
-#include "test_psid_loader_files.h"
+#include "psid_loader_files_test.h"
 
 using namespace psid_test;
 
