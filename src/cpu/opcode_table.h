@@ -1,8 +1,8 @@
 #pragma once
 // The opcode table: which instruction of instructions.h runs for each of the
-// 256 opcode bytes. cpu_call's loop expands it into its dispatch table, opcode_table,
-// one handler per byte. X marks a slot without an instruction, which runs as
-// a one-byte no-op; U marks an undocumented instruction.
+// 256 opcode bytes. cpu_call's loop expands it into its dispatch table,
+// opcode_table, one handler per byte. X marks a slot without an instruction,
+// which runs as a one-byte no-op; U marks an undocumented instruction.
 #include <cstdint>
 
 // clang-format off
