@@ -18,6 +18,8 @@ packages=(
   dpkg-dev lintian           # the Debian package: dpkg-shlibdeps, and its check
   man-db groff-base bash-completion  # the package's manual page and completion, checked
   tmux
+  emscripten                 # the web page's core, compiled to WebAssembly
+  nodejs chromium            # the web page's tests: its core under Node, the page headless
 )
 
 missing=()
@@ -32,4 +34,10 @@ if ((${#missing[@]})); then
   echo "jackd2 jackd/tweak_rt_limits boolean false" | debconf-set-selections
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# npm installs the web tests' driver. Node.js may come with its own npm (from
+# another source than Debian's), which Debian's npm package would conflict with.
+if ! command -v npm >/dev/null; then
+  apt-get install -y -q --no-install-recommends npm
 fi

@@ -1,19 +1,13 @@
 #include "cli/sid_monitor.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "cli/sid_names.h"
 #include "cli/sysex_messages.h"
 #include "midi/register_frame.h"
 
 namespace {
-
-constexpr double pal_sid_clock_hz = 985248.0;
-constexpr double frequency_register_steps = 16777216.0;  // 2^24: the oscillator's phase range
-constexpr int a4_note = 57;  // semitones above C0
-
-constexpr const char* note_names[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
 
 // Where a voice's registers start: 7 registers a voice.
 constexpr int voice_base[3] = {0, 7, 14};
@@ -24,50 +18,7 @@ constexpr int reg_cutoff_low = 21;   // bits 0..2 of the cutoff
 constexpr int reg_cutoff_high = 22;  // bits 3..10
 constexpr int reg_mode_volume = 24;
 
-// The filter modes of register 24's bits 4..6, as the chip's data sheet names them.
-const char* filter_mode(uint8_t mode_volume) {
-    switch ((mode_volume >> 4) & 7) {
-        case 0: return "no filter";
-        case 1: return "low-pass";
-        case 2: return "band-pass";
-        case 3: return "low+band";
-        case 4: return "high-pass";
-        case 5: return "notch";
-        case 6: return "band+high";
-        default: return "all modes";
-    }
-}
-
 }  // namespace
-
-double sid_frequency_hz(uint16_t frequency_register) {
-    return frequency_register * pal_sid_clock_hz / frequency_register_steps;
-}
-
-void note_name(uint16_t frequency_register, char (&out)[8]) {
-    double hz = sid_frequency_hz(frequency_register);
-    long note = hz > 0 ? std::lround(12 * std::log2(hz / 440.0)) + a4_note : -1;
-    // The register's top, 0xFFFF, is about 3,848 Hz: B7. Octaves stay one digit.
-    if (note < 0 || note >= 120) {
-        std::snprintf(out, sizeof out, "---");
-        return;
-    }
-    std::snprintf(out, sizeof out, "%s%c", note_names[note % 12], static_cast<char>('0' + note / 12));
-}
-
-void waveform_name(uint8_t control, char (&out)[32]) {
-    static constexpr struct {
-        uint8_t bit;
-        const char* name;
-    } waves[] = {{0x10, "triangle"}, {0x20, "saw"}, {0x40, "pulse"}, {0x80, "noise"}};
-    out[0] = '\0';
-    for (auto& wave : waves) {
-        if (!(control & wave.bit)) continue;
-        if (out[0] != '\0') std::strncat(out, "+", sizeof out - std::strlen(out) - 1);
-        std::strncat(out, wave.name, sizeof out - std::strlen(out) - 1);
-    }
-    if (out[0] == '\0') std::snprintf(out, sizeof out, "none");
-}
 
 void format_monitor(const SidRegisters& sid, MonitorLines& lines) {
     for (int v = 0; v < 3; ++v) {
@@ -81,7 +32,7 @@ void format_monitor(const SidRegisters& sid, MonitorLines& lines) {
     }
     int cutoff = (sid.value[reg_cutoff_high] << 3) | (sid.value[reg_cutoff_low] & 7);
     std::snprintf(lines[3], monitor_line_size, "filter   cutoff %4d of 2047  %-9s  volume %d", cutoff,
-                  filter_mode(sid.value[reg_mode_volume]), sid.value[reg_mode_volume] & 15);
+                  filter_mode_name(sid.value[reg_mode_volume]), sid.value[reg_mode_volume] & 15);
 }
 
 void format_monitor_line(const SidRegisters& sid, char* out, size_t size) {
@@ -101,7 +52,7 @@ void format_monitor_line(const SidRegisters& sid, char* out, size_t size) {
         add("v%d %s %s %s | ", v + 1, note, wave, reg[reg_control] & 1 ? "on" : "off");
     }
     int cutoff = (sid.value[reg_cutoff_high] << 3) | (sid.value[reg_cutoff_low] & 7);
-    add("cutoff %d %s volume %d", cutoff, filter_mode(sid.value[reg_mode_volume]), sid.value[reg_mode_volume] & 15);
+    add("cutoff %d %s volume %d", cutoff, filter_mode_name(sid.value[reg_mode_volume]), sid.value[reg_mode_volume] & 15);
 }
 
 void SidMonitor::play(const uint8_t* bytes, uint32_t length, uint32_t, int64_t) {

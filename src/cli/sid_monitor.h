@@ -8,19 +8,8 @@
 #include <mutex>
 
 #include "cli/frame_decoder.h"
+#include "cli/sid_names.h"
 #include "platform/stream_engine.h"
-
-// The pitch a voice's 16-bit frequency register gives on a PAL C64, whose SID
-// runs at 985,248 Hz: f = register x 985248 / 16777216.
-double sid_frequency_hz(uint16_t frequency_register);
-
-// The nearest equal-tempered note (A4 = 440 Hz) as its name and octave,
-// "C4" or "F#2", into out; "---" for a frequency of 0 or one below C0.
-void note_name(uint16_t frequency_register, char (&out)[8]);
-
-// The waveform bits of a control register (0x10 triangle, 0x20 sawtooth,
-// 0x40 pulse, 0x80 noise) as "triangle", "saw+pulse", or "none".
-void waveform_name(uint8_t control, char (&out)[32]);
 
 constexpr int monitor_line_count = 4;
 constexpr int monitor_line_size = 80;

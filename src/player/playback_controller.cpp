@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <mutex>
 
-#include "cpu/sid_write_log.h"
 #include "midi/register_frame.h"
 #include "midi/stream_lock.h"
 #include "midi/stream_transport.h"
 #include "platform/clock.h"
+#include "player/control_frames.h"
 #include "player/player_state.h"
 #include "player/tune_driver.h"
 #include "player/tune_info.h"
@@ -22,22 +22,6 @@ constexpr int32_t close_margin_ms = 100;  // beyond the held buffers' delta time
 // Ticks of the events played while the current song played, from its start:
 // the time at which the next play call runs. Under StreamLock.
 uint64_t song_ticks;
-
-struct LogEntry {
-    int32_t reg;
-    uint8_t value;
-};
-
-// Replaces the shared log with a hand-built one and encodes it.
-template <size_t n>
-void encode_log(const LogEntry (&entries)[n], int times = 1) {
-    for (size_t i = 0; i < n; ++i) {
-        sid_write_log.registers[i] = entries[i].reg;
-        sid_write_log.values[i] = entries[i].value;
-    }
-    sid_write_log.registers[n] = -1;
-    for (int i = 0; i < times; ++i) encode_register_frame();
-}
 
 // Position callbacks come only while the stream is open and unbroken; a
 // wait for them anywhere else would never end.
@@ -128,25 +112,6 @@ void resume(WindowHandle window) {
 }
 
 }  // namespace
-
-void write_reset_frame() {
-    // Volume 15, no filter mode, all frequencies 0, cutoff at its top,
-    // resonance and routing off; the voices' control registers stay as they are.
-    static constexpr LogEntry reset[] = {{24, 15}, {0, 0},  {1, 0},    {7, 0},    {8, 0},
-                                         {14, 0},  {15, 0}, {21, 255}, {22, 255}, {23, 0}};
-    encode_log(reset);
-}
-
-void write_mute_frames() {
-    player_state.saved_volume = player_state.last_volume.load();
-    static constexpr LogEntry mute[] = {{24, 0}};
-    encode_log(mute, 2);
-}
-
-void write_restore_frame() {
-    const LogEntry restore[] = {{24, static_cast<uint8_t>(player_state.saved_volume)}};
-    encode_log(restore);
-}
 
 void start_playback(WindowHandle window) {
     // A start never overtakes the mute frames of the playback it replaces:

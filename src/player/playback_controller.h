@@ -34,10 +34,6 @@ void start_playback(WindowHandle window);
 // delta time of the event that just played, the song time since the last step.
 void pacing_step(WindowHandle window, uint32_t played_ticks);
 
-void write_reset_frame();
-void write_mute_frames();
-void write_restore_frame();
-
 // Blocks until no play call can still be running: used before the loader
 // clears the memory image. Returns at once when no stream is running.
 void wait_until_silenced();

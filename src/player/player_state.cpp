@@ -1,5 +1,7 @@
 #include "player/player_state.h"
 
+#include <initializer_list>
+
 PlayerState player_state;
 std::mutex request_mutex;
 
