@@ -55,6 +55,13 @@ void add_entry(const fs::path& path, const std::string& where, int depth, std::v
     std::string named = where == path.string() ? "" : path.string() + ": ";
     std::error_code error;
     fs::file_status status = fs::status(path, error);
+    // A tune named on the command line is the loader's to judge, so that it
+    // fails in the same words as everywhere else.
+    bool named_directly = depth == 0 && !fs::is_directory(status) && !is_play_list_file(path.string());
+    if (named_directly) {
+        list.push_back(path.string());
+        return;
+    }
     if (!fs::exists(status)) {
         report(err, where, named + why_missing(error) + "; left out");
         return;

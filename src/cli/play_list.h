@@ -10,8 +10,9 @@
 #include <system_error>
 #include <vector>
 
-// Every input expanded as above. Missing or unreadable entries go to err as
-// "zarvel-cli: WHERE: why", WHERE the path given or "LIST line N".
+// Every input expanded as above. Missing or unreadable folders, lists and
+// list entries go to err as "zarvel-cli: WHERE: why", WHERE the path given or
+// "LIST line N"; a tune named directly is kept for its load to judge.
 std::vector<std::string> build_play_list(const std::vector<std::string>& inputs, std::FILE* err);
 
 // The .sid files (any letter case) below folder, sorted by path. Folders that

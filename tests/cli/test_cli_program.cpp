@@ -214,20 +214,22 @@ TEST(CliProgram, InfoShowsTheHeaderAndEachSongsRate) {
     ChildResult r = cli({"info", tune("multisong.sid")});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     std::vector<std::string> lines = lines_of(r.out);
-    ASSERT_EQ(lines.size(), 19u) << r.out;
+    ASSERT_EQ(lines.size(), 22u) << r.out;
     EXPECT_EQ(lines[6], "songs        4");
     EXPECT_EQ(lines[7], "start_song   2");
     EXPECT_EQ(lines[9], "name         \"Zarvel Multisong\"");
     EXPECT_EQ(lines[10], "author       \"Zarvel developers\"");
     EXPECT_EQ(lines[11], "released     \"2026 Osket\"");
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 14, lines.end()),
-              (std::vector<std::string>{"", "song 1: 60 Hz", "song 2: 50 Hz (start song)", "song 3: 50 Hz",
-                                        "song 4: 60 Hz"}));
+              (std::vector<std::string>{"md5          82789177dae9a7021c0ca2334fcebb57", "clock        unknown",
+                                        "sid_model    unknown", "", "song 1: 60 Hz, length unknown",
+                                        "song 2: 50 Hz, length unknown (start song)", "song 3: 50 Hz, length unknown",
+                                        "song 4: 60 Hz, length unknown"}));
 
     // An interrupt-driven tune: the rate its init leaves in the latch (100 Hz),
     // though its eighth play call halves it.
     r = cli({"info", tune("irq_vector.sid")});
-    EXPECT_EQ(lines_of(r.out).back(), "song 1: 100 Hz (start song)");
+    EXPECT_EQ(lines_of(r.out).back(), "song 1: 100 Hz, length unknown (start song)");
 }
 
 TEST(CliProgram, DumpWritesItsLinesAndNothingElse) {
