@@ -46,6 +46,7 @@ void reset_process_state() {
     std::memset(sid_shadow, 0, sizeof sid_shadow);
     reset_player_state();
     reset_stream_ring();
+    install_song_length_lookup(nullptr);
 }
 
 // Passes every event on and counts them, so that position_callbacks can wait
@@ -75,7 +76,7 @@ HeadlessPlayer::HeadlessPlayer(std::shared_ptr<stream_engine::MidiSink> device) 
 void HeadlessPlayer::start(std::shared_ptr<stream_engine::MidiSink> device) {
     current = this;
     counter_ = std::make_shared<CountingSink>(std::move(device));
-    install_panel({record_warning, record_rate_label, record_play_button_text});
+    install_panel({record_warning, record_rate_label, record_play_button_text, record_song_end});
     reset_process_state();
     stream_engine::set_clock(stream_engine::ClockKind::virtual_time);
     stream_engine::set_devices({{"Headless capture", counter_}});
@@ -99,6 +100,10 @@ void HeadlessPlayer::record_play_button_text(void*, const char* text) {
     if (current) current->play_button_text_ = text;
 }
 
+void HeadlessPlayer::record_song_end(void*) {
+    if (current) ++current->song_ends_told_;
+}
+
 int HeadlessPlayer::load(const std::string& path) {
     int result = load_tune_file(path.c_str());
     worker_passes(1);
@@ -117,6 +122,11 @@ void HeadlessPlayer::stop() {
 
 void HeadlessPlayer::choose_song(int song) {
     ::choose_song(song);
+    worker_passes(1);
+}
+
+void HeadlessPlayer::play_song(int song) {
+    if (const char* text = ::play_song(song)) play_button_text_ = text;
     worker_passes(1);
 }
 

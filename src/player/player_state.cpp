@@ -9,7 +9,7 @@ void reset_player_state() {
     PlayerState& p = player_state;
     for (auto* flag : {&p.playing, &p.stop_request, &p.start_request, &p.resume_request, &p.paused,
                        &p.silenced, &p.starting, &p.closing, &p.tune_loaded, &p.retry_pending, &p.always_on_top,
-                       &p.topmost_pending}) {
+                       &p.topmost_pending, &p.song_ended}) {
         flag->store(0);
     }
     p.current_song = -1;
@@ -24,6 +24,8 @@ void reset_player_state() {
     p.window_left = -1;
     p.window_top = -1;
     p.play_stopped_at_ms = -1;
+    p.song_time_ms = 0;
+    p.song_length_ms = -1;
     p.tune_path[0] = '\0';
     p.pending_path[0] = '\0';
 }
