@@ -36,6 +36,13 @@ ListPlayer::~ListPlayer() { install_song_length_lookup(nullptr); }
 
 bool ListPlayer::many_songs() const { return files_.size() > 1 || (settings_.all_songs && tune_info.songs > 1); }
 
+int32_t ListPlayer::length_ms(int song) const {
+    int32_t length = song >= 1 && song <= static_cast<int>(record_.lengths_ms.size()) ? record_.lengths_ms[song - 1]
+                                                                                      : unknown_length_ms;
+    if (length != unknown_length_ms) return length;
+    return many_songs() ? settings_.default_length_ms : unknown_length_ms;
+}
+
 int ListPlayer::wrapped(int file) const {
     int n = file_count();
     return ((file % n) + n) % n;
@@ -63,11 +70,7 @@ bool ListPlayer::go_to(int file, int song, int direction, bool play) {
             report_load_failure(err_, path, result);
             continue;
         }
-        if (song > tune_info.songs) {
-            std::fprintf(err_, "zarvel-cli: --song %d: %s has %u song%s\n", song, path.c_str(), tune_info.songs,
-                         tune_info.songs == 1 ? "" : "s");
-            song = first_song;
-        }
+        if (song > tune_info.songs) song = first_song;  // a first song the first file does not have
         file_ = file;
         record_ = std::move(record);
         default_length_ms = many_songs() ? settings_.default_length_ms : -1;

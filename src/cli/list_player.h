@@ -47,6 +47,9 @@ public:
     const TuneRecord& record() const { return record_; }
     // More than one song to go through: unknown lengths take the default.
     bool many_songs() const;
+    // A song of the current file as it plays: its length, else the default
+    // in a list of many songs, else unknown_length_ms.
+    int32_t length_ms(int song) const;
 
 private:
     enum : int { first_song = 0, last_song = -1 };
