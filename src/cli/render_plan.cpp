@@ -28,6 +28,10 @@ std::vector<Source> sources_of(const std::vector<std::string>& inputs, int& unre
             if (tunes.empty()) std::fprintf(err, "zarvel-cli: %s: no .sid files in the folder\n", input.c_str());
             for (const std::string& tune : tunes)
                 sources.push_back({tune, fs::path(tune).lexically_relative(input).replace_extension()});
+        } else if (is_play_list_file(input)) {
+            // A list's tunes come from anywhere: each lands at the top.
+            for (const std::string& tune : build_play_list({input}, err))
+                sources.push_back({tune, fs::path(tune).filename().replace_extension()});
         } else {
             sources.push_back({input, fs::path(input).filename().replace_extension()});
         }

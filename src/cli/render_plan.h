@@ -1,7 +1,7 @@
 #pragma once
 // Where a render of several songs puts each: OUT is a folder that mirrors
-// the inputs. A tune given directly lands at its top; the tunes of a folder
-// keep their paths below that folder. Each song goes to STEM.mid, or to
+// the inputs. A tune given directly, or named by an .m3u list, lands at its
+// top; the tunes of a folder keep their paths below that folder. Each song goes to STEM.mid, or to
 // STEM-N.mid when every song of a tune is rendered. The whole plan is made,
 // and checked for two songs aimed at one file, before anything is written.
 #include <cstdio>

@@ -34,8 +34,7 @@ void touch(const fs::path& path, const std::string& text = "") {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// b/ before B.sid? No: byte order, as ls -v would not but sort does, so the
-// order is the same on every machine.
+// Written out of order, with a name in capitals and a file that is no tune.
 fs::path music_folder() {
     fs::path root = fs::path(temp_folder()) / "music";
     touch(root / "b" / "two.sid");
@@ -106,10 +105,13 @@ TEST(RenderPlan, MirrorsFoldersPutsDirectTunesOnTopAndNumbersEverySong) {
     EXPECT_EQ(outputs, expected);
     EXPECT_FALSE(all.collision);
 
-    RenderPlan starts = plan_folder_render({(root / "b" / "deeper").string()}, out.string(), false, 0, songs, err.file);
-    ASSERT_EQ(starts.jobs.size(), 1u);
+    touch(root / "list.m3u", "b/two.sid\n");
+    RenderPlan starts = plan_folder_render({(root / "b" / "deeper").string(), (root / "list.m3u").string()},
+                                           out.string(), false, 0, songs, err.file);
+    ASSERT_EQ(starts.jobs.size(), 2u);
     EXPECT_EQ(starts.jobs[0].output, (out / "three.mid").string());
     EXPECT_EQ(starts.jobs[0].song, 2);
+    EXPECT_EQ(starts.jobs[1].output, (out / "two.mid").string()) << "a list's tunes land at the top";
     EXPECT_EQ(err.take(), "");
 }
 
