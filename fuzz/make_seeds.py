@@ -212,6 +212,8 @@ def command_seeds():
         (LOAD, IRQ), (PLAY, 0), (CALLBACKS, 7), (PASSES, 1), (SPEED, 150), (CALLBACKS, 7), (PASSES, 2)))
     write("fuzz_commands", "stuck_play_then_play_again", commands(
         (LOAD, STUCK), (PLAY, 0), (CALLBACKS, 3), (PLAY, 0), (CALLBACKS, 3)))
+    write("fuzz_commands", "stuck_play_with_a_start_waiting", commands(
+        (LOAD, STUCK), (PLAY, 0), (PRESS_STOP, 0), (PRESS_PLAY, 0), (WAIT, 200), (PASSES, 0)))
     write("fuzz_commands", "presses_within_one_pass", commands(
         (LOAD, COUNTER), (PRESS_PLAY, 0), (PRESS_PLAY, 0), (PRESS_PLAY, 0), (PASSES, 0), (CALLBACKS, 3),
         (PRESS_STOP, 0), (PRESS_PLAY, 0), (PASSES, 1), (CALLBACKS, 5)))

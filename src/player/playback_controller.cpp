@@ -145,6 +145,12 @@ void resume(WindowHandle window) {
     show_playing_after_failure(window, reopened);
 }
 
+bool start_or_resume_ahead() {
+    std::lock_guard<std::mutex> lock(request_mutex);
+    const PlayerState& p = player_state;
+    return p.start_request || p.resume_request || p.starting;
+}
+
 }  // namespace
 
 void start_playback(WindowHandle window) {
@@ -212,7 +218,10 @@ void pacing_step(WindowHandle window, uint32_t played_ticks) {
             player_state.silenced = 1;
         }
     }
-    if (abandoned) panel_set_play_button_text(window, "Play");
+    // The button says what the next press does. A Play pressed since the
+    // play call was made (a start or resume waiting or under way) already
+    // set it to "Pause", and that start will play the tune afresh.
+    if (abandoned && !start_or_resume_ahead()) panel_set_play_button_text(window, "Play");
     if (ended) panel_song_ended(window);
 }
 
