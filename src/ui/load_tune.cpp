@@ -11,6 +11,7 @@
 #include "player/tune_info.h"
 #include "ui/command_line.h"
 #include "ui/resource_ids.h"
+#include "ui/song_lengths_choice.h"
 #include "ui/win32_panel.h"
 
 namespace {
@@ -79,6 +80,7 @@ void load_tune(HWND window, const char* path, bool play) {
         return;
     }
 
+    look_up_tune_lengths(player_state.tune_path);
     int result = load_tune_path(play);
     if (result == LOAD_OK) {
         show_tune(window);

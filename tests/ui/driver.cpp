@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <map>
 #include <string>
@@ -61,9 +62,32 @@ int number(const std::string& text) { return static_cast<int>(std::strtol(text.c
 
 // A visible top-level window with exactly this title (any class when
 // window_class is null); message boxes and dialogs are class #32770.
+// A title ending in '*' matches every title that begins with the rest (the
+// main window's title shows the song's time while one of known length plays).
 HWND find_window(const std::string& title, const wchar_t* window_class = nullptr) {
-    HWND window = FindWindowW(window_class, widen(title).c_str());
-    return window && IsWindowVisible(window) ? window : nullptr;
+    if (title.empty() || title.back() != '*') {
+        HWND window = FindWindowW(window_class, widen(title).c_str());
+        return window && IsWindowVisible(window) ? window : nullptr;
+    }
+    struct Search {
+        std::wstring prefix;
+        const wchar_t* window_class;
+        HWND found;
+    } search{widen(title.substr(0, title.size() - 1)), window_class, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            wchar_t text[256] = {}, name[64] = {};
+            GetWindowTextW(window, text, 256);
+            GetClassNameW(window, name, 64);
+            if (!IsWindowVisible(window) || std::wcsncmp(text, s.prefix.c_str(), s.prefix.size()) != 0 ||
+                (s.window_class && std::wcscmp(name, s.window_class) != 0))
+                return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 HWND wait_for_window(const std::string& title, DWORD timeout_ms, const wchar_t* window_class = nullptr) {
