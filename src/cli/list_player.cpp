@@ -50,13 +50,15 @@ int ListPlayer::wrapped(int file) const {
 
 bool ListPlayer::open() {
     if (files_.empty()) return false;
-    return go_to(0, settings_.first_song != 0 ? settings_.first_song : first_song, +1, false);
+    return go_to(0, settings_.first_song != 0 ? settings_.first_song : first_song, +1, false, false);
 }
 
-bool ListPlayer::go_to(int file, int song, int direction, bool play) {
+bool ListPlayer::go_to(int file, int song, int direction, bool play, bool restore) {
+    bool unloaded = false;  // a failed load leaves no tune loaded
+    int32_t song_before = player_state.current_song;
     for (int tried = 0; tried < file_count(); ++tried, file += direction) {
         if (file < 0 || file >= file_count()) {
-            if (!settings_.loop) return false;
+            if (!settings_.loop) break;
             file = wrapped(file);
         }
         const std::string& path = files_[file];
@@ -68,6 +70,7 @@ bool ListPlayer::go_to(int file, int song, int direction, bool play) {
         int result = load_tune_file(path.c_str());
         if (result != LOAD_OK) {
             report_load_failure(err_, path, result);
+            unloaded = true;
             continue;
         }
         if (song > tune_info.songs) song = first_song;  // a first song the first file does not have
@@ -81,16 +84,22 @@ bool ListPlayer::go_to(int file, int song, int direction, bool play) {
         else choose_song(chosen);
         return true;
     }
+    if (unloaded && restore && !record_.lengths_ms.empty()) {
+        // Nothing further loads: back to the song that played, rather than
+        // silence for a key that found only broken files.
+        for (int i = 1; i <= songs_known_at_most; ++i) file_lengths_ms[i] = record_.lengths_ms[i - 1];
+        if (load_tune_file(files_[file_].c_str()) == LOAD_OK) play_song(song_before);
+    }
     return false;
 }
 
-bool ListPlayer::step_song(int direction) {
+bool ListPlayer::move_by_song(int direction, bool restore) {
     int32_t song = player_state.current_song;
     if (settings_.all_songs && song + direction >= 1 && song + direction <= tune_info.songs) {
         play_song(song + direction);
         return true;
     }
-    return go_to(file_ + direction, direction > 0 ? first_song : last_song, direction, true);
+    return go_to(file_ + direction, direction > 0 ? first_song : last_song, direction, true, restore);
 }
 
-bool ListPlayer::step_file(int direction) { return go_to(file_ + direction, first_song, direction, true); }
+bool ListPlayer::step_file(int direction) { return go_to(file_ + direction, first_song, direction, true, true); }

@@ -32,13 +32,18 @@ public:
     // playing. False when no file loads (each failure reported).
     bool open();
 
+    // Where load failures are reported from now on.
+    void report_to(std::FILE* err) { err_ = err; }
+
     // After the controller's song end: the next song plays, or false past
     // the end of the list (without --loop), with playback left stopped.
-    bool advance() { return step_song(+1); }
+    bool advance() { return move_by_song(+1, false); }
     // The next or previous song of the list (arrow keys), into the next or
     // previous file past the ends; the next or previous file (N, P). The
-    // new song plays. False when there is none (playback stays as it is).
-    bool step_song(int direction);
+    // new song plays. False when there is none (playback stays as it is, or,
+    // when only files that fail to load lay that way, the song that played
+    // starts again).
+    bool step_song(int direction) { return move_by_song(direction, true); }
     bool step_file(int direction);
 
     int file_index() const { return file_; }  // 0-based
@@ -54,8 +59,10 @@ public:
 private:
     enum : int { first_song = 0, last_song = -1 };
     // Loads file (skipping those that fail, in direction) and plays or
-    // selects song (first_song, last_song or a number).
-    bool go_to(int file, int song, int direction, bool play);
+    // selects song (first_song, last_song or a number). restore: when none
+    // loads, the file and song that played start again.
+    bool go_to(int file, int song, int direction, bool play, bool restore);
+    bool move_by_song(int direction, bool restore);
     int wrapped(int file) const;
 
     std::vector<std::string> files_;

@@ -148,6 +148,8 @@ private:
     bool port_went_away();
     bool press_list_key(const Key& key);
     void song_changed();
+    void catch_list_messages();
+    void take_list_messages();
     std::string stil_line() const;
 
     const PlayOptions& options_;
@@ -159,6 +161,11 @@ private:
     RawKeys keys_;
     LineBlock block_{stdout};
     char note_[96] = "";
+    // The list's messages while the status block is drawn: shown as its note,
+    // since a line written into the block would be drawn over.
+    std::FILE* list_messages_ = nullptr;
+    char* list_messages_text_ = nullptr;
+    size_t list_messages_size_ = 0;
     std::string expected_button_ = "Play";
     Clock::time_point began_ = Clock::now();
 };
@@ -261,6 +268,26 @@ void PlaySession::song_changed() {
     std::fflush(stdout);
 }
 
+void PlaySession::catch_list_messages() {
+    if (!interactive_) return;
+    list_messages_ = open_memstream(&list_messages_text_, &list_messages_size_);
+    if (list_messages_) list_.report_to(list_messages_);
+}
+
+void PlaySession::take_list_messages() {
+    if (!list_messages_) return;
+    std::fclose(list_messages_);
+    list_messages_ = nullptr;
+    std::string text(list_messages_text_, list_messages_size_);
+    std::free(list_messages_text_);
+    list_messages_text_ = nullptr;
+    list_.report_to(stderr);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    size_t line = text.rfind('\n');
+    if (!text.empty()) std::snprintf(note_, sizeof note_, "%s", text.c_str() + (line == std::string::npos ? 0 : line + 1));
+    catch_list_messages();
+}
+
 // The keys that move through the list: the arrows by song, N and P by file.
 bool PlaySession::press_list_key(const Key& key) {
     bool moved = false;
@@ -273,6 +300,7 @@ bool PlaySession::press_list_key(const Key& key) {
         panel_set_play_button_text(no_window, "Pause");
         song_changed();
     }
+    take_list_messages();
     expected_button_ = read_terminal_panel().play_button;
     return true;
 }
@@ -286,6 +314,13 @@ void PlaySession::show_log_line(double seconds) {
 }
 
 void PlaySession::finish(Worker& worker, int& result) {
+    take_list_messages();
+    if (list_messages_) {
+        std::fclose(list_messages_);
+        std::free(list_messages_text_);
+        list_messages_ = nullptr;
+        list_.report_to(stderr);
+    }
     if (port_lost_) {
         // A port that went away takes nothing more, the mute frames included.
         worker.stop();
@@ -367,6 +402,7 @@ int PlaySession::run(Worker& worker) {
     began_ = Clock::now();
     Clock::time_point last = began_;
     double next_log = 1;
+    catch_list_messages();
     song_changed();
     for (;;) {
         if (quit_signal) break;
@@ -383,8 +419,11 @@ int PlaySession::run(Worker& worker) {
         last = now;
         if (take_song_end()) {
             // Past the last song: the controller has sent the mute frames.
-            if (!list_.advance()) break;
+            bool more = list_.advance();
+            take_list_messages();
+            if (!more) break;
             song_changed();
+            take_list_messages();
         }
 
         if (options_.seconds > 0 && since_start >= options_.seconds) break;

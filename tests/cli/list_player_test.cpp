@@ -101,6 +101,10 @@ TEST(ListPlayer, AFileThatDoesNotLoadIsPassedOverAndASingleSongOfUnknownLengthHa
         EXPECT_EQ(list.file_index(), 1);
         player.play();
         EXPECT_EQ(player_state.song_length_ms, 60000 * 3) << "two files: the default length";
+        EXPECT_FALSE(list.step_file(-1)) << "only a broken file that way";
+        player.worker_passes(1);
+        EXPECT_EQ(list.file_index(), 1);
+        EXPECT_EQ(player_state.playing, 1) << "the song that played plays again, not silence";
     }
     {
         ListPlayer single({files[1]}, ListSettings{}, err);
