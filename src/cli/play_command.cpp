@@ -3,22 +3,22 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
-#include <random>
 #include <memory>
+#include <random>
 #include <thread>
 
 #include "cli/exit_codes.h"
 #include "cli/latin1_text.h"
 #include "cli/list_player.h"
-#include "cli/play_list.h"
 #include "cli/midi_ports.h"
 #include "cli/play_keys.h"
+#include "cli/play_list.h"
 #include "cli/playback_stop.h"
 #include "cli/sid_monitor.h"
 #include "cli/status_line.h"

@@ -3,20 +3,20 @@
 #include <CLI/CLI.hpp>
 #include <cctype>
 #include <chrono>
-#include <filesystem>
-#include <thread>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "cli/exit_codes.h"
-#include "cli/play_list.h"
-#include "cli/render_plan.h"
-#include "cli/render_workers.h"
 #include "cli/headless_player.h"
 #include "cli/headless_start.h"
+#include "cli/play_list.h"
 #include "cli/playback_stop.h"
+#include "cli/render_plan.h"
+#include "cli/render_workers.h"
 #include "cli/replacement_file.h"
 #include "cli/smf_writer.h"
 #include "cli/sysex_messages.h"
