@@ -79,5 +79,6 @@ private:
 
 // Returns every piece of process-wide player state to what a fresh process
 // has: CPU, memory, log, tune, player state, encoder shadow, stream ring, the
-// stream itself, no song length lookup. Tests that share one process call it between cases.
+// stream itself, no song length lookup. Tests that share one process call it
+// between cases.
 void reset_process_state();

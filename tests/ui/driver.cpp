@@ -60,33 +60,35 @@ std::string narrow(const wchar_t* text) {
 
 int number(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 0)); }
 
+struct TitleSearch {
+    std::wstring prefix;
+    const wchar_t* window_class;
+    HWND found;
+};
+
+BOOL CALLBACK match_title_prefix(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<TitleSearch*>(data);
+    wchar_t text[256] = {}, name[64] = {};
+    GetWindowTextW(window, text, 256);
+    GetClassNameW(window, name, 64);
+    if (!IsWindowVisible(window) || std::wcsncmp(text, search.prefix.c_str(), search.prefix.size()) != 0 ||
+        (search.window_class && std::wcscmp(name, search.window_class) != 0))
+        return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
 // A visible top-level window with exactly this title (any class when
-// window_class is null); message boxes and dialogs are class #32770.
-// A title ending in '*' matches every title that begins with the rest (the
-// main window's title shows the song's time while one of known length plays).
+// window_class is null); message boxes and dialogs are class #32770. A title
+// ending in '*' matches every title that begins with the rest (the main
+// window's title shows the song's time while one of known length plays).
 HWND find_window(const std::string& title, const wchar_t* window_class = nullptr) {
     if (title.empty() || title.back() != '*') {
         HWND window = FindWindowW(window_class, widen(title).c_str());
         return window && IsWindowVisible(window) ? window : nullptr;
     }
-    struct Search {
-        std::wstring prefix;
-        const wchar_t* window_class;
-        HWND found;
-    } search{widen(title.substr(0, title.size() - 1)), window_class, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            wchar_t text[256] = {}, name[64] = {};
-            GetWindowTextW(window, text, 256);
-            GetClassNameW(window, name, 64);
-            if (!IsWindowVisible(window) || std::wcsncmp(text, s.prefix.c_str(), s.prefix.size()) != 0 ||
-                (s.window_class && std::wcscmp(name, s.window_class) != 0))
-                return TRUE;
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TitleSearch search{widen(title.substr(0, title.size() - 1)), window_class, nullptr};
+    EnumWindows(match_title_prefix, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
