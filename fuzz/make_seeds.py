@@ -228,7 +228,25 @@ def command_seeds():
         (LOAD, COUNTER), (PLAY, 0), (CALLBACKS, 4), (EXIT, 0)))
 
 
+# ---- fuzz_collection: the collection's text files, as they come.
+
+def collection_seeds():
+    write("fuzz_collection", "song_lengths", b"[Database]\r\n; /MUSICIANS/A/Artist/One.sid\r\n"
+          b"0123456789abcdef0123456789abcdef=3:12\r\n"
+          b"FEDCBA9876543210FEDCBA9876543210=0:05.5 1:02.025 123:45.678 0:00\r\n"
+          b"11111111111111111111111111111111=0:46(G) 1:02 (M)\r\n[Other]\r\nx=1\r\n")
+    write("fuzz_collection", "song_lengths_malformed", b"[Database\n0123=1:00\n"
+          b"22222222222222222222222222222222=1:5 1:60 1:00.1234 35791:23.648 1:00(G\n"
+          b"22222222222222222222222222222222=1:00,2:00\n")
+    write("fuzz_collection", "stil", b"### Quill ###\n/MUSICIANS/Q/Quill_Ada/\nCOMMENT: A folder.\n\n"
+          b"/MUSICIANS/Q/Quill_Ada/Suite.sid\r\nCOMMENT: Four songs,\r\n         on two lines.\r\n"
+          b"(#1)\r\n  TITLE: Overture\r\n ARTIST: Ada Quill\r\n(#3)\r\n   NAME: Third\r\n"
+          b"\tindented by a tab\r\n  FOOTER: no field\r\n(#0)\r\n(#99999999999)\r\n\r\n"
+          b"/GAMES/Z/Zed.sid\n  TITLE: Upper\n/GAMES/Z/zed.sid\n  TITLE: lower\n")
+
+
 if __name__ == "__main__":
+    collection_seeds()
     cpu_seeds()
     psid_seeds()
     command_seeds()

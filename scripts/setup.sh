@@ -10,6 +10,7 @@ packages=(
   librtmidi-dev jackd2       # MIDI ports, and a dummy JACK server in tests
   libjack-jackd2-dev         # JACK ports through libjack itself
   libcli11-dev               # command-line parsing
+  nlohmann-json3-dev         # the tests read info --json back
   clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 xvfb xdotool imagemagick

@@ -1,9 +1,14 @@
 #include "cli/header_text.h"
 
+#include "cli/latin1_text.h"
 #include "player/tune_info.h"
 
-void print_tune_text(std::FILE* out, const char* label, const char (&field)[32]) {
+void print_tune_text(std::FILE* out, const char* label, const char (&field)[32], TextBytes texts) {
     std::fprintf(out, "%-13s\"", label);
+    if (texts == TextBytes::latin1) {
+        std::fprintf(out, "%s\"\n", latin1_to_terminal_text(tune_text(field), true).c_str());
+        return;
+    }
     for (char c : tune_text(field)) {
         auto byte = static_cast<unsigned char>(c);
         if (byte == '"' || byte == '\\') std::fprintf(out, "\\%c", byte);
@@ -13,7 +18,17 @@ void print_tune_text(std::FILE* out, const char* label, const char (&field)[32])
     std::fputs("\"\n", out);
 }
 
-void print_tune_header(std::FILE* out, const std::string& path) {
+const char* tune_clock_name(uint16_t flags) {
+    static const char* const names[4] = {"unknown", "PAL", "NTSC", "PAL and NTSC"};
+    return names[(flags >> 2) & 3];
+}
+
+const char* sid_model_name(uint16_t flags, int shift) {
+    static const char* const names[4] = {"unknown", "6581", "8580", "both"};
+    return names[(flags >> shift) & 3];
+}
+
+void print_tune_header(std::FILE* out, const std::string& path, TextBytes texts) {
     const TuneInfo& t = tune_info;
     std::fprintf(out, "%-13s%s\n", "tune", path.c_str());
     std::fprintf(out, "%-13s%u\n", "version", t.version);
@@ -24,9 +39,9 @@ void print_tune_header(std::FILE* out, const std::string& path) {
     std::fprintf(out, "%-13s%u\n", "songs", t.songs);
     std::fprintf(out, "%-13s%u\n", "start_song", t.start_song);
     std::fprintf(out, "%-13s0x%08X\n", "speed", t.speed);
-    print_tune_text(out, "name", t.name);
-    print_tune_text(out, "author", t.author);
-    print_tune_text(out, "released", t.released);
+    print_tune_text(out, "name", t.name, texts);
+    print_tune_text(out, "author", t.author, texts);
+    print_tune_text(out, "released", t.released, texts);
     std::fprintf(out, "%-13s0x%04X\n", "flags", t.flags);
     if (t.second_sid_address)
         std::fprintf(out, "%-13s0x%04X (not played: the synthesizer has one SID)\n", "second_sid",

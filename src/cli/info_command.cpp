@@ -5,6 +5,9 @@
 
 #include "cli/exit_codes.h"
 #include "cli/header_text.h"
+#include "cli/json_line.h"
+#include "cli/latin1_text.h"
+#include "cli/play_list.h"
 #include "cli/tune_options.h"
 #include "cpu/cpu_call.h"
 #include "player/player_state.h"
@@ -19,40 +22,163 @@ namespace {
 // minutes of abandoned inits.
 constexpr int songs_run_at_most = 256;
 
+// The first SID's registers, where every tune's own SID lives.
+constexpr uint16_t first_sid_address = 0xD400;
+
+struct SongRate {
+    int32_t rate_hz;
+    bool init_returned;
+};
+
+// Each song from a fresh image and CPU, as a start after loading would find
+// them: an init may change the tune's own variables, and an interrupt-driven
+// tune resolves its play address at the first init. False when the file
+// could no longer be read.
+bool run_each_init(const std::string& path, int songs, std::vector<SongRate>& rates) {
+    for (int song = 1; song <= songs; ++song) {
+        if (load_psid(path.c_str()) != LOAD_OK) return false;
+        std::memset(&cpu_state, 0, sizeof cpu_state);
+        player_state.current_song = song;
+        CpuCallResult result = init_tune();
+        rates.push_back({player_state.play_rate_hz.load(), result != CPU_ABANDONED});
+    }
+    return true;
+}
+
+std::string length_text(int32_t ms) { return ms == unknown_length_ms ? "length unknown" : format_song_time(ms); }
+
+void print_stil_fields(std::FILE* out, const std::vector<StilField>& fields) {
+    for (const StilField& field : fields) {
+        // The file's own layout: names right-aligned, continuation lines under the text.
+        std::string_view text = field.text;
+        const char* label = field.name.c_str();
+        for (;;) {
+            size_t end = text.find('\n');
+            std::fprintf(out, "  %9s%s %s\n", label, *label ? ":" : " ",
+                         latin1_to_terminal_text(text.substr(0, end)).c_str());
+            if (end == std::string_view::npos) break;
+            text.remove_prefix(end + 1);
+            label = "";
+        }
+    }
+}
+
+void print_plain(std::FILE* out, const std::string& path, const TuneInfo& t, const std::vector<SongRate>& rates,
+                 const TuneRecord& record) {
+    print_tune_header(out, path, TextBytes::latin1);
+    std::fprintf(out, "%-13s%s\n", "md5", record.md5_known ? md5_hex(record.md5).c_str() : "unknown");
+    std::fprintf(out, "%-13s%s\n", "clock", tune_clock_name(t.flags));
+    std::fprintf(out, "%-13s%s\n", "sid_model", sid_model_name(t.flags));
+    std::fputc('\n', out);
+    for (size_t i = 0; i < rates.size(); ++i) {
+        int song = static_cast<int>(i) + 1;
+        std::fprintf(out, "song %d: %i Hz, %s%s%s\n", song, rates[i].rate_hz, length_text(record.lengths_ms[i]).c_str(),
+                     song == t.start_song ? " (start song)" : "",
+                     rates[i].init_returned ? "" : " (the init routine did not return)");
+    }
+    if (t.songs > rates.size())
+        std::fprintf(out, "songs %zu to %u: not run (a tune has at most %d)\n", rates.size() + 1, t.songs,
+                     songs_run_at_most);
+    if (record.stil) {
+        std::fputs("\nSTIL\n", out);
+        print_stil_fields(out, record.stil->global);
+        for (const StilSong& song : record.stil->songs) {
+            std::fprintf(out, "(#%d)\n", song.song);
+            print_stil_fields(out, song.fields);
+        }
+    }
+}
+
+void add_stil_fields(JsonLine& json, const std::vector<StilField>& fields) {
+    json.begin_array();
+    for (const StilField& field : fields)
+        json.begin_object().key("name").string(field.name).key("text").string(latin1_to_utf8(field.text)).end_object();
+    json.end_array();
+}
+
+void print_json(std::FILE* out, const std::string& path, const TuneInfo& t, const std::vector<SongRate>& rates,
+                const TuneRecord& record) {
+    JsonLine json;
+    json.begin_object().key("path").string(path).key("md5");
+    if (record.md5_known) json.string(md5_hex(record.md5));
+    else json.null();
+    json.key("version").number(t.version)
+        .key("name").string(latin1_to_utf8(tune_text(t.name)))
+        .key("author").string(latin1_to_utf8(tune_text(t.author)))
+        .key("released").string(latin1_to_utf8(tune_text(t.released)))
+        .key("songs").number(t.songs)
+        .key("start_song").number(t.start_song)
+        .key("clock").string(tune_clock_name(t.flags))
+        .key("sid_model").string(sid_model_name(t.flags));
+    json.key("sids").begin_array().number(first_sid_address);
+    if (t.second_sid_address) json.number(t.second_sid_address);
+    if (t.third_sid_address) json.number(t.third_sid_address);
+    json.end_array();
+    json.key("song_list").begin_array();
+    for (size_t i = 0; i < rates.size(); ++i) {
+        json.begin_object().key("song").number(static_cast<int64_t>(i) + 1).key("rate_hz").number(rates[i].rate_hz);
+        json.key("length_ms");
+        if (record.lengths_ms[i] == unknown_length_ms) json.null();
+        else json.number(record.lengths_ms[i]);
+        json.end_object();
+    }
+    json.end_array().key("stil");
+    if (record.stil) {
+        json.begin_object().key("global");
+        add_stil_fields(json, record.stil->global);
+        json.key("songs").begin_array();
+        for (const StilSong& song : record.stil->songs) {
+            json.begin_object().key("song").number(song.song).key("fields");
+            add_stil_fields(json, song.fields);
+            json.end_object();
+        }
+        json.end_array().end_object();
+    } else {
+        json.null();
+    }
+    json.end_object();
+    std::fprintf(out, "%s\n", json.text().c_str());
+}
+
 }  // namespace
 
 void add_info_command(CLI::App& app, InfoOptions& options) {
     CLI::App* info = app.add_subcommand(
-        "info", "Print a tune's header fields and texts, its songs and start song, and the play rate each "
-                "song gets after its init routine");
-    info->add_option("TUNE", options.tune, "PSID file")->required();
+        "info", "Print each tune's header, MD5, video standard and SID model, each song's play rate after its init "
+                "routine and its length, and the tune's STIL entry");
+    info->add_option("TUNE", options.tunes, "PSID files, folders of them (searched at any depth) or .m3u lists")
+        ->required();
+    info->add_flag("--json", options.json, "one JSON object per tune per line (JSON Lines), texts in UTF-8");
+    add_collection_options(*info, options.collection);
 }
 
 int run_info(const InfoOptions& options, std::FILE* out, std::FILE* err) {
-    TuneOptions tune;
-    tune.tune = options.tune;
-    if (int code = load_command_tune(tune, load_psid, err); code != EXIT_OK) return code;
-    print_tune_header(out, options.tune);
-    std::fputc('\n', out);
-
-    int songs = tune_info.songs < songs_run_at_most ? tune_info.songs : songs_run_at_most;
-    for (int song = 1; song <= songs; ++song) {
-        // Each song from a fresh image and CPU, as a start after loading
-        // would find them: an init may change the tune's own variables, and an
-        // interrupt-driven tune resolves its play address at the first init.
-        if (load_psid(options.tune.c_str()) != LOAD_OK) {
-            report_load_failure(err, options.tune, LOAD_CANNOT_OPEN);
-            return EXIT_LOAD_FAILED;
+    std::vector<std::string> tunes = build_play_list(options.tunes, err);
+    int code = tunes.empty() ? EXIT_LOAD_FAILED : EXIT_OK;
+    bool first = true;
+    for (const std::string& path : tunes) {
+        int result = load_psid(path.c_str());
+        if (result != LOAD_OK) {
+            report_load_failure(err, path, result);
+            code = EXIT_LOAD_FAILED;
+            continue;
         }
-        std::memset(&cpu_state, 0, sizeof cpu_state);
-        player_state.current_song = song;
-        CpuCallResult result = init_tune();
-        std::fprintf(out, "song %d: %i Hz%s%s\n", song, player_state.play_rate_hz.load(),
-                     song == tune_info.start_song ? " (start song)" : "",
-                     result == CPU_ABANDONED ? " (the init routine did not return)" : "");
+        TuneInfo header = tune_info;
+        int songs = header.songs < songs_run_at_most ? header.songs : songs_run_at_most;
+        std::vector<SongRate> rates;
+        if (!run_each_init(path, songs, rates)) {
+            report_load_failure(err, path, LOAD_CANNOT_OPEN);
+            code = EXIT_LOAD_FAILED;
+            continue;
+        }
+        TuneRecord record = look_up_tune(path, songs, options.collection, err);
+        if (options.json) {
+            print_json(out, path, header, rates, record);
+        } else {
+            if (!first) std::fputc('\n', out);
+            print_plain(out, path, header, rates, record);
+        }
+        first = false;
     }
-    if (tune_info.songs > songs)
-        std::fprintf(out, "songs %d to %u: not run (a tune has at most %d)\n", songs + 1, tune_info.songs,
-                     songs_run_at_most);
-    return EXIT_OK;
+    return code;
 }

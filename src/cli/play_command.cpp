@@ -3,16 +3,21 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <thread>
 
 #include "cli/exit_codes.h"
+#include "cli/latin1_text.h"
+#include "cli/list_player.h"
 #include "cli/midi_ports.h"
 #include "cli/play_keys.h"
+#include "cli/play_list.h"
 #include "cli/sid_monitor.h"
 #include "cli/status_line.h"
 #include "cli/terminal.h"
@@ -123,12 +128,11 @@ void print_player_thread(std::FILE* out) {
 
 class PlaySession {
 public:
-    PlaySession(const PlayOptions& options, std::shared_ptr<SidMonitor> monitor, std::string port_name)
-        : options_(options), monitor_(std::move(monitor)), port_name_(std::move(port_name)),
+    PlaySession(const PlayOptions& options, ListPlayer& list, std::shared_ptr<SidMonitor> monitor,
+                std::string port_name)
+        : options_(options), list_(list), monitor_(std::move(monitor)), port_name_(std::move(port_name)),
           interactive_(isatty(STDIN_FILENO)),
-          keys_(STDIN_FILENO) {
-        printable_text(tune_info.name, sizeof tune_info.name, name_, sizeof name_);
-    }
+          keys_(STDIN_FILENO) {}
 
     // From Play to the end; returns the exit code.
     int run(Worker& worker);
@@ -141,18 +145,27 @@ private:
     void suspend(Worker& worker);
     bool playing_stopped_by_itself() const;
     bool port_went_away();
+    bool press_list_key(const Key& key);
+    void song_changed();
+    void catch_list_messages();
+    void take_list_messages();
+    std::string stil_line() const;
 
     const PlayOptions& options_;
+    ListPlayer& list_;
     std::shared_ptr<SidMonitor> monitor_;  // null when a port plays
     std::string port_name_;                // empty for the monitor
     bool port_lost_ = false;
     bool interactive_;
     RawKeys keys_;
     LineBlock block_{stdout};
-    char name_[40];
     char note_[96] = "";
+    // The list's messages while the status block is drawn: shown as its note,
+    // since a line written into the block would be drawn over.
+    std::FILE* list_messages_ = nullptr;
+    char* list_messages_text_ = nullptr;
+    size_t list_messages_size_ = 0;
     bool expect_playing_ = false;  // playback on, as the keys left it
-    double elapsed_ = 0;  // playing time of the current song, in seconds
     Clock::time_point began_ = Clock::now();
 };
 
@@ -180,30 +193,113 @@ bool PlaySession::start() {
     return player_state.playing || quit_signal;
 }
 
+std::string PlaySession::stil_line() const {
+    if (!list_.record().stil) return "";
+    const std::vector<StilField>& fields = list_.record().stil->song_fields(player_state.current_song);
+    std::string line;
+    for (const char* name : {"TITLE", "ARTIST"}) {
+        std::string_view text = stil_field(fields, name);
+        if (text.empty()) continue;
+        if (!line.empty()) line += "  ";
+        // A field's continuation lines go on one line here.
+        std::string joined(text);
+        for (char& c : joined)
+            if (c == '\n') c = ' ';
+        line += std::string(name) + ": " + latin1_to_terminal_text(joined);
+    }
+    return line;
+}
+
 void PlaySession::show() {
     PanelTexts texts = read_terminal_panel();
+    std::string name = latin1_to_terminal_text(tune_text(tune_info.name));
+    int32_t song_time_ms = player_state.song_time_ms;
     char status[256];
     StatusFields fields{playback_state_name(player_state.playing, player_state.paused),
-                        name_,
+                        name.c_str(),
                         player_state.current_song,
                         tune_info.songs,
                         texts.rate_label,
                         player_state.speed_percent,
                         player_state.filter_percent,
                         {player_state.voice_enabled[0], player_state.voice_enabled[1], player_state.voice_enabled[2]},
-                        static_cast<int64_t>(elapsed_)};
+                        song_time_ms / 1000};
     format_status_line(fields, status, sizeof status);
+    int columns = terminal_columns(STDOUT_FILENO);
+    ListLineFields list_fields{list_.file_index() + 1,
+                               list_.file_count(),
+                               player_state.current_song,
+                               tune_info.songs,
+                               song_time_ms,
+                               list_.length_ms(player_state.current_song),
+                               name.c_str(),
+                               port_name_.empty() ? "monitor" : port_name_.c_str()};
+    std::string list_line = format_list_line(list_fields, columns > 0 ? static_cast<size_t>(columns) : 80);
+    std::string stil = stil_line();
 
-    const char* lines[2 + monitor_line_count];
+    const char* lines[4 + monitor_line_count];
     int count = 0;
+    lines[count++] = list_line.c_str();
     lines[count++] = status;
+    if (!stil.empty()) lines[count++] = stil.c_str();
     lines[count++] = note_[0] != '\0' ? note_ : key_help;
     MonitorLines monitor_lines;
     if (monitor_) {
         format_monitor(monitor_->registers(), monitor_lines);
         for (auto& line : monitor_lines) lines[count++] = line;
     }
-    block_.draw(lines, count, terminal_columns(STDOUT_FILENO));
+    block_.draw(lines, count, columns);
+}
+
+// Without a terminal, a list of many songs says what plays as it changes.
+void PlaySession::song_changed() {
+    note_[0] = '\0';
+    if (interactive_ || !list_.many_songs()) return;
+    int32_t song = player_state.current_song;
+    std::string name = latin1_to_terminal_text(tune_text(tune_info.name));
+    std::printf("file %d/%d  song %d/%u  length %s  %s  %s", list_.file_index() + 1, list_.file_count(), song,
+                tune_info.songs, format_song_time(list_.length_ms(song)).c_str(), name.c_str(), list_.file().c_str());
+    std::string stil = stil_line();
+    if (!stil.empty()) std::printf("  %s", stil.c_str());
+    std::putchar('\n');
+    std::fflush(stdout);
+}
+
+void PlaySession::catch_list_messages() {
+    if (!interactive_) return;
+    list_messages_ = open_memstream(&list_messages_text_, &list_messages_size_);
+    if (list_messages_) list_.report_to(list_messages_);
+}
+
+void PlaySession::take_list_messages() {
+    if (!list_messages_) return;
+    std::fclose(list_messages_);
+    list_messages_ = nullptr;
+    std::string text(list_messages_text_, list_messages_size_);
+    std::free(list_messages_text_);
+    list_messages_text_ = nullptr;
+    list_.report_to(stderr);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    size_t line = text.rfind('\n');
+    if (!text.empty()) std::snprintf(note_, sizeof note_, "%s", text.c_str() + (line == std::string::npos ? 0 : line + 1));
+    catch_list_messages();
+}
+
+// The keys that move through the list: the arrows by song, N and P by file.
+bool PlaySession::press_list_key(const Key& key) {
+    bool moved = false;
+    if (key.name == KeyName::right && key.modifiers == 0) moved = list_.step_song(+1);
+    else if (key.name == KeyName::left && key.modifiers == 0) moved = list_.step_song(-1);
+    else if (key.name == KeyName::character && key.modifiers == 0 && key.character == 'N') moved = list_.step_file(+1);
+    else if (key.name == KeyName::character && key.modifiers == 0 && key.character == 'P') moved = list_.step_file(-1);
+    else return false;
+    if (moved) {
+        panel_set_play_button_text(no_window, "Pause");
+        song_changed();
+    }
+    take_list_messages();
+    expect_playing_ = playback_on();
+    return true;
 }
 
 void PlaySession::show_log_line(double seconds) {
@@ -215,6 +311,13 @@ void PlaySession::show_log_line(double seconds) {
 }
 
 void PlaySession::finish(Worker& worker, int& result) {
+    take_list_messages();
+    if (list_messages_) {
+        std::fclose(list_messages_);
+        std::free(list_messages_text_);
+        list_messages_ = nullptr;
+        list_.report_to(stderr);
+    }
     if (port_lost_) {
         // A port that went away takes nothing more, the mute frames included.
         worker.stop();
@@ -292,6 +395,8 @@ int PlaySession::run(Worker& worker) {
     began_ = Clock::now();
     Clock::time_point last = began_;
     double next_log = 1;
+    catch_list_messages();
+    song_changed();
     for (;;) {
         if (quit_signal) break;
         if (suspend_signal) {
@@ -304,8 +409,15 @@ int PlaySession::run(Worker& worker) {
         }
         Clock::time_point now = Clock::now();
         double since_start = std::chrono::duration<double>(now - began_).count();
-        if (player_state.playing) elapsed_ += std::chrono::duration<double>(now - last).count();
         last = now;
+        if (take_song_end()) {
+            // Past the last song: the controller has sent the mute frames.
+            bool more = list_.advance();
+            take_list_messages();
+            if (!more) break;
+            song_changed();
+            take_list_messages();
+        }
 
         if (options_.seconds > 0 && since_start >= options_.seconds) break;
         char warning[96];
@@ -343,12 +455,10 @@ int PlaySession::run(Worker& worker) {
         show();
         Key key;
         if (!keys_.read_key(key_wait_ms, key)) continue;
+        if (press_list_key(key)) continue;
         KeyResult pressed = press_key(key, tune_info.songs);
         if (pressed == KeyResult::quit) break;
-        if (pressed == KeyResult::song_started) {
-            elapsed_ = 0;
-            note_[0] = '\0';
-        }
+        if (pressed == KeyResult::song_started) note_[0] = '\0';
         expect_playing_ = playback_on();
     }
     finish(worker, result);
@@ -359,13 +469,32 @@ int PlaySession::run(Worker& worker) {
 
 void add_play_command(CLI::App& app, PlayOptions& options) {
     CLI::App* play = app.add_subcommand(
-        "play", "Play a tune in real time to a MIDI port (or, with none, to the built-in monitor). On a terminal: "
-                "space play/pause, s stop, n/p song, 1 2 3 voices, +/- speed, [/] filter, q quit");
-    add_tune_options(*play, options.tune);
+        "play", "Play tunes, folders and .m3u lists in real time to a MIDI port (or, with none, to the built-in "
+                "monitor), each song for its length, then the next. On a terminal: space play/pause, s stop, n/p "
+                "song, right/left the list's next/previous song, N/P file, 1 2 3 voices, +/- speed, [/] filter, q quit");
+    play->add_option("TUNE", options.tunes, "PSID files, folders of them (searched at any depth) or .m3u lists")
+        ->required();
+    play->add_option("--song", options.tune.song, "song to start with, 1-based (default: the tune's start song)")
+        ->check(whole_number_validator(1, 65535));
+    play->add_flag("--all-songs", options.all_songs, "play every song of each tune, not only its start song");
+    play->add_flag("--loop", options.loop, "after the last song, the list from the start again");
+    play->add_flag("--shuffle", options.shuffle, "play the list's files in a random order");
+    play->add_option("--default-length", options.default_length,
+                     "how long a song of unknown length plays in a list of more than one song")
+        ->type_name("M:SS")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                int32_t ms = 0;
+                return parse_length_option(text, ms) ? "" : text + " is no length; give m:ss, such as 3:00, or seconds";
+            },
+            "M:SS"))
+        ->capture_default_str();
+    add_collection_options(*play, options.collection);
     play->add_option("--port", options.port, "MIDI output port: its index or (part of) its name, as ports lists "
                                              "them (default: the first)");
     add_sound_options(*play, options.tune);
-    play->add_option("--seconds", options.seconds, "stop after this many seconds (default: until quit or killed)")
+    play->add_option("--seconds", options.seconds,
+                     "stop after this many seconds (default: at the end of the list, or until quit or killed)")
         ->type_name("S")
         ->check(seconds_validator(10000000));
     play->add_flag("--monitor", options.monitor, "play to the built-in monitor even when a MIDI port exists")
@@ -380,11 +509,26 @@ int run_play(const PlayOptions& options) {
     reset_stream_ring();
     stream_engine::set_clock(stream_engine::ClockKind::real_time);
 
-    Worker worker;  // the load below hands its stop request to the worker
-    int code = load_command_tune(options.tune, [](const char* path) { return load_tune_file(path); }, stderr);
-    if (code != EXIT_OK) return code;
+    std::vector<std::string> files =
+        build_play_list(options.tunes.empty() ? std::vector<std::string>{options.tune.tune} : options.tunes, stderr);
+    if (files.empty()) {
+        std::fputs("zarvel-cli: nothing to play\n", stderr);
+        return EXIT_LOAD_FAILED;
+    }
+    if (options.shuffle) std::shuffle(files.begin(), files.end(), std::mt19937(std::random_device()()));
+    ListSettings settings;
+    settings.all_songs = options.all_songs;
+    settings.loop = options.loop;
+    settings.first_song = options.tune.song;
+    settings.collection = options.collection;
+    parse_length_option(options.default_length, settings.default_length_ms);
+
+    Worker worker;  // the loads below hand their stop requests to the worker
+    ListPlayer list(files, settings, stderr);
+    // The scales first: a start that follows the load at once already plays at them.
     apply_sound_options(options.tune);
-    choose_song(chosen_song(options.tune));  // not playing: it only selects
+    if (!list.open()) return EXIT_LOAD_FAILED;  // each load failure is reported
+    if (int code = check_song(options.tune.song, stderr); code != EXIT_OK) return code;
 
     std::shared_ptr<SidMonitor> monitor;
     std::string port_name;
@@ -421,6 +565,6 @@ int run_play(const PlayOptions& options) {
         player_state.midi_out_device = 0;
     }
 
-    PlaySession session(options, monitor, port_name);
+    PlaySession session(options, list, monitor, port_name);
     return session.run(worker);
 }

@@ -4,6 +4,7 @@
 // window's buttons, switches and scales do.
 //   space Play/Pause   s Stop   n p next and previous song   1 2 3 voices
 //   + - speed          [ ] filter                            q quit
+// The play list's keys (the arrows, N and P) are the play command's own.
 // Every other key, the cursor and function keys and any key with Alt among
 // them, does nothing.
 #include <cstdint>

@@ -1,14 +1,22 @@
 #pragma once
-// zarvel-cli render TUNE -o FILE [--song N] [--seconds S] [--speed..]
-// [--filter..] [--voices..]: the stream of the first S seconds of the song,
-// made on the engine's virtual clock as fast as the machine allows. FILE.mid
-// is a Standard MIDI File that a sequencer plays to the synthesizer with the
-// player's timing; FILE.syx is the messages back to back. FILE is replaced
-// only by a complete render (replacement_file.h).
+// zarvel-cli render TUNE|FOLDER|LIST.m3u ... -o OUT [--song N] [--all-songs]
+// [--seconds S] [-j N] [--songlengths FILE] [--speed..] [--filter..]
+// [--voices..]: the stream of a song for its length, made on the engine's
+// virtual clock as fast as the machine allows. OUT.mid is a Standard MIDI
+// File that a sequencer plays to the synthesizer with the player's timing;
+// OUT.syx is the messages back to back. Several tunes, a folder or every
+// song go to OUT as a folder (render_plan.h), rendered by worker processes.
+// Every file is replaced only by a complete render (replacement_file.h).
+//
+// A song's length is its length in the song-length database, else S
+// (180 s); an explicit --seconds wins. The length is tune time, so at 50 %
+// speed a 3:00 song fills 6:00 of stream.
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "cli/tune_collection.h"
 #include "cli/tune_options.h"
 
 namespace CLI {
@@ -16,9 +24,14 @@ class App;
 }
 
 struct RenderOptions {
-    TuneOptions tune;
+    TuneOptions tune;      // tune.tune is the tune when tunes is empty
     std::string output;
-    double seconds = 180;
+    double seconds = 180;  // the length when none is known, or always with seconds_given
+    bool seconds_given = false;
+    std::vector<std::string> tunes;
+    bool all_songs = false;
+    int jobs = 0;  // worker processes; 0: one per processor
+    CollectionOptions collection;
 };
 
 void add_render_command(CLI::App& app, RenderOptions& options);

@@ -2,8 +2,11 @@
 
 #include <cstdio>
 
+#include "cli/latin1_text.h"
+#include "collection/song_lengths.h"
+
 const char* const key_help =
-    "keys: space play/pause  s stop  n/p next/previous song  1 2 3 voices  +/- speed  [/] filter  q quit";
+    "keys: space play/pause  s stop  n/p song  <-/-> N/P list  1 2 3 voices  +/- speed  [/] filter  q quit";
 
 void format_status_line(const StatusFields& f, char* out, size_t size) {
     if (size == 0) return;
@@ -13,6 +16,27 @@ void format_status_line(const StatusFields& f, char* out, size_t size) {
                   f.name, f.song, f.songs, f.rate_label, f.speed_percent, f.filter_percent,
                   f.voice_enabled[0] ? '1' : '0', f.voice_enabled[1] ? '1' : '0', f.voice_enabled[2] ? '1' : '0',
                   minutes, seconds);
+}
+
+std::string format_list_line(const ListLineFields& f, size_t columns) {
+    constexpr size_t widest = 80;
+    if (columns > widest) columns = widest;
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, "file %d/%d  song %d/%d  %s / %s  ", f.file, f.files, f.song, f.songs,
+                  format_song_time(f.elapsed_ms).c_str(), format_song_time(f.length_ms).c_str());
+    std::string line = numbers;
+    std::string port = std::string("  ") + f.port;
+    size_t used = line.size() + utf8_length(port);
+    size_t room = columns > used ? columns - used : 0;
+    std::string_view name = f.name;
+    if (utf8_length(name) > room) {
+        // Cut, with a mark that it was: a name of 32 characters needs 80 columns.
+        line += room > 1 ? std::string(utf8_prefix(name, room - 1)) + "~" : std::string(utf8_prefix(name, room));
+    } else {
+        line += name;
+    }
+    line += port;
+    return std::string(utf8_prefix(line, columns));
 }
 
 const char* playback_state_name(int32_t playing, int32_t paused) {

@@ -39,6 +39,7 @@ void reset_process_state() {
     reset_loaded_tune();
     reset_sid_shadow();
     reset_player_state();
+    install_song_length_lookup(nullptr);
 }
 
 // Passes every event on and counts them, so that position_callbacks can wait
@@ -68,7 +69,7 @@ HeadlessPlayer::HeadlessPlayer(std::shared_ptr<stream_engine::MidiSink> device) 
 void HeadlessPlayer::start(std::shared_ptr<stream_engine::MidiSink> device) {
     current = this;
     counter_ = std::make_shared<CountingSink>(std::move(device));
-    install_panel({record_warning, record_rate_label, record_play_button_text});
+    install_panel({record_warning, record_rate_label, record_play_button_text, record_song_end});
     reset_process_state();
     stream_engine::set_clock(stream_engine::ClockKind::virtual_time);
     stream_engine::set_devices({{"Headless capture", counter_}});
@@ -92,6 +93,10 @@ void HeadlessPlayer::record_play_button_text(void*, const char* text) {
     if (current) current->play_button_text_ = text;
 }
 
+void HeadlessPlayer::record_song_end(void*) {
+    if (current) ++current->song_ends_told_;
+}
+
 LoadResult HeadlessPlayer::load(const std::string& path) {
     LoadResult result = load_tune_file(path.c_str());
     worker_passes(1);
@@ -110,6 +115,11 @@ void HeadlessPlayer::stop() {
 
 void HeadlessPlayer::choose_song(int song) {
     ::choose_song(song);
+    worker_passes(1);
+}
+
+void HeadlessPlayer::play_song(int song) {
+    if (const char* text = ::play_song(song)) play_button_text_ = text;
     worker_passes(1);
 }
 

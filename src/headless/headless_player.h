@@ -6,6 +6,7 @@
 // a synthesizer would receive, with the delta time each was queued with.
 //
 // The player's state is process-wide, so one HeadlessPlayer exists at a time.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -38,6 +39,7 @@ public:
     void play();
     void stop();
     void choose_song(int song);  // 1-based
+    void play_song(int song);    // after a song end: the next song from its start
     void toggle_voice(int index);
     void set_speed(int percent);
     void set_filter(int percent);
@@ -55,6 +57,7 @@ public:
     const std::string& play_button_text() const { return play_button_text_; }
     const std::string& rate_label() const { return rate_label_; }
     const std::vector<std::string>& warnings() const { return warnings_; }
+    int song_ends_told() const { return song_ends_told_; }
 
     std::shared_ptr<stream_engine::CaptureSink> sink() const { return sink_; }  // null with a caller's device
 
@@ -65,15 +68,18 @@ private:
     static void record_warning(void* owner, const char* text, const char* caption);
     static void record_rate_label(void* window, const char* text);
     static void record_play_button_text(void* window, const char* text);
+    static void record_song_end(void* window);
 
     std::shared_ptr<stream_engine::CaptureSink> sink_;
     std::shared_ptr<CountingSink> counter_;
     std::string play_button_text_ = "Play";
     std::string rate_label_ = "50 Hz";
     std::vector<std::string> warnings_;
+    std::atomic<int> song_ends_told_{0};  // told on the thread that moves the virtual clock
 };
 
 // Returns every piece of process-wide player state to what a fresh process
 // has: CPU, memory, log, tune, player state, encoder shadow, stream ring, the
-// stream itself. Tests that share one process call it between cases.
+// stream itself, no song length lookup. Tests that share one process call it
+// between cases.
 void reset_process_state();

@@ -30,6 +30,10 @@ void cancel_start_and_resume() {
     player_state.resume_request = 0;
 }
 
+// Under request_mutex: the user has changed playback, so a song end not yet
+// taken must not move it on to another song.
+void drop_song_end() { player_state.song_ended = 0; }
+
 }  // namespace
 
 bool playback_on() {
@@ -40,6 +44,7 @@ bool playback_on() {
 const char* press_play() {
     PlayerState& p = player_state;
     RequestLock lock(request_mutex);
+    drop_song_end();
     // A Play that the worker has not taken yet, with nothing started, only
     // asks for the start again below; once a start is under way, or the
     // tune plays, the press is a Pause.
@@ -62,6 +67,7 @@ const char* press_play() {
 
 const char* press_stop() {
     RequestLock lock(request_mutex);
+    drop_song_end();
     if (!on_under_lock()) return nullptr;  // after a pause too: paused stays, Play resumes
     cancel_start_and_resume();
     player_state.stop_request = 1;
@@ -78,9 +84,26 @@ bool choose_song(int32_t song) {
     if (song == player_state.current_song) return false;
     player_state.current_song = song;
     RequestLock lock(request_mutex);
+    drop_song_end();
     if (!on_under_lock()) return false;
     player_state.start_request = 1;
     return true;
+}
+
+bool take_song_end() {
+    RequestLock lock(request_mutex);
+    return player_state.song_ended.exchange(0) != 0;
+}
+
+const char* play_song(int32_t song) {
+    PlayerState& p = player_state;
+    RequestLock lock(request_mutex);
+    drop_song_end();
+    if (!p.tune_loaded) return nullptr;
+    p.current_song = song;
+    p.paused = 0;
+    p.start_request = 1;
+    return "Pause";
 }
 
 int32_t scroll_scale(int32_t value, int scroll_code, int thumb_position) {
@@ -119,6 +142,7 @@ LoadResult load_tune_file(const char* path, bool play) {
     {
         RequestLock lock(request_mutex);
         was_on = on_under_lock();
+        drop_song_end();
         cancel_start_and_resume();
         p.stop_request = 1;
     }

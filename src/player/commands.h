@@ -24,6 +24,19 @@ const char* press_play();
 // pause too: paused stays, and Play resumes).
 const char* press_stop();
 
+// Takes the end of the current song (song_ended), once: true when it has
+// played its length and stopped, and nothing the user did since changed
+// playback (every command here drops the end). The front end then chooses
+// what follows: play_song, load_tune_file with play, or nothing, which
+// leaves playback stopped with the mute frames sent, as Stop does.
+bool take_song_end();
+
+// Starts song (1-based) of the loaded tune afresh, as choosing it and
+// pressing Play from Stopped would: current_song := song, paused := 0, a
+// start request. Returns the button's new text, "Pause", or nullptr when no
+// tune is loaded.
+const char* play_song(int32_t song);
+
 // Voice switch 130..132 as index 0..2: inverts voice_enabled[index].
 void toggle_voice(int index);
 

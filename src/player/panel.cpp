@@ -28,6 +28,10 @@ void panel_set_play_button_text(WindowHandle window, const char* text) {
     if (installed.set_play_button_text) installed.set_play_button_text(window, text);
 }
 
+void panel_song_ended(WindowHandle window) {
+    if (installed.song_ended) installed.song_ended(window);
+}
+
 void write_rate_label(WindowHandle window) {
     int32_t hz = player_state.play_rate_hz * player_state.speed_percent / 100;
     label_hz = hz;

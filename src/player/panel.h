@@ -17,6 +17,9 @@ struct PanelCalls {
     void (*show_warning)(WindowHandle owner, const char* text, const char* caption);
     void (*set_rate_label)(WindowHandle window, const char* text);
     void (*set_play_button_text)(WindowHandle window, const char* text);
+    // The current song has played its length and stopped (song_ended): the
+    // front end may take it and choose what follows. From the stream callback.
+    void (*song_ended)(WindowHandle window);
 };
 
 // Replaces the panel; calls made with none installed do nothing.
@@ -25,6 +28,7 @@ void install_panel(const PanelCalls& calls);
 void panel_show_warning(WindowHandle owner, const char* text, const char* caption);
 void panel_set_rate_label(WindowHandle window, const char* text);
 void panel_set_play_button_text(WindowHandle window, const char* text);
+void panel_song_ended(WindowHandle window);
 
 // Label 108: "%i Hz" of play_rate_hz x speed_percent / 100, integer arithmetic.
 void write_rate_label(WindowHandle window);

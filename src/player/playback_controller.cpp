@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "player/control_frames.h"
 #include "player/player_state.h"
+#include "player/song_clock.h"
 #include "player/tune_driver.h"
 #include "player/tune_info.h"
 
@@ -22,6 +23,39 @@ constexpr int32_t close_margin_ms = 100;  // beyond the held buffers' delta time
 // Ticks of the events played while the current song played, from its start:
 // the time at which the next play call runs. Under StreamLock.
 uint64_t song_ticks;
+
+// The current song's tune time, and the length it stops at (0: none); under
+// StreamLock.
+SongClock song_clock;
+int64_t song_length_us;
+
+std::atomic<SongLengthLookup> song_length_lookup{nullptr};
+
+int32_t current_song_length_ms() {
+    SongLengthLookup lookup = song_length_lookup;
+    int32_t length = lookup ? lookup(player_state.current_song) : -1;
+    return length > 0 ? length : -1;
+}
+
+void count_play_call(int32_t rate_hz) {
+    song_clock.count_play_call(rate_hz);
+    int64_t ms = song_clock.elapsed_us() / 1000;
+    player_state.song_time_ms = static_cast<int32_t>(ms < INT32_MAX ? ms : INT32_MAX);
+}
+
+bool song_played_its_length() { return song_length_us > 0 && song_clock.elapsed_us() >= song_length_us; }
+
+// Under StreamLock, with playing set. The song stops here; the front end
+// hears of it only when nothing the user asked for is under way, or it would
+// undo that request (a Stop, a Pause, another song chosen, a Play).
+bool end_song() {
+    PlayerState& p = player_state;
+    std::lock_guard<std::mutex> lock(request_mutex);
+    bool tell = p.playing && !p.starting && !p.closing && !p.stop_request && !p.start_request && !p.resume_request;
+    p.playing = 0;
+    if (tell) p.song_ended = 1;
+    return tell;
+}
 
 // Position callbacks come only while the stream is open and unbroken; a
 // wait for them anywhere else would never end.
@@ -157,11 +191,17 @@ void start_playback(WindowHandle window) {
     bool after_failure = stream_broken();
     report_transport_failure(window);
     if (!open_midi_stream(window, player_state.midi_out_device)) return;
+    int32_t length_ms = current_song_length_ms();
 
     {
         StreamLock lock(window);
         restart_play_period();
         song_ticks = 0;
+        song_clock.restart();
+        song_length_us = length_ms > 0 ? int64_t{length_ms} * 1000 : 0;
+        player_state.song_time_ms = 0;
+        player_state.song_length_ms = length_ms;
+        player_state.song_ended = 0;
         player_state.play_stopped_at_ms = -1;
         write_reset_frame();
         init_tune();
@@ -178,18 +218,24 @@ void start_playback(WindowHandle window) {
 
 void pacing_step(WindowHandle window, uint32_t played_ticks) {
     bool abandoned = false;
+    bool ended = false;
     {
         StreamLock lock(window);
         // At the program's end the stream is left to play out what it holds.
         if (player_state.closing && player_state.silenced) return;
         queue_stream_buffer();
-        if (player_state.playing && !player_state.paused) {
+        if (player_state.playing && !player_state.paused && song_played_its_length()) {
+            ended = end_song();
+        } else if (player_state.playing && !player_state.paused) {
             song_ticks += played_ticks;
+            int32_t rate_hz = player_state.play_rate_hz;  // the call may change it for the next period
             if (play_step() == CPU_ABANDONED) {
                 player_state.play_stopped_at_ms =
                     static_cast<int32_t>(song_ticks < INT32_MAX ? song_ticks : INT32_MAX);
                 player_state.playing = 0;
                 abandoned = true;
+            } else {
+                count_play_call(rate_hz);
             }
         }
         if (!player_state.silenced && !player_state.playing) {
@@ -202,6 +248,7 @@ void pacing_step(WindowHandle window, uint32_t played_ticks) {
     // play call was made (a start or resume waiting or under way) already
     // set it to "Pause", and that start will play the tune afresh.
     if (abandoned && !start_or_resume_ahead()) panel_set_play_button_text(window, "Play");
+    if (ended) panel_song_ended(window);
 }
 
 void worker_pass(WindowHandle window) {
@@ -219,8 +266,10 @@ void worker_pass(WindowHandle window) {
         start = p.start_request.exchange(0);
         resume_now = p.resume_request.exchange(0);
         if (start || resume_now) p.starting = 1;
+        // With the request, so that a song ending meanwhile sees one or the
+        // other and is not announced over the user's stop.
+        if (stop) p.playing = 0;
     }
-    if (stop) p.playing = 0;
     if (start) start_playback(window);
     if (resume_now) resume(window);
     p.starting = 0;
@@ -238,6 +287,8 @@ void playback_worker(WindowHandle window) {
 void playback_worker_while(WindowHandle window, const std::atomic<bool>& running) {
     while (running) worker_pass(window);
 }
+
+void install_song_length_lookup(SongLengthLookup lookup) { song_length_lookup = lookup; }
 
 void wait_until_silenced() {
     wait_for_mute_frames();

@@ -32,7 +32,23 @@ void start_playback(WindowHandle window);
 // The MOM_POSITIONCB work: queue the filled buffer, run one play step while
 // playing, queue the mute frames once after playing drops. played_ticks is the
 // delta time of the event that just played, the song time since the last step.
+// Each play call adds one play period to song_time_ms. A song with a known
+// length stops at the step whose call would begin at or past that length,
+// as Stop does (the mute frames in the same step), and raises song_ended and
+// the panel's song_ended, unless a stop, start or resume is already asked
+// for: what follows is the front end's to choose.
 void pacing_step(WindowHandle window, uint32_t played_ticks);
+
+// The length in ms of tune time at 100 % speed of song (1-based) of the
+// loaded tune, or -1 when it is not known. Asked once at every start for
+// current_song, on the thread that starts (the worker, or a driver's), so it
+// must answer at once. A front end that loads another tune makes its lookup
+// answer for that tune before the load, whose start may follow at once.
+using SongLengthLookup = int32_t (*)(int32_t song);
+
+// Replaces the lookup; with none (nullptr, the start value) every length is
+// unknown and songs play until stopped.
+void install_song_length_lookup(SongLengthLookup lookup);
 
 // Blocks until no play call can still be running: used before the loader
 // clears the memory image. Returns at once when no stream is running.

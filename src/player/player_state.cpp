@@ -8,7 +8,7 @@ std::mutex request_mutex;
 void reset_player_state() {
     PlayerState& p = player_state;
     for (auto* flag : {&p.playing, &p.stop_request, &p.start_request, &p.resume_request, &p.paused,
-                       &p.silenced, &p.starting, &p.closing, &p.tune_loaded}) {
+                       &p.silenced, &p.starting, &p.closing, &p.tune_loaded, &p.song_ended}) {
         flag->store(0);
     }
     p.current_song = -1;
@@ -20,6 +20,8 @@ void reset_player_state() {
     p.filter_percent = 100;
     for (auto& voice : p.voice_enabled) voice = 1;
     p.play_stopped_at_ms = -1;
+    p.song_time_ms = 0;
+    p.song_length_ms = -1;
     p.tune_path[0] = '\0';
 }
 

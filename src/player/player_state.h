@@ -29,6 +29,16 @@ struct PlayerState {
     // call that did not return and so stopped playback; -1 until one does.
     // Every start clears it.
     std::atomic<int32_t> play_stopped_at_ms;
+    // Tune time of the current song at 100 % speed: the play periods of the
+    // calls run since its start (0 at every start, kept by pause and resume).
+    std::atomic<int32_t> song_time_ms;
+    // The current song's length, taken at its start from the installed song
+    // length lookup; -1 unknown: the song plays until stopped.
+    std::atomic<int32_t> song_length_ms;
+    // The song has played its length and playback stopped there, with the
+    // mute frames; raised by the stream callback, taken by the front end
+    // (take_song_end), dropped by every command that changes playback.
+    std::atomic<int32_t> song_ended;
     char tune_path[260];  // UI thread only
 };
 

@@ -10,6 +10,7 @@
 #include "ui/main_window.h"
 #include "ui/resource_ids.h"
 #include "ui/settings.h"
+#include "ui/song_lengths_choice.h"
 #include "ui/win32_panel.h"
 
 ArgumentResult command_line_argument = ArgumentResult::none;
@@ -33,6 +34,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argument, int) {
     InitCommonControls();
     read_settings();
     install_win32_panel();
+    install_song_lengths_choice();
 
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, main_dialog_proc, 0);
 

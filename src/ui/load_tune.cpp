@@ -12,6 +12,7 @@
 #include "player/tune_info.h"
 #include "ui/command_line.h"
 #include "ui/resource_ids.h"
+#include "ui/song_lengths_choice.h"
 #include "ui/win32_panel.h"
 
 namespace {
@@ -72,6 +73,7 @@ void load_tune(HWND window, const char* path, bool play) {
         return;
     }
 
+    look_up_tune_lengths(player_state.tune_path);
     LoadResult result = load_tune_path(play);
     if (result == LOAD_OK) {
         show_tune(window);

@@ -17,6 +17,7 @@
 #include "ui/preferences.h"
 #include "ui/resource_ids.h"
 #include "ui/settings.h"
+#include "ui/song_lengths_choice.h"
 #include "ui/win32_panel.h"
 
 namespace {
@@ -73,6 +74,7 @@ void initialise(HWND window) {
     }
 
     apply_topmost_setting(window);
+    SetTimer(window, song_time_timer_id, song_time_timer_ms, nullptr);
 }
 
 // Exit and the close box alike: the synthesizer hears the mute frames
@@ -192,6 +194,10 @@ INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPAR
             break;
         case WM_TIMER:
             if (wparam == handoff_timer_id) play_handed_tune(window);
+            if (wparam == song_time_timer_id) show_song_time(window);
+            break;
+        case WM_ZARVEL_SONG_END:
+            follow_song_end(window);
             break;
         case WM_CLOSE:
             end_program(window);

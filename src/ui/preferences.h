@@ -1,5 +1,6 @@
 #pragma once
-// The Preferences dialog (111): the MIDI output device and always-on-top.
+// The Preferences dialog (111): the MIDI output device, always-on-top and
+// the song-length database.
 // Nothing changes until OK; CANCEL and the close box discard the choices.
 #include <windows.h>
 

@@ -29,6 +29,9 @@
 #define IDC_PREF_CANCEL 114     // not the platform's IDCANCEL, so Escape does nothing
 #define IDC_DEVICE_LIST 115     // line position = MIDI output device id
 #define IDC_ALWAYS_ON_TOP 116
+#define IDC_SONGLENGTHS_CHOOSE 117  // "Lengths...": the common Open dialog
+#define IDC_SONGLENGTHS_NONE 118    // no song-length database
+#define IDC_SONGLENGTHS_FILE 119    // the chosen database's file name, or "No song lengths"
 
 // About, dialog 140
 #define IDD_ABOUT 140
@@ -39,3 +42,4 @@
 #define WM_ZARVEL_RATE_LABEL (0x8000 + 1)   // WM_APP + 1: label 108 has a new text
 #define WM_ZARVEL_PLAY_TEXT (0x8000 + 2)    // WM_APP + 2: the Play button has a new text
 #define WM_ZARVEL_HANDED_TUNE (0x8000 + 3)  // WM_APP + 3: another copy handed over a tune
+#define WM_ZARVEL_SONG_END (0x8000 + 4)     // WM_APP + 4: the song has played its length

@@ -1,6 +1,9 @@
 #include "ui/settings.h"
 
+#include <cstring>
+
 #include "player/player_state.h"
+#include "ui/song_lengths_choice.h"
 
 WindowSettings window_settings;
 
@@ -24,6 +27,16 @@ void write_word(HKEY key, const char* name, int32_t value) {
     RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
+// A text value into a buffer of size bytes, always terminated: a value
+// without a zero (binary, or edited by hand) is cut at the buffer's end.
+// A missing one leaves the buffer empty.
+void read_text(HKEY key, const char* name, char* text, DWORD size) {
+    DWORD got = size;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &got) != ERROR_SUCCESS)
+        text[0] = '\0';
+    text[size - 1] = '\0';
+}
+
 }  // namespace
 
 void read_settings() {
@@ -35,15 +48,10 @@ void read_settings() {
     read_word(key, "ypos", window_settings.window_top);
     read_word(key, "ontop", window_settings.always_on_top);
 
-    char* path = player_state.tune_path;
-    DWORD size = sizeof player_state.tune_path;
-    if (RegQueryValueExA(key, "oldpath", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) !=
-        ERROR_SUCCESS) {
-        path[0] = '\0';
-    }
-    // A value of 260 bytes without a zero among them (binary, or edited by
-    // hand) would leave the path unterminated for the Open dialog.
-    path[sizeof player_state.tune_path - 1] = '\0';
+    // A value of 260 bytes without a zero among them would leave the path
+    // unterminated for the Open dialog.
+    read_text(key, "oldpath", player_state.tune_path, sizeof player_state.tune_path);
+    read_text(key, "songlengths", songlengths_path, sizeof songlengths_path);
     RegCloseKey(key);
 }
 
@@ -68,5 +76,7 @@ void save_settings(HWND window) {
     // The whole buffer, so "oldpath" always holds 260 bytes.
     RegSetValueExA(key, "oldpath", 0, REG_SZ, reinterpret_cast<const BYTE*>(player_state.tune_path),
                    sizeof player_state.tune_path);
+    RegSetValueExA(key, "songlengths", 0, REG_SZ, reinterpret_cast<const BYTE*>(songlengths_path),
+                   static_cast<DWORD>(std::strlen(songlengths_path) + 1));
     RegCloseKey(key);
 }

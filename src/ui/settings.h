@@ -1,5 +1,5 @@
 #pragma once
-// The persisted settings: five values under the key Software\Osket\Zarvel\Config
+// The persisted settings: six values under the key Software\Osket\Zarvel\Config
 // of HKEY_CURRENT_USER, read once at start-up and written once, while the main
 // window is destroyed.
 #include <windows.h>
@@ -19,10 +19,11 @@ struct WindowSettings {
 extern WindowSettings window_settings;
 
 // "midi_out" and "oldpath" into player_state, "xpos", "ypos" and "ontop" into
-// window_settings; a missing key or value leaves the field at its start value
-// ("oldpath": empty).
+// window_settings, and "songlengths" (the song-length database, REG_SZ) into
+// songlengths_path; a missing key or value leaves the field at its start value
+// (texts: empty).
 void read_settings();
 
-// The window's position, then all five values. Nothing is written when the
+// The window's position, then all six values. Nothing is written when the
 // key cannot be created or opened.
 void save_settings(HWND window);

@@ -47,9 +47,17 @@ void set_play_text(WindowHandle window, const char* text) {
     update_control(static_cast<HWND>(window), play_button, text);
 }
 
+// From the stream callback, which must never wait for the UI thread; the
+// window decides what follows once it gets to the message.
+void tell_song_end(WindowHandle window) {
+    if (window != nullptr) PostMessageA(static_cast<HWND>(window), WM_ZARVEL_SONG_END, 0, 0);
+}
+
 }  // namespace
 
-void install_win32_panel() { install_panel(PanelCalls{show_warning, set_rate_label, set_play_text}); }
+void install_win32_panel() {
+    install_panel(PanelCalls{show_warning, set_rate_label, set_play_text, tell_song_end});
+}
 
 void set_play_button_text(HWND window, const char* text) { update_control(window, play_button, text); }
 

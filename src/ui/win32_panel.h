@@ -4,7 +4,7 @@
 #include <windows.h>
 
 // Installs the Win32 calls for the player and the MIDI link. Once, before
-// the main window exists.
+// the main window exists. A song's end is posted as WM_ZARVEL_SONG_END.
 void install_win32_panel();
 
 // The Play button's text, from any thread. On the window's own thread it is

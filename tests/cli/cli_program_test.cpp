@@ -16,6 +16,7 @@
 
 #include "child_process.h"
 #include "psid_builder.h"
+#include "small_collection.h"
 #include "version.h"
 
 namespace {
@@ -72,6 +73,7 @@ TEST(CliProgram, EveryBadInputHasItsMessageAndExitCode) {
     const std::string no_data = cut_file("no_data.sid", 124);
     const std::string missing = tune("missing.sid");
     const std::string tunes = ZARVEL_TUNES_DIR;
+    const std::string empty_folder = temp_folder();
     const std::string long_path = std::string(ZARVEL_TUNES_DIR) + "/" + std::string(300, 'x') + ".sid";
     struct Case {
         std::vector<std::string> args;
@@ -95,7 +97,7 @@ TEST(CliProgram, EveryBadInputHasItsMessageAndExitCode) {
         {{"info", tune("mus.sid")}, 1,
          "zarvel-cli: " + tune("mus.sid") + ": not a playable tune: the file holds Sidplayer MUS data, not 6502 code"},
         {{"dump", tunes}, 1, "zarvel-cli: " + tunes + ": cannot read the file: Is a directory"},
-        {{"play", tunes, "--monitor"}, 1, "zarvel-cli: " + tunes + ": cannot read the file: Is a directory"},
+        {{"play", empty_folder, "--monitor"}, 1, "zarvel-cli: " + empty_folder + ": no .sid files in the folder"},
         {{"dump", long_path}, 1, "zarvel-cli: " + long_path + ": cannot open the file: File name too long"},
         // The song: 2, as for any other bad argument; the parser's messages
         // name the command whose help tells more.
@@ -214,20 +216,22 @@ TEST(CliProgram, InfoShowsTheHeaderAndEachSongsRate) {
     ChildResult r = cli({"info", tune("multisong.sid")});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     std::vector<std::string> lines = lines_of(r.out);
-    ASSERT_EQ(lines.size(), 19u) << r.out;
+    ASSERT_EQ(lines.size(), 22u) << r.out;
     EXPECT_EQ(lines[6], "songs        4");
     EXPECT_EQ(lines[7], "start_song   2");
     EXPECT_EQ(lines[9], "name         \"Zarvel Multisong\"");
     EXPECT_EQ(lines[10], "author       \"Zarvel developers\"");
     EXPECT_EQ(lines[11], "released     \"2026 Osket\"");
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 14, lines.end()),
-              (std::vector<std::string>{"", "song 1: 60 Hz", "song 2: 50 Hz (start song)", "song 3: 50 Hz",
-                                        "song 4: 60 Hz"}));
+              (std::vector<std::string>{"md5          82789177dae9a7021c0ca2334fcebb57", "clock        unknown",
+                                        "sid_model    unknown", "", "song 1: 60 Hz, length unknown",
+                                        "song 2: 50 Hz, length unknown (start song)", "song 3: 50 Hz, length unknown",
+                                        "song 4: 60 Hz, length unknown"}));
 
     // An interrupt-driven tune: the rate its init leaves in the latch (100 Hz),
     // though its eighth play call halves it.
     r = cli({"info", tune("irq_vector.sid")});
-    EXPECT_EQ(lines_of(r.out).back(), "song 1: 100 Hz (start song)");
+    EXPECT_EQ(lines_of(r.out).back(), "song 1: 100 Hz, length unknown (start song)");
 }
 
 TEST(CliProgram, DumpWritesItsLinesAndNothingElse) {
@@ -280,6 +284,20 @@ TEST(CliProgram, PlayWithoutATerminalPlaysForItsSecondsThenMutes) {
     EXPECT_NE(lines[0].find("low-pass volume 15"), std::string::npos) << "the demo's own mode and volume";
     EXPECT_EQ(lines[2].substr(0, 6), "0:02  ");
     EXPECT_NE(lines[2].find("no filter volume 0"), std::string::npos) << lines[2];
+}
+
+TEST(CliProgram, PlayWithoutATerminalSaysEachSongOfAListAndEndsWithIt) {
+    SmallCollection collection;
+    std::string first = collection.add("melody.sid", "A/1.sid", "0:00.5");
+    std::string second = collection.add("melody_ntsc.sid", "A/2.sid", "");
+    ChildResult r = cli({"play", (collection.root() / "MUSICIANS").string(), "--monitor", "--default-length", "0.5"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::vector<std::string> songs;
+    for (const std::string& line : lines_of(r.out))
+        if (line.rfind("file ", 0) == 0) songs.push_back(line);
+    EXPECT_EQ(songs, (std::vector<std::string>{"file 1/2  song 1/1  length 0:00  Zarvel Melody  " + first,
+                                               "file 2/2  song 1/1  length 0:00  Zarvel Melody  " + second}));
+    EXPECT_NE(lines_of(r.out).back().find("volume 0"), std::string::npos) << r.out;
 }
 
 TEST(CliProgram, PlayMutesBeforeItEndsOnSigterm) {

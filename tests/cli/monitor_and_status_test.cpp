@@ -113,6 +113,15 @@ TEST(StatusLine, OneLineWithEveryControl) {
     EXPECT_STREQ(playback_state_name(0, 0), "Stopped");
 }
 
+TEST(StatusLine, TheListLineFitsItsColumnsByShorteningTheNameOnly) {
+    std::string name = "\xC3\x85ke's Thirty-Two Character Name!";  // 32 characters, the first two bytes
+    ListLineFields fields{2, 14, 1, 3, 83999, 192000, name.c_str(), "zsynth:in"};
+    EXPECT_EQ(format_list_line(fields, 200), "file 2/14  song 1/3  1:23 / 3:12  " + name + "  zsynth:in");
+    EXPECT_EQ(format_list_line(fields, 60), "file 2/14  song 1/3  1:23 / 3:12  \xC3\x85ke's Thirty-T~  zsynth:in");
+    fields.length_ms = -1;
+    EXPECT_EQ(format_list_line(fields, 36), "file 2/14  song 1/3  1:23 / -:--    ") << "the numbers before the name";
+}
+
 TEST(StatusLine, ATunesNameCannotReachTheTerminalAsControlBytes) {
     const char name[32] = "Caf\xE9\x1B[2J\x07!";
     char out[40];

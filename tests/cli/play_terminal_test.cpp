@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "child_process.h"
+#include "small_collection.h"
 
 namespace {
 
@@ -142,6 +143,33 @@ TEST_F(PlayOnATerminal, SecondsEndPlayOnATerminalToo) {
     EXPECT_EQ(child.wait_exit(patience), 0);
     EXPECT_GE(std::chrono::steady_clock::now() - began, 1s);
     EXPECT_NE(child.output().find("Playing  Zarvel Melody  song 1/1"), std::string::npos);
+    expect_line_mode(child.modes());
+}
+
+// A folder of a collection: each song for its database length, then the
+// next song and file by themselves; the arrows and N and P move as well;
+// the list line shows where, how long and how far; past the last song the
+// program mutes and ends by itself.
+TEST_F(PlayOnATerminal, AFolderMovesThroughSongsAndFilesByItselfAndByTheKeys) {
+    SmallCollection collection;
+    collection.add("multisong.sid", "A/1_multi.sid", "0:01 0:01 0:09 0:09");
+    collection.add("melody.sid", "A/2_melody.sid", "0:02");
+    collection.stil("/MUSICIANS/A/1_multi.sid\n(#2)\n  TITLE: The Second\n ARTIST: Caf\xE9\n");
+    PtyChild child({program, "play", (collection.root() / "MUSICIANS").string(), "--all-songs", "--monitor"});
+    ASSERT_TRUE(child.wait_for("file 1/2  song 1/4  0:00 / 0:01  Zarvel Multisong  monitor", patience)) << child.output();
+    ASSERT_TRUE(child.wait_for("file 1/2  song 2/4  0:00 / 0:01", patience)) << "the next song by itself";
+    EXPECT_TRUE(child.wait_for("TITLE: The Second  ARTIST: Caf\xC3\xA9", patience));
+    ASSERT_TRUE(child.wait_for("file 1/2  song 3/4  0:00 / 0:09", patience));
+    EXPECT_TRUE(child.wait_for("song 3/4  0:01 / 0:09", patience)) << "the elapsed time runs";
+    EXPECT_TRUE(press(child, "\x1b[C", "file 1/2  song 4/4  0:00 / 0:09")) << "right arrow";
+    EXPECT_TRUE(press(child, "\x1b[C", "file 2/2  song 1/1  0:00 / 0:02  Zarvel Melody")) << "past a file's last song";
+    EXPECT_TRUE(press(child, "\x1b[D", "file 1/2  song 4/4")) << "left arrow back into the previous file";
+    EXPECT_TRUE(press(child, "N", "file 2/2  song 1/1"));
+    EXPECT_TRUE(press(child, "P", "file 1/2  song 1/4"));
+    EXPECT_TRUE(press(child, "N", "file 2/2  song 1/1  0:00 / 0:02"));
+    EXPECT_EQ(child.wait_exit(patience), 0) << "the list ends by itself";
+    std::string last = child.last_line_with("volume ");
+    EXPECT_EQ(last.substr(last.size() - 8), "volume 0") << last;
     expect_line_mode(child.modes());
 }
 

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <map>
 #include <string>
@@ -59,11 +60,36 @@ std::string narrow(const wchar_t* text) {
 
 int number(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 0)); }
 
+struct TitleSearch {
+    std::wstring prefix;
+    const wchar_t* window_class;
+    HWND found;
+};
+
+BOOL CALLBACK match_title_prefix(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<TitleSearch*>(data);
+    wchar_t text[256] = {}, name[64] = {};
+    GetWindowTextW(window, text, 256);
+    GetClassNameW(window, name, 64);
+    if (!IsWindowVisible(window) || std::wcsncmp(text, search.prefix.c_str(), search.prefix.size()) != 0 ||
+        (search.window_class && std::wcscmp(name, search.window_class) != 0))
+        return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
 // A visible top-level window with exactly this title (any class when
-// window_class is null); message boxes and dialogs are class #32770.
+// window_class is null); message boxes and dialogs are class #32770. A title
+// ending in '*' matches every title that begins with the rest (the main
+// window's title shows the song's time while one of known length plays).
 HWND find_window(const std::string& title, const wchar_t* window_class = nullptr) {
-    HWND window = FindWindowW(window_class, widen(title).c_str());
-    return window && IsWindowVisible(window) ? window : nullptr;
+    if (title.empty() || title.back() != '*') {
+        HWND window = FindWindowW(window_class, widen(title).c_str());
+        return window && IsWindowVisible(window) ? window : nullptr;
+    }
+    TitleSearch search{widen(title.substr(0, title.size() - 1)), window_class, nullptr};
+    EnumWindows(match_title_prefix, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 HWND wait_for_window(const std::string& title, DWORD timeout_ms, const wchar_t* window_class = nullptr) {

@@ -563,4 +563,65 @@ drv open-cancel
 drv wait-gone Open 5000 || fail "the Open dialog did not close"
 exit_button
 
+step "song lengths from the stored database: the next song at the end of each, Stop after the last"
+clear_settings
+tunes=$WINEPREFIX/drive_c/tunes
+multisong_md5=$(md5sum "$tunes/A B.sid" | cut -d' ' -f1)
+# The start song 2 (60 Hz) lasts 2 s and song 3 (100 Hz) 1.5 s.
+printf '[Database]\r\n; /A B.sid\r\n%s=0:05 0:02 0:01.5(G)\r\n' "$multisong_md5" >"$tunes/Songlengths.md5"
+set_setting songlengths REG_SZ 'C:\tunes\Songlengths.md5'
+launch '"C:\tunes\A B.sid"'
+main_window_up
+expect "title before Play" "$(drv text Zarvel)" "Zarvel"
+drv click Zarvel 102
+sleep 0.6
+expect_match "title while song 2 plays" "$(drv text 'Zarvel - *')" '^Zarvel - 0:0[01] / 0:02$'
+# Once the last song has ended the title is "Zarvel" again; each read waits
+# up to 5 s for a window of that title.
+for _ in 1 2 3; do [[ $(drv text Zarvel 2>/dev/null) == Zarvel ]] && break; done
+expect "title after the last song" "$(drv text Zarvel)" "Zarvel"
+expect "Play button after the last song" "$(text_of 102)" "Play"
+expect "the selector followed" "$(drv items Zarvel 133)" $'items=1 2 3\nselected=2'
+exit_button
+# Each song's frames: the init's, then those of the calls that fill its
+# length but the last, whose writes give way to the mute frames.
+got=$(expect_summary "songs played for their lengths" \
+    "reset $name" "init" "frames 1 1\.\.119 x119 .*" "mute mute" \
+    "reset $name" "init" "frames 2 1\.\.21 x149 .*" "mute mute")
+mapfile -t lines <<<"$got"
+expect_frames "song 2" "${lines[2]}" 1 15 19
+expect_frames "song 3" "${lines[6]}" 2 9 12
+expect "songlengths stored" "$(reg_value songlengths)" 'type=REG_SZ size=25 value=C:\tunes\Songlengths.md5'
+
+step "Preferences: the song-length database shown, cleared with None, chosen with the Open dialog"
+launch '"C:\tunes\A B.sid"'
+main_window_up
+drv post-click Zarvel 106
+drv wait-window "Zarvel Preferences" 5000 || fail "no Preferences dialog"
+expect "database shown" "$(drv text 'Zarvel Preferences' 119)" 'C:\tunes\Songlengths.md5'
+drv click "Zarvel Preferences" 118
+expect "None shown" "$(drv text 'Zarvel Preferences' 119)" "No song lengths"
+drv click "Zarvel Preferences" 113
+drv wait-gone "Zarvel Preferences" 5000 || fail "OK did not close Preferences"
+drv click Zarvel 102
+sleep 2.6
+expect "no database: the title as ever" "$(drv text Zarvel)" "Zarvel"
+expect "no database: song 2 plays on" "$(text_of 102)" "Pause"
+drv click Zarvel 103
+drv post-click Zarvel 106
+drv wait-window "Zarvel Preferences" 5000 || fail "no Preferences dialog"
+drv post-click "Zarvel Preferences" 117
+drv open-choose 'C:\tunes\Songlengths.md5'
+drv wait-gone Open 5000 || fail "the Open dialog did not close"
+expect "chosen database shown" "$(drv text 'Zarvel Preferences' 119)" 'C:\tunes\Songlengths.md5'
+drv click "Zarvel Preferences" 113
+drv wait-gone "Zarvel Preferences" 5000 || fail "OK did not close Preferences"
+drv click Zarvel 102
+sleep 0.6
+expect_match "the loaded tune has its lengths at once" "$(drv text 'Zarvel - *')" '^Zarvel - 0:0[01] / 0:02$'
+drv click 'Zarvel - *' 103
+exit_button
+expect "songlengths stored again" "$(reg_value songlengths)" 'type=REG_SZ size=25 value=C:\tunes\Songlengths.md5'
+clear_settings
+
 echo "wine-ui: all scenarios passed"
