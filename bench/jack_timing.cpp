@@ -13,6 +13,8 @@
 //
 // Every message received is matched in order with dump's messages; its offset
 // is arrival minus promise. Per sender: messages matched, lost (skipped in the
+// match), twice (a message again right after itself: an asynchronous server
+// hands a client's last output on again when the client misses its cycle),
 // match), the p99 of |offset - median offset| and the drift (median offset of
 // the last tenth of the messages minus that of the first tenth).
 // Targets, every run: the player's p99 at most the plain sender's + 1 ms, its
@@ -251,6 +253,7 @@ bool ended_well(pid_t pid, const char* what) {
 struct Figures {
     size_t messages = 0;
     size_t lost = 0;
+    size_t twice = 0;
     double p99_ms = 0;
     double drift_ms = 0;
 };
@@ -277,13 +280,24 @@ Figures measure(const std::vector<Buffer>& buffers, const std::vector<Arrival>& 
     }
     Figures figures;
     std::vector<int64_t> offsets;
+    // A frame's bytes come round again within a few periods (a held note), so
+    // a message that matches nothing near is a stray, not a sign that all the
+    // messages up to its next likeness were lost.
+    constexpr size_t near = 30;
     size_t next = 0;
+    const Bytes* last_matched = nullptr;
     for (const Arrival& arrival : got) {
+        bool expected_next = next < promised.size() && *promised[next].bytes == arrival.bytes;
+        if (!expected_next && last_matched && *last_matched == arrival.bytes) {
+            ++figures.twice;
+            continue;
+        }
         size_t found = next;
-        while (found < promised.size() && *promised[found].bytes != arrival.bytes) ++found;
-        if (found == promised.size()) continue;
+        while (found < promised.size() && found < next + near && *promised[found].bytes != arrival.bytes) ++found;
+        if (found == promised.size() || found == next + near) continue;
         figures.lost += found - next;
         offsets.push_back(arrival.time_us - promised[found].due_us);
+        last_matched = promised[found].bytes;
         next = found + 1;
     }
     figures.messages = offsets.size();
@@ -359,8 +373,8 @@ int main(int argc, char** argv) {
                 "%g s a run\n",
                 seconds);
     std::printf("p99: of |offset - median offset|; drift: median offset of the last tenth minus the first tenth\n\n");
-    std::printf("| server, machine | player p99 / drift | plain sender p99 / drift | player / plain messages, lost "
-                "| targets |\n|---|---|---|---|---|\n");
+    std::printf("| server, machine | player p99 / drift | plain sender p99 / drift | player / plain messages, lost, "
+                "twice | targets |\n|---|---|---|---|---|\n");
     const Run runs[] = {{"asynchronous, idle", false, 0},
                         {"asynchronous, busy", false, 2},
                         {"synchronous, idle", true, 0},
@@ -368,9 +382,10 @@ int main(int argc, char** argv) {
     bool all_met = true;
     for (const Run& run : runs) {
         Outcome o = timed_run(run, buffers, seconds);
-        std::printf("| %s | %.1f ms / %+.1f ms | %.1f ms / %+.1f ms | %zu, %zu / %zu, %zu | %s |\n", run.name,
-                    o.player.p99_ms, o.player.drift_ms, o.plain.p99_ms, o.plain.drift_ms, o.player.messages,
-                    o.player.lost, o.plain.messages, o.plain.lost, o.met() ? "met" : "MISSED");
+        std::printf("| %s | %.1f ms / %+.1f ms | %.1f ms / %+.1f ms | %zu, %zu, %zu / %zu, %zu, %zu | %s |\n",
+                    run.name, o.player.p99_ms, o.player.drift_ms, o.plain.p99_ms, o.plain.drift_ms,
+                    o.player.messages, o.player.lost, o.player.twice, o.plain.messages, o.plain.lost, o.plain.twice,
+                    o.met() ? "met" : "MISSED");
         std::fflush(stdout);
         all_met = all_met && o.met();
     }
