@@ -5,11 +5,11 @@
 // A cycle is placed by when its process callback actually runs, with the
 // nominal length of its frames at the server's rate. JACK's own estimate of
 // the cycle (jack_get_cycle_times) comes from a filter over past wake-ups:
-// under a synchronous server or a busy machine it trails the real cycles by
-// several periods and then jumps, and its length drifts by a percent, so due
-// times read against it were rounded to whole cycles, ran fast and jumped
-// back. The callback's own clock reading has neither fault: each message is
-// placed on its own, so nothing adds up.
+// under a synchronous server or a busy machine it can trail the real cycles
+// by many periods, and then catch up over seconds, so due times read against
+// it were held back whole cycles, ran fast and jumped back. The callback's
+// own clock reading has no memory: each message is placed on its own, so no
+// error adds up.
 //
 // Every message goes out one period after it was handed over, at the frame
 // that keeps its distance from its neighbours: a message handed over a third
