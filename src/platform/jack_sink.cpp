@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/jack_cycle.h"
 #include "platform/message_queue.h"
 #include "platform/sysex_split.h"
 
@@ -52,33 +53,6 @@ jack_client_t* open_client(jack_status_t& status) {
     });
     status = jack_status_t{};
     return jack_client_open(client_name, JackNoStartServer, &status);
-}
-
-// The current cycle on the steady clock. JACK keeps its times on its own
-// clock (CLOCK_MONOTONIC_RAW), so both are read together, every cycle.
-struct Cycle {
-    int64_t start_us;
-    int64_t end_us;
-    jack_nframes_t frames;
-
-    jack_nframes_t offset_of(int64_t time_us) const {
-        if (time_us <= start_us) return 0;
-        auto offset = static_cast<jack_nframes_t>((time_us - start_us) * frames / (end_us - start_us));
-        return std::min(offset, frames - 1);
-    }
-};
-
-Cycle current_cycle(jack_client_t* client, jack_nframes_t frames) {
-    int64_t jack_now = static_cast<int64_t>(jack_get_time());
-    int64_t shift = steady_now_us() - jack_now;
-    jack_nframes_t frame_time;
-    jack_time_t start, end;
-    float period;
-    if (jack_get_cycle_times(client, &frame_time, &start, &end, &period) != 0 || end <= start) {
-        start = static_cast<jack_time_t>(jack_now);
-        end = start + jack_time_t{frames} * 1'000'000 / std::max<jack_nframes_t>(jack_get_sample_rate(client), 1);
-    }
-    return {static_cast<int64_t>(start) + shift, static_cast<int64_t>(end) + shift, frames};
 }
 
 class JackSink : public MidiSink {
@@ -124,7 +98,9 @@ private:
         queue_ = std::make_unique<MessageQueue>(queue_bytes);
         lost_ = false;
         port_ = jack_port_register(client_, port_name, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        sample_rate_ = jack_get_sample_rate(client_);
         if (!port_ || jack_set_process_callback(client_, process, this) != 0 ||
+            jack_set_sample_rate_callback(client_, rate_changed, this) != 0 ||
             jack_set_port_connect_callback(client_, connection_changed, this) != 0)
             return false;
         jack_on_info_shutdown(client_, server_gone, this);
@@ -167,22 +143,16 @@ private:
     // JACK's real-time thread: no lock, no allocation, no wait.
     static int process(jack_nframes_t frames, void* arg) {
         auto* self = static_cast<JackSink*>(arg);
+        const JackCycle cycle{steady_now_us(), frames, self->sample_rate_};
         void* buffer = jack_port_get_buffer(self->port_, frames);
         jack_midi_clear_buffer(buffer);
-        const Cycle cycle = current_cycle(self->client_, frames);
-        // A message handed over during the last cycle lands at the same place
-        // in this one: one period late, always, rather than anywhere from
-        // zero to a period late, depending on when the cycle came.
-        const int64_t latency_us = cycle.end_us - cycle.start_us;
         MessageQueue& queue = *self->queue_;
         jack_nframes_t last_offset = 0;
         bool wrote = false;
         int64_t stamp;
         uint32_t length;
-        while (queue.front(stamp, length)) {
-            int64_t due = stamp + latency_us;
-            if (due >= cycle.end_us) break;  // its place is in a later cycle
-            jack_nframes_t offset = std::max(cycle.offset_of(due), last_offset);
+        while (queue.front(stamp, length) && cycle.takes(stamp)) {
+            jack_nframes_t offset = std::max<jack_nframes_t>(cycle.offset_of(stamp), last_offset);
             jack_midi_data_t* data =
                 length <= jack_midi_max_event_size(buffer) ? jack_midi_event_reserve(buffer, offset, length) : nullptr;
             if (!data) {
@@ -195,6 +165,12 @@ private:
             last_offset = offset;
             wrote = true;
         }
+        return 0;
+    }
+
+    // JACK's notification thread; the process thread reads the rate each cycle.
+    static int rate_changed(jack_nframes_t rate, void* arg) {
+        static_cast<JackSink*>(arg)->sample_rate_ = rate;
         return 0;
     }
 
@@ -214,6 +190,7 @@ private:
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
     std::unique_ptr<MessageQueue> queue_;
+    std::atomic<jack_nframes_t> sample_rate_{48'000};
     std::atomic<bool> watching_{false};  // connected: a lost connection now means a lost port
     std::atomic<bool> lost_{false};
     std::atomic<uint64_t> undelivered_{0};
