@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "midi/frame_decoder.h"
 #include "psid_builder.h"
 #include "small_collection.h"
 #include "version.h"
@@ -109,6 +110,7 @@ TEST(CliProgram, EveryBadInputHasItsMessageAndExitCode) {
         {{"play", tune("melody.sid"), "--speed", "500"}, 2,
          "zarvel-cli: --speed: 500 is out of range; give a whole number from 20 to 200"},
         {{"dump", tune("melody.sid"), "--speed", "19"}, 2, "zarvel-cli: --speed: 19 is out of range"},
+        {{"dump", tune("melody.sid"), "--start", "1:75"}, 2, "zarvel-cli: --start: 1:75 is no time"},
         {{"render", tune("melody.sid"), "-o", "/tmp/zarvel-never.syx", "--filter", "201"}, 2,
          "zarvel-cli: --filter: 201 is out of range"},
         {{"play", tune("melody.sid"), "--voices", "12"}, 2,
@@ -251,6 +253,49 @@ TEST(CliProgram, DumpWritesItsLinesAndNothingElse) {
                 << line;
         }
     }
+}
+
+// A dump line's message bytes ("20 F0 2D ..." without its delta time).
+std::vector<uint8_t> line_bytes(const std::string& line) {
+    std::vector<uint8_t> bytes;
+    for (size_t i = line.find(' '); i != std::string::npos; i = line.find(' ', i + 1))
+        bytes.push_back(static_cast<uint8_t>(std::stoul(line.substr(i + 1, 2), nullptr, 16)));
+    return bytes;
+}
+
+SidRegisters apply_lines(const std::vector<std::string>& lines, size_t begin, size_t end) {
+    SidRegisters registers{};
+    for (size_t i = begin; i < end; ++i) {
+        std::vector<uint8_t> bytes = line_bytes(lines[i]);
+        for (size_t start = 0; start < bytes.size(); ++start) {
+            if (bytes[start] != 0xF0) continue;
+            size_t stop = start;
+            while (stop < bytes.size() && bytes[stop] != 0xF7) ++stop;
+            apply_register_frame(&bytes[start], stop - start + 1, registers);
+            start = stop;
+        }
+    }
+    return registers;
+}
+
+// dump --start 0:10 of demo.sid (50 Hz): its start buffer, then one frame
+// that leaves the synthesizer as the uninterrupted dump's first 503 lines do
+// (the start buffer, an empty one, the init's frame, play calls 0..499 at
+// 0..9.98 s), then that dump's lines from 503 on.
+TEST(CliProgram, DumpFromTenSecondsBeginsWithTheStateAnUninterruptedDumpHasThere) {
+    ChildResult whole = cli({"dump", tune("demo.sid"), "--buffers", "600"});
+    ChildResult sought = cli({"dump", tune("demo.sid"), "--start", "0:10", "--buffers", "90"});
+    ASSERT_EQ(whole.exit_code, 0) << whole.err;
+    ASSERT_EQ(sought.exit_code, 0) << sought.err;
+    std::vector<std::string> w = lines_of(whole.out);
+    std::vector<std::string> s = lines_of(sought.out);
+    ASSERT_EQ(w.size(), 600u);
+    ASSERT_EQ(s.size(), 90u);
+    EXPECT_EQ(s[0], w[0]);
+    SidRegisters expected = apply_lines(w, 0, 503);
+    SidRegisters got = apply_lines(s, 1, 2);
+    for (int reg = 0; reg < 25; ++reg) EXPECT_EQ(got.value[reg], expected.value[reg]) << "register " << reg;
+    for (size_t i = 2; i < s.size(); ++i) ASSERT_EQ(s[i], w[501 + i]) << "line " << i;
 }
 
 // play without a terminal: the monitor logs a line a second, and the last
