@@ -41,5 +41,5 @@ void take_stores(SongRegisters& registers, const SidWriteLog& log);
 // state whatever it held before. A voice whose gate is on gets its control
 // register twice, gate off and then the value: the note starts its envelope
 // afresh rather than carry on from whatever the synthesizer was playing. The
-// log is left empty, so that the next play step sends nothing twice.
+// log is left empty.
 void write_state_frame(const SongRegisters& registers);

@@ -191,6 +191,11 @@ bool start_or_resume_ahead() {
 // target behind it, from its init again; then the state frame, which the
 // next pacing step queues. Each call counts one play period of tune time, as
 // in play, so the song ends where it would have.
+//
+// In play the CPU runs one call ahead of the stream: a pacing step sends the
+// call before and runs the next. So the first call at or past the target
+// runs here too, its stores left in the log for the next step to send, and
+// the stream goes on without a gap.
 CpuCallResult run_silently_to(int64_t target_us) {
     if (target_us < song_clock.elapsed_us()) {
         song_clock.restart();
@@ -199,7 +204,9 @@ CpuCallResult run_silently_to(int64_t target_us) {
     }
     // The last call's stores (or the init's) have not been sent yet.
     take_stores(song_registers, sid_write_log);
-    while (song_clock.elapsed_us() < target_us) {
+    for (;;) {
+        bool reached = song_clock.elapsed_us() >= target_us;
+        if (reached) write_state_frame(song_registers);
         int32_t rate_hz = player_state.play_rate_hz;  // the call may change it for the next period
         if (play_call() == CPU_ABANDONED) {
             publish_song_time();
@@ -207,12 +214,11 @@ CpuCallResult run_silently_to(int64_t target_us) {
             player_state.playing = 0;
             return CPU_ABANDONED;
         }
-        take_stores(song_registers, sid_write_log);
         count_play_call(rate_hz);
+        if (reached) break;
+        take_stores(song_registers, sid_write_log);
     }
-    publish_song_time();
     song_ticks = static_cast<uint64_t>(player_state.song_time_ms);
-    write_state_frame(song_registers);
     return CPU_RETURNED;
 }
 
