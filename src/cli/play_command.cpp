@@ -186,12 +186,15 @@ bool PlaySession::start() {
     apply_start_option(options_.tune);
     expect_playing_ = playback_on();
     auto give_up = Clock::now() + start_timeout;
-    while (!player_state.playing && !quit_signal && Clock::now() < give_up) {
+    // A --start at or past the song's length ends it as soon as it starts:
+    // that is a start too, and the loop below moves on to the next song.
+    auto started = [] { return player_state.playing || player_state.song_ended || quit_signal; };
+    while (!started() && Clock::now() < give_up) {
         PanelTexts texts = read_terminal_panel();
         if (texts.warning[0] != '\0') return false;
         std::this_thread::sleep_for(5ms);
     }
-    return player_state.playing || quit_signal;
+    return started();
 }
 
 std::string PlaySession::stil_line() const {

@@ -345,6 +345,18 @@ TEST(CliProgram, PlayWithoutATerminalSaysEachSongOfAListAndEndsWithIt) {
     EXPECT_NE(lines_of(r.out).back().find("volume 0"), std::string::npos) << r.out;
 }
 
+// --start past the first song's length (the list's default, 0.5 s) ends that
+// song at once; the list goes on to the second, which plays from its start.
+TEST(CliProgram, PlayFromPastTheFirstSongsLengthGoesOnToTheNext) {
+    ChildResult r = cli({"play", tune("demo.sid"), tune("melody.sid"), "--monitor", "--default-length", "0.5",
+                         "--start", "0:01"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::vector<std::string> songs;
+    for (const std::string& line : lines_of(r.out))
+        if (line.rfind("file ", 0) == 0) songs.push_back(line.substr(0, 9));
+    EXPECT_EQ(songs, (std::vector<std::string>{"file 1/2 ", "file 2/2 "})) << r.out;
+}
+
 TEST(CliProgram, PlayMutesBeforeItEndsOnSigterm) {
     std::vector<std::string> args = {program, "play", tune("multisong.sid"), "--monitor"};
     PipedChild child(args);
