@@ -243,7 +243,6 @@ void seek(WindowHandle window, int32_t target_ms) {
     if (ended) panel_song_ended(window);
 }
 
-
 }  // namespace
 
 void start_playback(WindowHandle window) {
@@ -329,12 +328,14 @@ void worker_pass(WindowHandle window) {
     // resume request taken finds it under way (starting).
     PlayerState& p = player_state;
     bool stop, start, resume_now, seek_now;
+    int32_t seek_target_ms;
     {
         std::lock_guard<std::mutex> lock(request_mutex);
         stop = p.stop_request.exchange(0);
         start = p.start_request.exchange(0);
         resume_now = p.resume_request.exchange(0);
         seek_now = p.seek_request.exchange(0);
+        seek_target_ms = p.seek_target_ms;
         if (start || resume_now) p.starting = 1;
         // With the request, so that a song ending meanwhile sees one or the
         // other and is not announced over the user's stop.
@@ -345,7 +346,7 @@ void worker_pass(WindowHandle window) {
     p.starting = 0;
     // After the start it came with (a song begun at a given time), and
     // after starting drops, so that a seek past the song's end is told.
-    if (seek_now) seek(window, p.seek_target_ms);
+    if (seek_now) seek(window, seek_target_ms);
     sleep_ms(worker_pass_ms);
     // The stream callback changes the rate at any moment, between two passes
     // as well as during one; so the label is compared with what it shows,
