@@ -1,7 +1,6 @@
-// Seeking on demo.sid (tests/tunes/demo.s: three voices whose gates open and
-// close every few calls, a filter sweep, 50 Hz): the frame a seek sends
-// leaves the synthesizer with the registers an uninterrupted run has at that
-// time, and the stream then goes on exactly as that run does.
+// Seeking on demo.sid (three voices whose gates open and close every few
+// calls, a filter sweep, 50 Hz): the seek's frame leaves the synthesizer with
+// the registers an uninterrupted run has then, and the stream goes on as it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,130 +8,80 @@
 
 #include "headless/headless_player.h"
 #include "midi/frame_decoder.h"
-#include "player/commands.h"
-#include "player/playback_controller.h"
 #include "player/player_state.h"
 
 namespace {
 
 using Buffers = std::vector<HeadlessPlayer::Buffer>;
-
 const std::string demo = std::string(ZARVEL_TUNES_DIR) + "/demo.sid";
-constexpr int period_ms = 20;  // 50 Hz
 
-// Buffers of a start: 0 the reset frame and name, 1 queued by the first
-// pacing step before it encodes anything, 2 the init's stores, then play call
-// k's stores in buffer k + 3. So the state at time t (the calls that begin
-// before t) is that of the buffers before first_buffer_after(t).
-size_t first_buffer_after(int t_ms) { return static_cast<size_t>((t_ms + period_ms - 1) / period_ms) + 3; }
+// A start's buffers: 0 the reset frame and name, 1 queued by the first pacing
+// step before it encodes anything, 2 the init's stores, k + 3 play call k's
+// (at k x 20 ms). So the state at t is that of the buffers before this one.
+size_t first_buffer_after(int t_ms) { return static_cast<size_t>((t_ms + 19) / 20) + 3; }
 
-// Every register frame of the buffers applied in order to a chip of zeros.
-SidRegisters decode(const Buffers& buffers, size_t begin, size_t end) {
-    SidRegisters registers{};
-    for (size_t b = begin; b < end; ++b) {
-        const std::vector<uint8_t>& bytes = buffers[b].bytes;
-        for (size_t start = 0; start < bytes.size(); ++start) {
-            if (bytes[start] != 0xF0) continue;
-            size_t stop = start;
-            while (stop < bytes.size() && bytes[stop] != 0xF7) ++stop;
-            apply_register_frame(&bytes[start], stop - start + 1, registers);
-            start = stop;
-        }
+// Every message of the bytes applied in order (non-frames change nothing).
+void apply(const std::vector<uint8_t>& bytes, size_t from, SidRegisters& registers) {
+    for (size_t start = from, end; start < bytes.size(); start = end + 1) {
+        for (end = start; end < bytes.size() && bytes[end] != 0xF7;) ++end;
+        if (end < bytes.size()) apply_register_frame(&bytes[start], end - start + 1, registers);
     }
-    return registers;
 }
 
-// Where in the buffer a frame with positions 0..24 all present begins (mask
-// bytes 7F 7F 7F and the low four bits of the fourth), or npos; demo's own
-// frames carry 13 registers at most.
-size_t state_frame_in(const std::vector<uint8_t>& bytes) {
-    for (size_t i = 0; i + 7 <= bytes.size(); ++i) {
-        if (bytes[i] == 0xF0 && bytes[i + 2] == 0x4E && bytes[i + 3] == 0x7F && bytes[i + 4] == 0x7F &&
-            bytes[i + 5] == 0x7F && (bytes[i + 6] & 0x0F) == 0x0F)
+// Where a frame with all of positions 0..24 begins (masks 7F 7F 7F, then the
+// low 4 bits), or npos; demo's own frames carry 13 registers at most.
+size_t state_frame_in(const std::vector<uint8_t>& b) {
+    for (size_t i = 0; i + 7 <= b.size(); ++i)
+        if (b[i] == 0xF0 && b[i + 3] == 0x7F && b[i + 4] == 0x7F && b[i + 5] == 0x7F && (b[i + 6] & 0x0F) == 0x0F)
             return i;
-    }
     return std::string::npos;
-}
-
-bool position_present(const uint8_t* frame, int position) { return frame[3 + position / 7] & (1 << (position % 7)); }
-
-Buffers uninterrupted_run(size_t buffers) {
-    HeadlessPlayer player;
-    EXPECT_EQ(player.load(demo), LOAD_OK);
-    player.play();
-    while (player.buffer_count() < buffers) player.position_callbacks(1);
-    return player.buffers();
 }
 
 TEST(Seek, FirstFrameHoldsTheUninterruptedStateAndTheStreamGoesOnAsIt) {
     struct Case {
         const char* name;
-        int playing_at_ms;  // where the song stands when the seek is asked for
-        int target_ms;
-    };
-    const Case cases[] = {
+        int playing_at_ms, target_ms;
+    } const cases[] = {
         {"forward from the start", 0, 10000},
         {"forward from where it plays, between two calls", 5000, 12345},
         {"backward", 20000, 7000},
         {"back to the start: the init's stores only", 3000, 0},
     };
     constexpr size_t compared = 200;
-    const Buffers reference = uninterrupted_run(first_buffer_after(12345) + compared + 1);
-
+    Buffers reference;
+    {
+        HeadlessPlayer player;
+        ASSERT_EQ(player.load(demo), LOAD_OK);
+        player.play();
+        player.position_callbacks(static_cast<int>(first_buffer_after(12345) + compared));
+        reference = player.buffers();
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Buffers run;
-        {
-            HeadlessPlayer player;
-            ASSERT_EQ(player.load(demo), LOAD_OK);
-            player.play();
-            while (player_state.song_time_ms < c.playing_at_ms) player.position_callbacks(1);
-            player.seek_to(c.target_ms);
-            player.position_callbacks(static_cast<int>(compared) + 10);
-            run = player.buffers();
-        }
+        HeadlessPlayer player;
+        ASSERT_EQ(player.load(demo), LOAD_OK);
+        player.play();
+        while (player_state.song_time_ms < c.playing_at_ms) player.position_callbacks(1);
+        player.seek_to(c.target_ms);
+        player.position_callbacks(static_cast<int>(compared) + 10);
+        Buffers run = player.buffers();
         size_t at = 0;
         while (at < run.size() && state_frame_in(run[at].bytes) == std::string::npos) ++at;
         ASSERT_LT(at + compared, run.size()) << "no state frame";
-        const uint8_t* frame = &run[at].bytes[state_frame_in(run[at].bytes)];
 
-        size_t expected_end = first_buffer_after(c.target_ms);
-        SidRegisters expected = decode(reference, 0, expected_end);
-        SidRegisters got = decode(run, at, at + 1);
+        size_t end = first_buffer_after(c.target_ms);
+        SidRegisters expected{}, got{};
+        for (size_t b = 0; b < end; ++b) apply(reference[b].bytes, 0, expected);
+        size_t frame = state_frame_in(run[at].bytes);
+        apply(run[at].bytes, frame, got);
         for (int reg = 0; reg < 25; ++reg) EXPECT_EQ(got.value[reg], expected.value[reg]) << "register " << reg;
-        // A voice sounding at the target has its gate closed and opened in
-        // the frame, so that the note starts afresh on the synthesizer.
-        for (int voice = 0; voice < 3; ++voice) {
-            bool gate_on = expected.value[4 + 7 * voice] & 1;
-            EXPECT_EQ(position_present(frame, 25 + voice), gate_on) << "voice " << voice + 1;
-        }
-        for (size_t i = 1; i <= compared; ++i) {
-            ASSERT_EQ(run[at + i].bytes, reference[expected_end + i - 1].bytes) << "buffer " << i << " after the seek";
-        }
+        // A voice sounding there gets a second control write (positions 25..27,
+        // mask byte 3 bits 4..6): its gate closes and opens, the note starts afresh.
+        for (int voice = 0; voice < 3; ++voice)
+            EXPECT_EQ((run[at].bytes[frame + 6] >> (4 + voice)) & 1, expected.value[4 + 7 * voice] & 1) << voice;
+        for (size_t i = 1; i <= compared; ++i)
+            ASSERT_EQ(run[at + i].bytes, reference[end + i - 1].bytes) << "buffer " << i << " after the seek";
     }
-}
-
-TEST(Seek, PastAKnownLengthEndsTheSongAndAPausedSongStays) {
-    // 15 s, as a song-length database would give it.
-    install_song_length_lookup([](int32_t) -> int32_t { return 15000; });
-    HeadlessPlayer player;  // (its reset removed the lookup)
-    install_song_length_lookup([](int32_t) -> int32_t { return 15000; });
-    ASSERT_EQ(player.load(demo), LOAD_OK);
-    player.play();
-    player.position_callbacks(10);
-
-    player.play();  // pause
-    EXPECT_FALSE(seek_to(14000));
-    player.play();  // resume
-    player.position_callbacks(5);
-    EXPECT_LT(player_state.song_time_ms, 1000);
-
-    player.seek_to(15000);
-    player.position_callbacks(5);
-    EXPECT_EQ(player.song_ends_told(), 1);
-    EXPECT_TRUE(take_song_end());
-    EXPECT_EQ(player_state.playing, 0);
-    EXPECT_EQ(player_state.silenced, 1);  // the mute frames went out
 }
 
 }  // namespace
