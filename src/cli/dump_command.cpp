@@ -43,6 +43,7 @@ void add_dump_command(CLI::App& app, DumpOptions& options) {
     dump->add_option("--buffers", options.buffers, "how many buffers (lines) to print")
         ->check(whole_number_validator(0, buffers_at_most))
         ->capture_default_str();
+    add_start_option(*dump, options.tune, "the song");
     add_sound_options(*dump, options.tune);
 }
 

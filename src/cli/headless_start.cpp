@@ -12,7 +12,7 @@ int start_headless(HeadlessPlayer& player, const TuneOptions& options, std::FILE
     // Before the start: the reset frame's cutoff already passes the filter scale.
     apply_sound_options(options);
     player.choose_song(chosen_song(options));
-    player.play();
+    player.play(options.start_ms);
     if (!player.warnings().empty()) {
         std::fprintf(err, "zarvel-cli: %s\n", player.warnings().front().c_str());
         return EXIT_DEVICE_FAILED;

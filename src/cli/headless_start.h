@@ -1,7 +1,8 @@
 #pragma once
 // The start that render and dump share: the tune loaded into a headless
 // player, the sound options and the song set as the window's controls would
-// set them, and Play pressed, so that the first buffer is on the stream.
+// set them, and Play pressed, so that the first buffer is on the stream; with
+// --start, the seek taken too, so that its state frame is the next buffer.
 #include <cstdio>
 
 #include "cli/tune_options.h"

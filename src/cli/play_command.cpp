@@ -183,14 +183,18 @@ bool PlaySession::port_went_away() {
 
 bool PlaySession::start() {
     if (const char* text = press_play()) panel_set_play_button_text(no_window, text);
+    apply_start_option(options_.tune);
     expect_playing_ = playback_on();
     auto give_up = Clock::now() + start_timeout;
-    while (!player_state.playing && !quit_signal && Clock::now() < give_up) {
+    // A --start at or past the song's length ends it as soon as it starts:
+    // that is a start too, and the loop below moves on to the next song.
+    auto started = [] { return player_state.playing || player_state.song_ended || quit_signal; };
+    while (!started() && Clock::now() < give_up) {
         PanelTexts texts = read_terminal_panel();
         if (texts.warning[0] != '\0') return false;
         std::this_thread::sleep_for(5ms);
     }
-    return player_state.playing || quit_signal;
+    return started();
 }
 
 std::string PlaySession::stil_line() const {
@@ -471,7 +475,7 @@ void add_play_command(CLI::App& app, PlayOptions& options) {
     CLI::App* play = app.add_subcommand(
         "play", "Play tunes, folders and .m3u lists in real time to a MIDI port (or, with none, to the built-in "
                 "monitor), each song for its length, then the next. On a terminal: space play/pause, s stop, n/p "
-                "song, right/left the list's next/previous song, N/P file, 1 2 3 voices, +/- speed, [/] filter, q quit");
+                "song, right/left the list's next/previous song, N/P file, 1 2 3 voices, +/- speed, [/] filter, </> 10 s back/forth, q quit");
     play->add_option("TUNE", options.tunes, "PSID files, folders of them (searched at any depth) or .m3u lists")
         ->required();
     play->add_option("--song", options.tune.song, "song to start with, 1-based (default: the tune's start song)")
@@ -492,6 +496,7 @@ void add_play_command(CLI::App& app, PlayOptions& options) {
     add_collection_options(*play, options.collection);
     play->add_option("--port", options.port, "MIDI output port: its index or (part of) its name, as ports lists "
                                              "them (default: the first)");
+    add_start_option(*play, options.tune, "the first song");
     add_sound_options(*play, options.tune);
     play->add_option("--seconds", options.seconds,
                      "stop after this many seconds (default: at the end of the list, or until quit or killed)")

@@ -65,6 +65,14 @@ KeyResult press_key(const Key& key, int32_t songs) {
         case '[':
             step_filter(-key_scale_step);
             return KeyResult::handled;
+        case '<':
+        case ',':  // < without Shift
+            seek_by(-seek_step_ms);
+            return KeyResult::handled;
+        case '>':
+        case '.':
+            seek_by(+seek_step_ms);
+            return KeyResult::handled;
         case 'q':
         case 'Q': return KeyResult::quit;
         default: return KeyResult::ignored;

@@ -3,7 +3,8 @@
 // (player/commands.h), so the terminal drives the controller exactly as the
 // window's buttons, switches and scales do.
 //   space Play/Pause   s Stop   n p next and previous song   1 2 3 voices
-//   + - speed          [ ] filter                            q quit
+//   + - speed          [ ] filter      < > (, .) 10 s back and forth in the song
+//   q quit
 // The play list's keys (the arrows, N and P) are the play command's own.
 // Every other key, the cursor and function keys and any key with Alt among
 // them, does nothing.

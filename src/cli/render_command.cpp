@@ -90,10 +90,11 @@ void report_unwritten(std::FILE* err, const std::string& path, const std::string
 
 bool is_single_file(const std::string& output) { return ends_with(output, ".mid") || ends_with(output, ".syx"); }
 
-// The stream time a song fills: its tune time at the chosen speed.
+// The stream time a song fills: its tune time from --start on at the chosen
+// speed; 0 or less when it starts at or past its known length.
 double render_seconds(const RenderOptions& options, int32_t length_ms) {
     if (options.seconds_given || length_ms == unknown_length_ms) return options.seconds;
-    return static_cast<double>(length_ms) / 1000 * 100 / options.tune.speed;
+    return static_cast<double>(length_ms - options.tune.start_ms) / 1000 * 100 / options.tune.speed;
 }
 
 // A song written whole up to where its play routine stopped, told apart
@@ -103,6 +104,11 @@ constexpr int written_but_stopped = 3;
 // One song into one file. seconds is the stream time it fills.
 int render_song(const TuneOptions& tune, const std::string& output, double seconds, std::FILE* out, std::FILE* err,
                 bool* stopped_early = nullptr) {
+    if (seconds <= 0) {
+        std::fprintf(err, "zarvel-cli: %s: song %d: --start %s is at or past the song's length\n", tune.tune.c_str(),
+                     tune.song, format_song_time(tune.start_ms).c_str());
+        return EXIT_USAGE;
+    }
     Format format = ends_with(output, ".mid") ? Format::midi_file : Format::sysex;
     uint64_t last_tick = static_cast<uint64_t>(std::llround(seconds * 1000));
     auto sink = std::make_shared<RenderSink>(format, last_tick, render_buffer_limit(seconds));
@@ -268,6 +274,7 @@ void add_render_command(CLI::App& app, RenderOptions& options) {
                                                    "processor)")
         ->check(whole_number_validator(1, 256));
     add_collection_options(*render, options.collection);
+    add_start_option(*render, options.tune, "each song");
     add_sound_options(*render, options.tune);
 }
 

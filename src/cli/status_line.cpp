@@ -6,7 +6,7 @@
 #include "collection/song_lengths.h"
 
 const char* const key_help =
-    "keys: space play/pause  s stop  n/p song  <-/-> N/P list  1 2 3 voices  +/- speed  [/] filter  q quit";
+    "keys: space play/pause  s stop  n/p song  <-/-> N/P list  1 2 3 voices  +/- speed  [/] filter  </> seek  q quit";
 
 void format_status_line(const StatusFields& f, char* out, size_t size) {
     if (size == 0) return;

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "cli/exit_codes.h"
+#include "collection/song_lengths.h"
+#include "player/commands.h"
 #include "player/load_message.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
@@ -14,6 +16,21 @@ void add_tune_options(CLI::App& command, TuneOptions& options) {
     command.add_option("TUNE", options.tune, "PSID file")->required();
     command.add_option("--song", options.song, "song to play, 1-based (default: the tune's start song)")
         ->check(whole_number_validator(1, 65535));
+}
+
+void add_start_option(CLI::App& command, TuneOptions& options, const char* what) {
+    command
+        .add_option_function<std::string>(
+            "--start",
+            [&options](const std::string& text) { parse_song_length(text, options.start_ms); },
+            std::string("begin ") + what + " this far in (tune time): its play routine runs silently up to there")
+        ->type_name("M:SS[.mmm]")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                int32_t ms = 0;
+                return parse_song_length(text, ms) ? "" : text + " is no time; give m:ss or m:ss.mmm, such as 1:30";
+            },
+            ""));
 }
 
 void add_sound_options(CLI::App& command, TuneOptions& options) {
@@ -101,6 +118,10 @@ int load_command_tune(const TuneOptions& options, const std::function<int(const 
 
 int32_t chosen_song(const TuneOptions& options) {
     return options.song != 0 ? options.song : tune_info.start_song;
+}
+
+void apply_start_option(const TuneOptions& options) {
+    if (options.start_ms > 0) seek_to(options.start_ms);
 }
 
 void apply_sound_options(const TuneOptions& options) {

@@ -19,10 +19,13 @@ struct TuneOptions {
     int speed = 100;           // speed_percent, 20..200
     int filter = 100;          // filter_percent, 20..200
     std::string voices = "111";  // voice 1, 2, 3: '1' on, '0' muted
+    int32_t start_ms = 0;        // tune time the song begins at (--start)
 };
 
 // TUNE and --song.
 void add_tune_options(CLI::App& command, TuneOptions& options);
+// --start M:SS[.mmm]; what says which song it moves.
+void add_start_option(CLI::App& command, TuneOptions& options, const char* what);
 // --speed, --filter and --voices.
 void add_sound_options(CLI::App& command, TuneOptions& options);
 
@@ -50,6 +53,10 @@ int32_t chosen_song(const TuneOptions& options);
 // Speed, filter and voices into player_state, as the window's controls would
 // set them. The options have been validated by the parser.
 void apply_sound_options(const TuneOptions& options);
+
+// The song that has just been asked to start moves to --start, if given
+// (a seek request for the worker).
+void apply_start_option(const TuneOptions& options);
 
 // Loads options.tune through load (which returns a LoadResult), then checks
 // the song: EXIT_OK, or the exit code with its message on err.

@@ -103,8 +103,9 @@ LoadResult HeadlessPlayer::load(const std::string& path) {
     return result;
 }
 
-void HeadlessPlayer::play() {
+void HeadlessPlayer::play(int start_ms) {
     if (const char* text = press_play()) play_button_text_ = text;
+    if (start_ms > 0) ::seek_to(start_ms);
     worker_passes(1);
 }
 
@@ -120,6 +121,11 @@ void HeadlessPlayer::choose_song(int song) {
 
 void HeadlessPlayer::play_song(int song) {
     if (const char* text = ::play_song(song)) play_button_text_ = text;
+    worker_passes(1);
+}
+
+void HeadlessPlayer::seek_to(int ms) {
+    ::seek_to(ms);
     worker_passes(1);
 }
 

@@ -36,10 +36,13 @@ public:
     // The window's commands. Each runs one worker pass (10 ms) afterwards,
     // so a request is taken as the real worker would take it.
     LoadResult load(const std::string& path);
-    void play();
+    // With start_ms, the song starts there: the seek is taken in the same
+    // pass as the start, so its state frame is the first buffer after it.
+    void play(int start_ms = 0);
     void stop();
     void choose_song(int song);  // 1-based
     void play_song(int song);    // after a song end: the next song from its start
+    void seek_to(int ms);        // tune time of the current song
     void toggle_voice(int index);
     void set_speed(int percent);
     void set_filter(int percent);

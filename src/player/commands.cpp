@@ -1,5 +1,7 @@
 #include "player/commands.h"
 
+#include <climits>
+
 #include "platform/clock.h"
 #include "player/playback_controller.h"
 #include "player/player_state.h"
@@ -33,6 +35,21 @@ void cancel_start_and_resume() {
 // Under request_mutex: the user has changed playback, so a song end not yet
 // taken must not move it on to another song.
 void drop_song_end() { player_state.song_ended = 0; }
+
+// Under request_mutex: a seek asked for in the song that is being left.
+void drop_seek() { player_state.seek_request = 0; }
+
+// Under request_mutex.
+bool ask_seek(int64_t ms) {
+    PlayerState& p = player_state;
+    if (!on_under_lock() || p.paused) return false;
+    if (ms < 0) ms = 0;
+    if (ms > INT32_MAX) ms = INT32_MAX;
+    drop_song_end();
+    p.seek_target_ms = static_cast<int32_t>(ms);
+    p.seek_request = 1;
+    return true;
+}
 
 }  // namespace
 
@@ -85,6 +102,7 @@ bool choose_song(int32_t song) {
     player_state.current_song = song;
     RequestLock lock(request_mutex);
     drop_song_end();
+    drop_seek();
     if (!on_under_lock()) return false;
     player_state.start_request = 1;
     return true;
@@ -99,11 +117,24 @@ const char* play_song(int32_t song) {
     PlayerState& p = player_state;
     RequestLock lock(request_mutex);
     drop_song_end();
+    drop_seek();
     if (!p.tune_loaded) return nullptr;
     p.current_song = song;
     p.paused = 0;
     p.start_request = 1;
     return "Pause";
+}
+
+bool seek_to(int32_t ms) {
+    RequestLock lock(request_mutex);
+    return ask_seek(ms);
+}
+
+bool seek_by(int32_t delta_ms) {
+    const PlayerState& p = player_state;
+    RequestLock lock(request_mutex);
+    int64_t from = p.seek_request ? p.seek_target_ms.load() : p.start_request ? 0 : p.song_time_ms.load();
+    return ask_seek(from + delta_ms);
 }
 
 int32_t scroll_scale(int32_t value, int scroll_code, int thumb_position) {
@@ -143,6 +174,7 @@ LoadResult load_tune_file(const char* path, bool play) {
         RequestLock lock(request_mutex);
         was_on = on_under_lock();
         drop_song_end();
+        drop_seek();
         cancel_start_and_resume();
         p.stop_request = 1;
     }

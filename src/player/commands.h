@@ -37,6 +37,20 @@ bool take_song_end();
 // tune is loaded.
 const char* play_song(int32_t song);
 
+// Moves the current song to ms of tune time (at 100 % speed; below 0 is 0)
+// while playback is on: a seek request for the worker (playback_controller.h).
+// Returns false, asking nothing, while stopped or paused. A song started or
+// chosen afterwards drops a seek not yet taken.
+bool seek_to(int32_t ms);
+
+// seek_to from where the song stands: its time, or the target of a seek not
+// yet taken (so that presses add up), or 0 while its start is still asked
+// for.
+bool seek_by(int32_t delta_ms);
+
+// How far the seek keys move the song.
+constexpr int32_t seek_step_ms = 10000;
+
 // Voice switch 130..132 as index 0..2: inverts voice_enabled[index].
 void toggle_voice(int index);
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 #include "cpu/sid_write_log.h"
 #include "midi/register_frame.h"
@@ -25,6 +26,15 @@ void encode_log(const LogEntry (&entries)[n], int times = 1) {
     for (int i = 0; i < times; ++i) encode_player_frame();
 }
 
+constexpr LogEntry reset_entries[] = {{24, 15}, {0, 0},  {1, 0},    {7, 0},    {8, 0},
+                                      {14, 0},  {15, 0}, {21, 255}, {22, 255}, {23, 0}};
+
+constexpr int song_register_count = 25;
+constexpr uint8_t gate_bit = 0x01;
+constexpr int filter_cutoff_low = 21;
+
+bool is_control_register(int reg) { return reg == 4 || reg == 11 || reg == 18; }
+
 }  // namespace
 
 bool encode_player_frame() {
@@ -37,9 +47,7 @@ bool encode_player_frame() {
 }
 
 void write_reset_frame() {
-    static constexpr LogEntry reset[] = {{24, 15}, {0, 0},  {1, 0},    {7, 0},    {8, 0},
-                                         {14, 0},  {15, 0}, {21, 255}, {22, 255}, {23, 0}};
-    encode_log(reset);
+    encode_log(reset_entries);
 }
 
 void write_mute_frames() {
@@ -51,4 +59,36 @@ void write_mute_frames() {
 void write_restore_frame() {
     const LogEntry restore[] = {{24, static_cast<uint8_t>(player_state.saved_volume)}};
     encode_log(restore);
+}
+
+void restart_song_registers(SongRegisters& registers) {
+    for (uint8_t& value : registers.value) value = 0;
+    for (const LogEntry& entry : reset_entries) registers.value[entry.reg] = entry.value;
+}
+
+void take_stores(SongRegisters& registers, const SidWriteLog& log) {
+    for (size_t i = 0; i < std::size(log.registers) && log.registers[i] != -1; ++i) {
+        int reg = log.registers[i] & 0x1F;
+        if (reg < song_register_count) registers.value[reg] = log.values[i];
+    }
+}
+
+void write_state_frame(const SongRegisters& registers) {
+    int n = 0;
+    auto put = [&n](int reg, uint8_t value) {
+        sid_write_log.registers[n] = reg;
+        sid_write_log.values[n] = value;
+        ++n;
+    };
+    for (int reg = 0; reg < song_register_count; ++reg) {
+        uint8_t value = registers.value[reg];
+        if (is_control_register(reg) && (value & gate_bit)) put(reg, value & ~gate_bit);
+        put(reg, value);
+    }
+    // The encoder scales each cutoff half with the other half as last sent;
+    // the low half once more, now that the high half is the song's too.
+    put(filter_cutoff_low, registers.value[filter_cutoff_low]);
+    sid_write_log.registers[n] = -1;
+    encode_player_frame();
+    sid_write_log.registers[0] = -1;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "cpu/sid_write_log.h"
 #include "midi/register_frame.h"
 #include "midi/stream_lock.h"
 #include "midi/stream_transport.h"
@@ -29,6 +30,10 @@ uint64_t song_ticks;
 SongClock song_clock;
 int64_t song_length_us;
 
+// What the synthesizer holds once the current song's stores so far have
+// reached it; a seek sends it whole. Under StreamLock.
+SongRegisters song_registers;
+
 std::atomic<SongLengthLookup> song_length_lookup{nullptr};
 
 int32_t current_song_length_ms() {
@@ -37,10 +42,14 @@ int32_t current_song_length_ms() {
     return length > 0 ? length : -1;
 }
 
-void count_play_call(int32_t rate_hz) {
-    song_clock.count_play_call(rate_hz);
+void publish_song_time() {
     int64_t ms = song_clock.elapsed_us() / 1000;
     player_state.song_time_ms = static_cast<int32_t>(ms < INT32_MAX ? ms : INT32_MAX);
+}
+
+void count_play_call(int32_t rate_hz) {
+    song_clock.count_play_call(rate_hz);
+    publish_song_time();
 }
 
 bool song_played_its_length() { return song_length_us > 0 && song_clock.elapsed_us() >= song_length_us; }
@@ -177,6 +186,63 @@ bool start_or_resume_ahead() {
     return p.start_request || p.resume_request || p.starting;
 }
 
+// Under StreamLock, while playing. Runs play calls without sending their
+// frames until the song stands at target_us, from where it is or, for a
+// target behind it, from its init again; then the state frame, which the
+// next pacing step queues. Each call counts one play period of tune time, as
+// in play, so the song ends where it would have.
+//
+// In play the CPU runs one call ahead of the stream: a pacing step sends the
+// call before and runs the next. So the first call at or past the target
+// runs here too, its stores left in the log for the next step to send, and
+// the stream goes on without a gap.
+CpuCallResult run_silently_to(int64_t target_us) {
+    if (target_us < song_clock.elapsed_us()) {
+        song_clock.restart();
+        restart_song_registers(song_registers);
+        init_tune();  // as a start does, whatever it returns
+    }
+    // The last call's stores (or the init's) have not been sent yet.
+    take_stores(song_registers, sid_write_log);
+    for (;;) {
+        bool reached = song_clock.elapsed_us() >= target_us;
+        if (reached) write_state_frame(song_registers);
+        int32_t rate_hz = player_state.play_rate_hz;  // the call may change it for the next period
+        if (play_call() == CPU_ABANDONED) {
+            publish_song_time();
+            player_state.play_stopped_at_ms = player_state.song_time_ms.load();
+            player_state.playing = 0;
+            return CPU_ABANDONED;
+        }
+        count_play_call(rate_hz);
+        if (reached) break;
+        take_stores(song_registers, sid_write_log);
+    }
+    song_ticks = static_cast<uint64_t>(player_state.song_time_ms);
+    return CPU_RETURNED;
+}
+
+// The worker's part of a seek: the CPU is the stream callback's while
+// playing, so the seek runs under its lock, between two pacing steps. A seek
+// at or past a known length ends the song there, as playing on would.
+void seek(WindowHandle window, int32_t target_ms) {
+    bool abandoned = false;
+    bool ended = false;
+    {
+        StreamLock lock(window);
+        // A stop taken with the seek, a start that failed, a song that ended.
+        if (!player_state.playing || player_state.paused) return;
+        int64_t target_us = int64_t{target_ms < 0 ? 0 : target_ms} * 1000;
+        if (song_length_us > 0 && target_us >= song_length_us) {
+            ended = end_song();
+        } else {
+            abandoned = run_silently_to(target_us) == CPU_ABANDONED;
+        }
+    }
+    if (abandoned && !start_or_resume_ahead()) panel_set_play_button_text(window, "Play");
+    if (ended) panel_song_ended(window);
+}
+
 }  // namespace
 
 void start_playback(WindowHandle window) {
@@ -204,6 +270,7 @@ void start_playback(WindowHandle window) {
         player_state.song_ended = 0;
         player_state.play_stopped_at_ms = -1;
         write_reset_frame();
+        restart_song_registers(song_registers);
         init_tune();
         write_rate_label(window);
         append_text_message(tune_info.name);
@@ -229,6 +296,7 @@ void pacing_step(WindowHandle window, uint32_t played_ticks) {
         } else if (player_state.playing && !player_state.paused) {
             song_ticks += played_ticks;
             int32_t rate_hz = player_state.play_rate_hz;  // the call may change it for the next period
+            take_stores(song_registers, sid_write_log);
             if (play_step() == CPU_ABANDONED) {
                 player_state.play_stopped_at_ms =
                     static_cast<int32_t>(song_ticks < INT32_MAX ? song_ticks : INT32_MAX);
@@ -259,12 +327,15 @@ void worker_pass(WindowHandle window) {
     // the next pass, with their order kept. A command that finds a start or
     // resume request taken finds it under way (starting).
     PlayerState& p = player_state;
-    bool stop, start, resume_now;
+    bool stop, start, resume_now, seek_now;
+    int32_t seek_target_ms;
     {
         std::lock_guard<std::mutex> lock(request_mutex);
         stop = p.stop_request.exchange(0);
         start = p.start_request.exchange(0);
         resume_now = p.resume_request.exchange(0);
+        seek_now = p.seek_request.exchange(0);
+        seek_target_ms = p.seek_target_ms;
         if (start || resume_now) p.starting = 1;
         // With the request, so that a song ending meanwhile sees one or the
         // other and is not announced over the user's stop.
@@ -273,6 +344,9 @@ void worker_pass(WindowHandle window) {
     if (start) start_playback(window);
     if (resume_now) resume(window);
     p.starting = 0;
+    // After the start it came with (a song begun at a given time), and
+    // after starting drops, so that a seek past the song's end is told.
+    if (seek_now) seek(window, seek_target_ms);
     sleep_ms(worker_pass_ms);
     // The stream callback changes the rate at any moment, between two passes
     // as well as during one; so the label is compared with what it shows,

@@ -17,9 +17,18 @@ void playback_worker(WindowHandle window);
 void playback_worker_while(WindowHandle window, const std::atomic<bool>& running);
 
 // One pass of the worker: any transport failure the stream callback left to
-// report, then the stop, start and resume requests, all taken (cleared) at
-// once and acted on in that order, then 10 ms, then the rate label if it no
-// longer shows the rate. Tests and tools run passes directly.
+// report, then the stop, start, resume and seek requests, all taken (cleared)
+// at once and acted on in that order, then 10 ms, then the rate label if it
+// no longer shows the rate. Tests and tools run passes directly.
+//
+// A seek, while playing, moves the current song to seek_target_ms of tune
+// time: forward, the play routine runs without frames (at CPU speed, the
+// song time counted) up to there; backward, the song starts again from its
+// init and does the same. Then one frame with the whole register state of
+// the song (write_state_frame) goes into the next buffer, and play goes on.
+// A target at or past a known length ends the song as reaching its length
+// does; a play call that does not return on the way stops playback as in
+// play. While paused or stopped a seek does nothing.
 void worker_pass(WindowHandle window);
 
 // The start sequence, run by the worker for a start request (Play, a song

@@ -7,7 +7,7 @@ std::mutex request_mutex;
 
 void reset_player_state() {
     PlayerState& p = player_state;
-    for (auto* flag : {&p.playing, &p.stop_request, &p.start_request, &p.resume_request, &p.paused,
+    for (auto* flag : {&p.playing, &p.stop_request, &p.start_request, &p.resume_request, &p.seek_request, &p.paused,
                        &p.silenced, &p.starting, &p.closing, &p.tune_loaded, &p.song_ended}) {
         flag->store(0);
     }
@@ -22,6 +22,7 @@ void reset_player_state() {
     p.play_stopped_at_ms = -1;
     p.song_time_ms = 0;
     p.song_length_ms = -1;
+    p.seek_target_ms = 0;
     p.tune_path[0] = '\0';
 }
 

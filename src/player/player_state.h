@@ -12,6 +12,7 @@ struct PlayerState {
     std::atomic<int32_t> stop_request;
     std::atomic<int32_t> start_request;
     std::atomic<int32_t> resume_request;
+    std::atomic<int32_t> seek_request;
     std::atomic<int32_t> paused;
     std::atomic<int32_t> silenced;       // set by the callback once the mute frames are queued
     std::atomic<int32_t> starting;       // the worker is carrying out a start or resume it has taken
@@ -39,6 +40,9 @@ struct PlayerState {
     // mute frames; raised by the stream callback, taken by the front end
     // (take_song_end), dropped by every command that changes playback.
     std::atomic<int32_t> song_ended;
+    // Where a seek moves the current song, in ms of tune time at 100 % speed;
+    // read by the worker with seek_request.
+    std::atomic<int32_t> seek_target_ms;
     char tune_path[260];  // UI thread only
 };
 

@@ -35,6 +35,24 @@ void show_percent(HWND window, int label_id, int32_t percent) {
     SetDlgItemTextA(window, label_id, text);
 }
 
+// DialogBoxParam's own loop hands every key to the control with the focus,
+// so the seek keys are taken before that, from the loop's message filter:
+// Ctrl+Left and Ctrl+Right in this window (not in a dialog it opened). The
+// title shows the new time with the song time timer's next tick.
+HWND seek_keys_window = nullptr;
+HHOOK seek_keys_hook = nullptr;
+
+LRESULT CALLBACK seek_keys(int code, WPARAM wparam, LPARAM lparam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lparam);
+    if (code == MSGF_DIALOGBOX && message->message == WM_KEYDOWN &&
+        (message->wParam == VK_LEFT || message->wParam == VK_RIGHT) && GetKeyState(VK_CONTROL) < 0 &&
+        GetAncestor(message->hwnd, GA_ROOT) == seek_keys_window) {
+        seek_by(message->wParam == VK_LEFT ? -seek_step_ms : seek_step_ms);
+        return TRUE;
+    }
+    return CallNextHookEx(seek_keys_hook, code, wparam, lparam);
+}
+
 void initialise(HWND window) {
     DragAcceptFiles(window, TRUE);
 
@@ -75,6 +93,8 @@ void initialise(HWND window) {
 
     apply_topmost_setting(window);
     SetTimer(window, song_time_timer_id, song_time_timer_ms, nullptr);
+    seek_keys_window = window;
+    seek_keys_hook = SetWindowsHookExA(WH_MSGFILTER, seek_keys, nullptr, GetCurrentThreadId());
 }
 
 // Exit and the close box alike: the synthesizer hears the mute frames
@@ -211,6 +231,8 @@ INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPAR
             }
             break;
         case WM_DESTROY:
+            if (seek_keys_hook) UnhookWindowsHookEx(seek_keys_hook);
+            seek_keys_hook = nullptr;
             save_settings(window);
             break;
         default:

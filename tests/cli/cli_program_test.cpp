@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "midi/frame_decoder.h"
 #include "psid_builder.h"
 #include "small_collection.h"
 #include "version.h"
@@ -109,6 +110,7 @@ TEST(CliProgram, EveryBadInputHasItsMessageAndExitCode) {
         {{"play", tune("melody.sid"), "--speed", "500"}, 2,
          "zarvel-cli: --speed: 500 is out of range; give a whole number from 20 to 200"},
         {{"dump", tune("melody.sid"), "--speed", "19"}, 2, "zarvel-cli: --speed: 19 is out of range"},
+        {{"dump", tune("melody.sid"), "--start", "1:75"}, 2, "zarvel-cli: --start: 1:75 is no time"},
         {{"render", tune("melody.sid"), "-o", "/tmp/zarvel-never.syx", "--filter", "201"}, 2,
          "zarvel-cli: --filter: 201 is out of range"},
         {{"play", tune("melody.sid"), "--voices", "12"}, 2,
@@ -253,6 +255,35 @@ TEST(CliProgram, DumpWritesItsLinesAndNothingElse) {
     }
 }
 
+// The registers the messages of dump lines [begin, end) leave on a chip of zeros.
+SidRegisters registers_after(const std::vector<std::string>& lines, size_t begin, size_t end) {
+    SidRegisters registers{};
+    for (size_t i = begin; i < end; ++i) {
+        std::vector<uint8_t> message;
+        for (size_t at = lines[i].find(' '); at != std::string::npos; at = lines[i].find(' ', at + 1)) {
+            message.push_back(static_cast<uint8_t>(std::stoul(lines[i].substr(at + 1, 2), nullptr, 16)));
+            if (message.back() != 0xF7) continue;
+            apply_register_frame(message.data(), message.size(), registers);
+            message.clear();
+        }
+    }
+    return registers;
+}
+
+// dump --start 0:10 of demo.sid (50 Hz): after its start buffer, a frame that
+// leaves the synthesizer as the uninterrupted dump's first 503 lines do (the
+// start buffer, an empty one, the init's frame, play calls 0..499 at 0..9.98 s).
+TEST(CliProgram, DumpFromTenSecondsBeginsWithTheStateAnUninterruptedDumpHasThere) {
+    ChildResult whole = cli({"dump", tune("demo.sid"), "--buffers", "503"});
+    ChildResult sought = cli({"dump", tune("demo.sid"), "--start", "0:10", "--buffers", "2"});
+    ASSERT_EQ(whole.exit_code, 0) << whole.err;
+    ASSERT_EQ(sought.exit_code, 0) << sought.err;
+    std::vector<std::string> w = lines_of(whole.out), s = lines_of(sought.out);
+    ASSERT_EQ(s.size(), 2u);
+    SidRegisters expected = registers_after(w, 0, w.size()), got = registers_after(s, 1, 2);
+    for (int reg = 0; reg < 25; ++reg) EXPECT_EQ(got.value[reg], expected.value[reg]) << "register " << reg;
+}
+
 // play without a terminal: the monitor logs a line a second, and the last
 // line, written after the stream is closed, shows the chip as the mute frames
 // left it.
@@ -298,6 +329,18 @@ TEST(CliProgram, PlayWithoutATerminalSaysEachSongOfAListAndEndsWithIt) {
     EXPECT_EQ(songs, (std::vector<std::string>{"file 1/2  song 1/1  length 0:00  Zarvel Melody  " + first,
                                                "file 2/2  song 1/1  length 0:00  Zarvel Melody  " + second}));
     EXPECT_NE(lines_of(r.out).back().find("volume 0"), std::string::npos) << r.out;
+}
+
+// --start past the first song's length (the list's default, 0.5 s) ends that
+// song at once; the list goes on to the second, which plays from its start.
+TEST(CliProgram, PlayFromPastTheFirstSongsLengthGoesOnToTheNext) {
+    ChildResult r = cli({"play", tune("demo.sid"), tune("melody.sid"), "--monitor", "--default-length", "0.5",
+                         "--start", "0:01"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::vector<std::string> songs;
+    for (const std::string& line : lines_of(r.out))
+        if (line.rfind("file ", 0) == 0) songs.push_back(line.substr(0, 9));
+    EXPECT_EQ(songs, (std::vector<std::string>{"file 1/2 ", "file 2/2 "})) << r.out;
 }
 
 TEST(CliProgram, PlayMutesBeforeItEndsOnSigterm) {

@@ -1,0 +1,87 @@
+// Seeking on demo.sid (three voices whose gates open and close every few
+// calls, a filter sweep, 50 Hz): the seek's frame leaves the synthesizer with
+// the registers an uninterrupted run has then, and the stream goes on as it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "headless/headless_player.h"
+#include "midi/frame_decoder.h"
+#include "player/player_state.h"
+
+namespace {
+
+using Buffers = std::vector<HeadlessPlayer::Buffer>;
+const std::string demo = std::string(ZARVEL_TUNES_DIR) + "/demo.sid";
+
+// A start's buffers: 0 the reset frame and name, 1 queued by the first pacing
+// step before it encodes anything, 2 the init's stores, k + 3 play call k's
+// (at k x 20 ms). So the state at t is that of the buffers before this one.
+size_t first_buffer_after(int t_ms) { return static_cast<size_t>((t_ms + 19) / 20) + 3; }
+
+// Every message of the bytes applied in order (non-frames change nothing).
+void apply(const std::vector<uint8_t>& bytes, size_t from, SidRegisters& registers) {
+    for (size_t start = from, end; start < bytes.size(); start = end + 1) {
+        for (end = start; end < bytes.size() && bytes[end] != 0xF7;) ++end;
+        if (end < bytes.size()) apply_register_frame(&bytes[start], end - start + 1, registers);
+    }
+}
+
+// Where a frame with all of positions 0..24 begins (masks 7F 7F 7F, then the
+// low 4 bits), or npos; demo's own frames carry 13 registers at most.
+size_t state_frame_in(const std::vector<uint8_t>& b) {
+    for (size_t i = 0; i + 7 <= b.size(); ++i)
+        if (b[i] == 0xF0 && b[i + 3] == 0x7F && b[i + 4] == 0x7F && b[i + 5] == 0x7F && (b[i + 6] & 0x0F) == 0x0F)
+            return i;
+    return std::string::npos;
+}
+
+TEST(Seek, FirstFrameHoldsTheUninterruptedStateAndTheStreamGoesOnAsIt) {
+    struct Case {
+        const char* name;
+        int playing_at_ms, target_ms;
+    } const cases[] = {
+        {"forward from the start", 0, 10000},
+        {"forward from where it plays, between two calls", 5000, 12345},
+        {"backward", 20000, 7000},
+        {"back to the start: the init's stores only", 3000, 0},
+    };
+    constexpr size_t compared = 200;
+    Buffers reference;
+    {
+        HeadlessPlayer player;
+        ASSERT_EQ(player.load(demo), LOAD_OK);
+        player.play();
+        player.position_callbacks(static_cast<int>(first_buffer_after(12345) + compared));
+        reference = player.buffers();
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HeadlessPlayer player;
+        ASSERT_EQ(player.load(demo), LOAD_OK);
+        player.play();
+        while (player_state.song_time_ms < c.playing_at_ms) player.position_callbacks(1);
+        player.seek_to(c.target_ms);
+        player.position_callbacks(static_cast<int>(compared) + 10);
+        Buffers run = player.buffers();
+        size_t at = 0;
+        while (at < run.size() && state_frame_in(run[at].bytes) == std::string::npos) ++at;
+        ASSERT_LT(at + compared, run.size()) << "no state frame";
+
+        size_t end = first_buffer_after(c.target_ms);
+        SidRegisters expected{}, got{};
+        for (size_t b = 0; b < end; ++b) apply(reference[b].bytes, 0, expected);
+        size_t frame = state_frame_in(run[at].bytes);
+        apply(run[at].bytes, frame, got);
+        for (int reg = 0; reg < 25; ++reg) EXPECT_EQ(got.value[reg], expected.value[reg]) << "register " << reg;
+        // A voice sounding there gets a second control write (positions 25..27,
+        // mask byte 3 bits 4..6): its gate closes and opens, the note starts afresh.
+        for (int voice = 0; voice < 3; ++voice)
+            EXPECT_EQ((run[at].bytes[frame + 6] >> (4 + voice)) & 1, expected.value[4 + 7 * voice] & 1) << voice;
+        for (size_t i = 1; i <= compared; ++i)
+            ASSERT_EQ(run[at + i].bytes, reference[end + i - 1].bytes) << "buffer " << i << " after the seek";
+    }
+}
+
+}  // namespace
