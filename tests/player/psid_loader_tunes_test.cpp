@@ -164,11 +164,15 @@ TEST(OurTunes, IrqVectorInstallsItsHandlerAtTheSystemVectorAndSlowsDown) {
         EXPECT_EQ(latch(), call < 7 ? 0x2710 : 0x4E20);
     }
 
-    // Without the loader's RTS bytes the handler runs on through empty memory
-    // (0x00 is a one-byte no-op here) and off the top.
+    // Without the loader's RTS bytes the handler's JMP $EA31 meets a BRK in
+    // empty memory, which goes through the clear hardware vector to 0x0000:
+    // the call ends, but its return address and the BRK's three bytes stay
+    // on the stack.
     memory_image.bytes[0xEA31] = 0x00;
     memory_image.bytes[0xFF48] = 0x00;
-    EXPECT_EQ(cpu_call(handler), CPU_ABANDONED);
+    uint8_t sp_before = cpu_state.sp;
+    EXPECT_EQ(cpu_call(handler), CPU_RETURNED);
+    EXPECT_EQ(cpu_state.sp, static_cast<uint8_t>(sp_before - 5));
 }
 
 TEST(OurTunes, IrqRtiPointsTheHardwareVectorAtAHandlerEndingInRti) {
