@@ -111,18 +111,6 @@ TEST_F(FreeRunning, InterruptsPushPcAndStatusWithBClearAndSetI) {
     }
 }
 
-TEST_F(FreeRunning, RtiAfterAnInterruptResumesWhereItWas) {
-    place(0x1000, {0xE8, 0xE8, 0xE8});  // INX INX INX
-    place(0x2000, {0xC8, 0x40});        // INY; RTI
-    cpu_step(s, bus);
-    ASSERT_TRUE(cpu_irq(s, bus));
-    cpu_run_until(s, bus, 2 + 7 + 2 + 6 + 4);  // INY, RTI, then two INX
-    EXPECT_EQ(3, s.x);
-    EXPECT_EQ(1, s.y);
-    EXPECT_EQ(0xFF, s.sp);
-    EXPECT_EQ(0, s.irq_disable);  // the pulled status had I clear
-}
-
 TEST_F(FreeRunning, PcWrapsAtTheTopOfMemory) {
     s.pc = 0xFFFE;
     place(0xFFFE, {0xA9, 0x07});  // LDA #$07 at the top
