@@ -37,7 +37,14 @@ namespace cpu_ops {
 // The dispatch loop. `done` decides after each instruction whether to stop;
 // it may also adjust s (the free-running loops wrap pc there). A JAM ends
 // the loop at once. Returns the number of instructions executed.
+// Everything an instruction calls is inlined into the loop (flatten): the
+// loop is too large for the compiler's own inlining budget, and one call
+// taking the registers by reference would force them out of machine
+// registers for the whole loop.
 template <class Bus, class Done>
+#if defined(__GNUC__)
+__attribute__((flatten))
+#endif
 inline int64_t execute(CpuState& state, Bus& outer_bus, Done done) {
     // The registers and the bus live in local copies, so the compiler can
     // keep them in machine registers (a store through a byte pointer could
