@@ -57,7 +57,8 @@ int run_dump(const DumpOptions& options, std::FILE* out, std::FILE* err) {
         return EXIT_DEVICE_FAILED;
     }
     if (player_state.play_stopped_at_ms >= 0) {
-        report_playback_stop(err, player_state.play_stopped_at_ms);
+        report_playback_stop(err, player_state.play_stopped_at_ms, player_state.stopped_in_init != 0,
+                             options.tune.tune);
         return EXIT_PLAYBACK_STOPPED;
     }
     return EXIT_OK;

@@ -137,7 +137,7 @@ int render_song(const TuneOptions& tune, const std::string& output, double secon
                  static_cast<double>(sink->ticks()) / 1000);
     if (stopped) {
         if (stopped_early) *stopped_early = true;
-        report_playback_stop(err, stopped_at_ms);
+        report_playback_stop(err, stopped_at_ms, player_state.stopped_in_init != 0, tune.tune);
         return EXIT_PLAYBACK_STOPPED;
     }
     return EXIT_OK;
@@ -232,7 +232,7 @@ int render_folder(const RenderOptions& options, std::FILE* out, std::FILE* err) 
     }
     std::fprintf(out, "wrote %d of %zu songs to %s: %s of stream in %.1f s", written, jobs.size() + plan.unreadable,
                  options.output.c_str(), format_song_time(static_cast<int32_t>(music * 1000)).c_str(), took);
-    if (stopped > 0) std::fprintf(out, " (%d stopped early: a play routine did not return)", stopped);
+    if (stopped > 0) std::fprintf(out, " (%d stopped early: an init or play routine did not return)", stopped);
     std::fputc('\n', out);
     return code;
 }
@@ -259,9 +259,9 @@ void add_render_command(CLI::App& app, RenderOptions& options) {
         ->required();
     render
         ->add_option("--seconds", options.seconds,
-                     "length of each render in seconds (default: the song's length in the song-length database, "
-                     "else 180)")
-        ->type_name("S")
+                     "length of each render, in seconds or m:ss (default: the song's length in the song-length "
+                     "database, else 180)")
+        ->type_name("SECONDS")
         ->check(seconds_validator(seconds_at_most))
         ->each([&options](const std::string&) { options.seconds_given = true; });
     render->add_option("-j,--jobs", options.jobs, "songs rendered at once, in worker processes (default: one per "

@@ -29,6 +29,11 @@ uint64_t song_ticks;
 SongClock song_clock;
 int64_t song_length_us;
 
+// The current song's init did not return: its first pacing step stops it as
+// an abandoned play call would, without running the play routine on whatever
+// the init left half done. Under StreamLock.
+bool init_abandoned;
+
 std::atomic<SongLengthLookup> song_length_lookup{nullptr};
 
 int32_t current_song_length_ms() {
@@ -203,8 +208,9 @@ void start_playback(WindowHandle window) {
         player_state.song_length_ms = length_ms;
         player_state.song_ended = 0;
         player_state.play_stopped_at_ms = -1;
+        player_state.stopped_in_init = 0;
         write_reset_frame();
-        init_tune();
+        init_abandoned = init_tune() == CPU_ABANDONED;
         write_rate_label(window);
         append_text_message(tune_info.name);
         queue_stream_buffer();
@@ -229,9 +235,13 @@ void pacing_step(WindowHandle window, uint32_t played_ticks) {
         } else if (player_state.playing && !player_state.paused) {
             song_ticks += played_ticks;
             int32_t rate_hz = player_state.play_rate_hz;  // the call may change it for the next period
-            if (play_step() == CPU_ABANDONED) {
+            bool in_init = init_abandoned;
+            init_abandoned = false;
+            if (in_init || play_step() == CPU_ABANDONED) {
+                // Which routine first: a reader that sees the time sees it right.
+                player_state.stopped_in_init = in_init;
                 player_state.play_stopped_at_ms =
-                    static_cast<int32_t>(song_ticks < INT32_MAX ? song_ticks : INT32_MAX);
+                    in_init ? 0 : static_cast<int32_t>(song_ticks < INT32_MAX ? song_ticks : INT32_MAX);
                 player_state.playing = 0;
                 abandoned = true;
             } else {

@@ -239,7 +239,7 @@ TEST_F(PlayThroughJack, SigintMutesBeforeTheProgramEnds) {
     PipedChild play({program, "play", tune("demo.sid"), "--port", "sid-in"});
     std::this_thread::sleep_for(1s);
     kill(play.pid(), SIGINT);
-    EXPECT_EQ(play.finish(5s), 0);
+    EXPECT_EQ(play.finish(5s), 128 + SIGINT);
     std::vector<Received> got = received();
     ASSERT_GE(got.size(), 10u);
     EXPECT_EQ(got[got.size() - 2].bytes, mute);

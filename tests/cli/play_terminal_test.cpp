@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <thread>
 
@@ -131,7 +132,7 @@ TEST_F(PlayOnATerminal, CtrlCMutesAndGivesTheTerminalBack) {
     ASSERT_TRUE(child.wait_for("Playing  Zarvel Demo  song 1/1  50 Hz", patience)) << child.output();
     ASSERT_TRUE(child.wait_for("low-pass   volume 15", patience));
     child.send("\x03");  // the terminal turns it into SIGINT
-    EXPECT_EQ(child.wait_exit(patience), 0);
+    EXPECT_EQ(child.wait_exit(patience), 128 + SIGINT) << "as the shell reports a program Ctrl-C ended";
     std::string last = child.last_line_with("volume ");
     EXPECT_NE(last.find("volume 0"), std::string::npos) << last;
     expect_line_mode(child.modes());
