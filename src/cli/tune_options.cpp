@@ -60,7 +60,7 @@ CLI::Validator seconds_validator(long max_seconds) {
     // CLI11 would print it after the name ("S:S").
     return CLI::Validator(
         [max_seconds](std::string& text) -> std::string {
-            std::string wanted = "seconds or m:ss above 0 and at most " + std::to_string(max_seconds) + " s";
+            std::string wanted = "seconds (or m:ss) above 0 and at most " + std::to_string(max_seconds);
             double seconds = 0;
             int32_t ms = 0;
             if (text.find(':') != std::string::npos) {
