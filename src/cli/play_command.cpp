@@ -538,7 +538,7 @@ void add_play_command(CLI::App& app, PlayOptions& options) {
                      "stop after this long, in seconds or m:ss (default: at the end of the list, or until quit or "
                      "killed)")
         ->type_name("SECONDS")
-        ->check(seconds_validator(10000000));
+        ->transform(seconds_validator(10000000));
     play->add_flag("--monitor", options.monitor, "play to the built-in monitor even when a MIDI port exists")
         ->excludes("--port");
     play->add_flag("--verbose", options.verbose,

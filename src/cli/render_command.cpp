@@ -297,7 +297,7 @@ void add_render_command(CLI::App& app, RenderOptions& options) {
                      "length of each render, in seconds or m:ss (default: the song's length in the song-length "
                      "database, else 180)")
         ->type_name("SECONDS")
-        ->check(seconds_validator(seconds_at_most))
+        ->transform(seconds_validator(seconds_at_most))
         ->each([&options](const std::string&) { options.seconds_given = true; });
     render->add_option("-j,--jobs", options.jobs, "songs rendered at once, in worker processes (default: one per "
                                                    "processor)")

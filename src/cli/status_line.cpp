@@ -25,21 +25,23 @@ std::string shortened(std::string_view text, size_t columns) {
 
 std::string fit_parts(std::vector<LinePart> parts, size_t columns) {
     for (size_t width = line_width(parts); width > columns; width = line_width(parts)) {
+        // Shortening loses less than leaving out: every shrinkable part goes
+        // down to its shortest before any part goes.
         auto lowest = parts.end();
+        for (auto part = parts.begin(); part != parts.end(); ++part)
+            if (part->shortest > 0 && utf8_length(part->text) > part->shortest &&
+                (lowest == parts.end() || part->rank < lowest->rank))
+                lowest = part;
+        if (lowest != parts.end()) {
+            size_t own = utf8_length(lowest->text);
+            size_t excess = width - columns;
+            lowest->text = shortened(lowest->text, own > excess + lowest->shortest ? own - excess : lowest->shortest);
+            continue;
+        }
         for (auto part = parts.begin(); part != parts.end(); ++part)
             if (part->rank != never_dropped && (lowest == parts.end() || part->rank < lowest->rank)) lowest = part;
         if (lowest == parts.end()) break;  // only what is never dropped is left
-        size_t own = utf8_length(lowest->text);
-        size_t excess = width - columns;
-        if (lowest->shortest > 0 && own > lowest->shortest) {
-            // Shortened as far as needed, or to its shortest and left for
-            // the next round to drop if still too wide.
-            size_t keep = own > excess + lowest->shortest ? own - excess : lowest->shortest;
-            lowest->text = shortened(lowest->text, keep);
-            lowest->shortest = 0;  // next time round it goes whole
-        } else {
-            parts.erase(lowest);
-        }
+        parts.erase(lowest);
     }
     std::string line;
     for (const LinePart& part : parts) {

@@ -22,9 +22,10 @@ struct StatusFields {
 // Writes the whole line into out (always terminated, cut at size - 1).
 void format_status_line(const StatusFields& fields, char* out, size_t size);
 
-// One piece of a status line. When the line is too wide, the piece of the
-// lowest rank goes first: a shrinkable one is first shortened (with '~') to
-// shortest columns, then dropped. never_dropped pieces (the time) stay whole.
+// One piece of a status line. When the line is too wide, the shrinkable
+// pieces are shortened first (with '~', down to shortest columns), then the
+// piece of the lowest rank is left out, and the next. never_dropped pieces
+// (the time) stay whole.
 struct LinePart {
     std::string text;  // UTF-8
     int rank;
@@ -38,7 +39,7 @@ std::string fit_parts(std::vector<LinePart> parts, size_t columns);
 
 // The status line above, fitted to columns: the name is shortened first,
 // then the rate, filter, speed, name, voices, song and state are left out in
-// that order; never the time.
+// that order; never the time. (The list line above shows the name too.)
 std::string fit_status_line(const StatusFields& fields, size_t columns);
 
 // The play list's line above it, fitted to columns:

@@ -4,11 +4,13 @@
 // program ends and give the terminal back as it was, and Ctrl-Z mutes before
 // the program stops.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "child_process.h"
 #include "small_collection.h"
@@ -175,3 +177,78 @@ TEST_F(PlayOnATerminal, AFolderMovesThroughSongsAndFilesByItselfAndByTheKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+// A tmux session of its own, on its own server, running one command: what a
+// terminal of that size really shows, wrapped lines and scrolling included.
+class TmuxScreen {
+public:
+    TmuxScreen(const std::string& command, int columns, int rows)
+        : socket_("zarvel-test-" + std::to_string(getpid()) + "-" + std::to_string(columns)) {
+        run_child({"tmux", "-L", socket_, "-f", "/dev/null", "new-session", "-d", "-x", std::to_string(columns), "-y",
+                   std::to_string(rows), command});
+    }
+    ~TmuxScreen() { run_child({"tmux", "-L", socket_, "kill-server"}); }
+    std::string screen() { return run_child({"tmux", "-L", socket_, "capture-pane", "-p"}).out; }
+    void keys(const std::string& keys) { run_child({"tmux", "-L", socket_, "send-keys", "-l", keys}); }
+    // Waits until the screen satisfies done; the last screen seen.
+    template <typename Done>
+    std::string wait_for(Done done) {
+        auto give_up = std::chrono::steady_clock::now() + patience;
+        std::string shown = screen();
+        while (!done(shown) && std::chrono::steady_clock::now() < give_up) {
+            std::this_thread::sleep_for(50ms);
+            shown = screen();
+        }
+        return shown;
+    }
+
+private:
+    std::string socket_;
+};
+
+size_t count_of(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+}  // namespace
+
+TEST(PlayOnTerminalsOfAnyWidth, TheStatusFitsTheClockRunsAndEveryKeyCanBeSeen) {
+    // Every key of the help, as the manual page lists them.
+    const std::vector<std::string> keys = {"space play/pause", "s stop",   "n/p song",   "<-/-> list's song",
+                                           "N/P file",         "1 2 3 voices", "+/- speed", "[/] filter",
+                                           "? all keys",       "q quit"};
+    struct Case {
+        int columns;
+        int rows;
+        bool press_question;  // the short help leaves keys out; ? shows them
+        std::string status;   // the status line as it fits (tune: "Zarvel Melody", 50 Hz)
+    };
+    const Case cases[] = {
+        // 39 columns for a line (one is left so that none wraps). The whole
+        // line takes 82; the name is shortened first (to 8 at the least),
+        // then the rate, filter, speed and name are left out; never the clock.
+        {40, 24, true, "Playing  song 1/1  voices 111  0:0"},
+        {80, 24, false, "Playing  Zarvel Me~  song 1/1  50 Hz  speed 100%  filter 100%  voices 111  0:0"},
+        {200, 24, false, "Playing  Zarvel Melody  song 1/1  50 Hz  speed 100%  filter 100%  voices 111  0:0"},
+        // Six rows: the list and status lines and the four lines of the whole
+        // help at 39 columns; the monitor's lines give way.
+        {40, 6, true, "Playing  song 1/1  voices 111  0:0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.columns) + "x" + std::to_string(c.rows));
+        TmuxScreen tmux("'" + program + "' play '" + tune("melody.sid") + "' --monitor", c.columns, c.rows);
+        std::string shown = tmux.wait_for([&c](const std::string& s) { return s.find(c.status + "1") != std::string::npos; });
+        ASSERT_NE(shown.find(c.status + "1"), std::string::npos) << "the clock runs\n" << shown;
+        if (c.press_question) {
+            tmux.keys("?");
+            shown = tmux.wait_for([](const std::string& s) { return s.find("[/] filter") != std::string::npos; });
+        }
+        for (const std::string& key : keys) EXPECT_NE(shown.find(key), std::string::npos) << key << "\n" << shown;
+        EXPECT_EQ(shown.rfind("file 1/1  song 1/1  0:0", 0), 0u) << "the block's top at the screen's top\n" << shown;
+        EXPECT_EQ(count_of(shown, "Playing"), 1u) << "nothing scrolled or wrapped\n" << shown;
+    }
+}
