@@ -404,7 +404,7 @@ int PlaySession::run(Worker& worker) {
         if (take_terminal_warning(warning)) {
             std::fprintf(stderr, "zarvel-cli: %s\n", warning);
         } else {
-            std::fputs("zarvel-cli: playback did not start\n", stderr);
+            std::fprintf(stderr, "zarvel-cli: %s: playback did not start\n", list_.file().c_str());
         }
         int result = EXIT_DEVICE_FAILED;
         finish(worker, result);

@@ -125,7 +125,7 @@ int render_song(const TuneOptions& tune, const std::string& output, double secon
     // A song its play routine stopped ends with the mute frames: the file
     // holds the song up to there and no silence after.
     if (!run_stream_until([&sink] { return sink->done() || song_stopped_and_muted(); })) {
-        std::fputs("zarvel-cli: the stream stopped before the end of the render\n", err);
+        std::fprintf(err, "zarvel-cli: %s: the stream stopped before the end of the render\n", output.c_str());
         return EXIT_DEVICE_FAILED;
     }
     // The last event looked at may lie past the end; a stop in its callback

@@ -407,7 +407,10 @@ TEST(CliProgram, SigtermEndsAParallelRenderWithNothingLeftBehind) {
     std::string out;
     while (render.read_line(line, 10s)) out += line + "\n";
     EXPECT_EQ(render.finish(10s), 128 + SIGTERM);
-    EXPECT_EQ(out.rfind("wrote 0 of 4 songs to " + folder, 0), 0u) << "the summary: " << out;
+    // The summary; the two songs never begun are not tried (a worker that
+    // finished just before the signal may have written its song).
+    EXPECT_NE(out.find("of 4 songs to " + folder), std::string::npos) << out;
+    EXPECT_NE(out.find("not tried)"), std::string::npos) << out;
     EXPECT_EQ(temporary_files(), 0) << "the workers removed their files";
     // No worker outlives the render: none still has the folder open or named.
     for (const auto& process : std::filesystem::directory_iterator("/proc")) {
