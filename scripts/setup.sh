@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
-# Installs what building and testing Zarvel needs, from Debian's packages,
-# when it is missing. Run as root; does nothing when all is there.
+# Installs from Debian's packages what is missing, then does nothing more
+# when all is there. Run as root.
+#   scripts/setup.sh play    what building the player and playing need (scripts/run.sh)
+#   scripts/setup.sh         that and what the tests, packages and the web page
+#                            need (scripts/test.sh, scripts/package.sh)
 set -euo pipefail
 
-packages=(
+# Building zarvel-cli and playing a tune: each package here and only here.
+play_packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libbenchmark-dev
-  cc65                       # ca65/ld65 assemble the test tunes
-  librtmidi-dev jackd2       # MIDI ports, and a dummy JACK server in tests
+  librtmidi-dev jackd2       # MIDI ports, and a JACK server to play through
   libjack-jackd2-dev         # JACK ports through libjack itself
   libcli11-dev               # command-line parsing
+)
+
+# Everything else: the tests and their stages, the packages, the web page.
+test_packages=(
+  libgtest-dev libbenchmark-dev
+  cc65                       # ca65/ld65 assemble the test tunes
   nlohmann-json3-dev         # the tests read info --json back
   clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
@@ -18,10 +26,20 @@ packages=(
   nsis unzip                 # the Windows installer, and the check of the zip
   dpkg-dev lintian           # the Debian package: dpkg-shlibdeps, and its check
   man-db groff-base bash-completion  # the package's manual page and completion, checked
-  tmux
+  tmux                       # the status lines at several terminal widths
+  util-linux                 # setpriv: a write refused for want of permission, as root
   emscripten                 # the web page's core, compiled to WebAssembly
   nodejs chromium            # the web page's tests: its core under Node, the page headless
 )
+
+case "${1:-all}" in
+  play) packages=("${play_packages[@]}") ;;
+  all) packages=("${play_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: scripts/setup.sh [play|all]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -39,6 +57,6 @@ fi
 
 # npm installs the web tests' driver. Node.js may come with its own npm (from
 # another source than Debian's), which Debian's npm package would conflict with.
-if ! command -v npm >/dev/null; then
+if [[ "${1:-all}" == all ]] && ! command -v npm >/dev/null; then
   apt-get install -y -q --no-install-recommends npm
 fi

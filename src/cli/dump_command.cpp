@@ -54,11 +54,13 @@ int run_dump(const DumpOptions& options, std::FILE* out, std::FILE* err) {
     // A song its play routine stopped ends with the mute frames; the empty
     // buffers after them would only hide the stop.
     if (!run_stream_until([&sink] { return sink->done() || song_stopped_and_muted(); })) {
-        std::fputs("zarvel-cli: the stream stopped before the buffers were all played\n", err);
+        std::fprintf(err, "zarvel-cli: %s: the stream stopped before the buffers were all played\n",
+                     options.tune.tune.c_str());
         return EXIT_DEVICE_FAILED;
     }
     if (player_state.play_stopped_at_ms >= 0) {
-        report_playback_stop(err, player_state.play_stopped_at_ms);
+        report_playback_stop(err, player_state.play_stopped_at_ms, player_state.stopped_in_init != 0,
+                             options.tune.tune);
         return EXIT_PLAYBACK_STOPPED;
     }
     return EXIT_OK;

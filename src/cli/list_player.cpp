@@ -28,11 +28,17 @@ int32_t list_song_length(int32_t song) {
 }  // namespace
 
 ListPlayer::ListPlayer(std::vector<std::string> files, ListSettings settings, std::FILE* err)
-    : files_(std::move(files)), settings_(std::move(settings)), err_(err) {
+    : files_(std::move(files)), settings_(std::move(settings)), err_(err), unplayable_(files_.size(), false) {
     install_song_length_lookup(list_song_length);
 }
 
 ListPlayer::~ListPlayer() { install_song_length_lookup(nullptr); }
+
+int ListPlayer::unplayable_count() const {
+    int count = 0;
+    for (bool unplayable : unplayable_) count += unplayable;
+    return count;
+}
 
 bool ListPlayer::many_songs() const { return files_.size() > 1 || (settings_.all_songs && tune_info.songs > 1); }
 
@@ -70,6 +76,7 @@ bool ListPlayer::go_to(int file, int song, int direction, bool play, bool restor
         int result = load_tune_file(path.c_str());
         if (result != LOAD_OK) {
             report_load_failure(err_, path, result);
+            unplayable_[file] = true;
             unloaded = true;
             continue;
         }

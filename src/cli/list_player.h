@@ -46,6 +46,12 @@ public:
     bool step_song(int direction) { return move_by_song(direction, true); }
     bool step_file(int direction);
 
+    // The current file could not be played (its init or play routine did
+    // not return); files that do not load are noted by the list itself.
+    void note_unplayable() { unplayable_[file_] = true; }
+    // The files noted so far, each once however often it was tried.
+    int unplayable_count() const;
+
     int file_index() const { return file_; }  // 0-based
     int file_count() const { return static_cast<int>(files_.size()); }
     const std::string& file() const { return files_[file_]; }
@@ -70,4 +76,5 @@ private:
     std::FILE* err_;
     int file_ = 0;
     TuneRecord record_;
+    std::vector<bool> unplayable_;
 };

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 
 #include "platform/midi_stream_api.h"
@@ -57,6 +58,45 @@ MidiPorts use_midi_ports() {
     return ports;
 }
 
+namespace {
+
+std::string lower_case(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The ports to choose from, for a name or index that chose none.
+std::string port_list(const std::vector<std::string>& names) {
+    std::string list = "; the ports are:";
+    for (size_t i = 0; i < names.size(); ++i) list += "\n  " + std::to_string(i) + "  " + names[i];
+    return list;
+}
+
+int find_port_by_name(const std::string& wanted, const std::vector<std::string>& names, std::string& why) {
+    // Port names come as the system spells them ("Midi Through", "SID
+    // synth"), which a user rarely types alike: letter case never counts,
+    // except to tell apart names that differ in nothing else.
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == wanted) return static_cast<int>(i);
+    std::string folded = lower_case(wanted);
+    int found = -1;
+    int matches = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (lower_case(names[i]) == folded) return static_cast<int>(i);
+        if (lower_case(names[i]).find(folded) != std::string::npos) {
+            found = static_cast<int>(i);
+            ++matches;
+        }
+    }
+    if (matches == 1) return found;
+    why = matches == 0 ? "no MIDI output port is named \"" + wanted + "\""
+                       : "\"" + wanted + "\" is part of " + std::to_string(matches) +
+                             " port names; give more of the name or the index";
+    return -1;
+}
+
+}  // namespace
+
 int find_port(const std::string& wanted, const std::vector<std::string>& names, std::string& why) {
     if (names.empty()) {
         why = "there is no MIDI output port";
@@ -67,23 +107,10 @@ int find_port(const std::string& wanted, const std::vector<std::string>& names, 
             size_t index = std::stoul(wanted);
             if (index < names.size()) return static_cast<int>(index);
         }
-        why = "no MIDI output port has the index " + wanted + " (there are " + std::to_string(names.size()) +
-              ", from 0)";
+        why = "no MIDI output port has the index " + wanted + port_list(names);
         return -1;
     }
-    for (size_t i = 0; i < names.size(); ++i)
-        if (names[i] == wanted) return static_cast<int>(i);
-    int found = -1;
-    int matches = 0;
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (names[i].find(wanted) != std::string::npos) {
-            found = static_cast<int>(i);
-            ++matches;
-        }
-    }
-    if (matches == 1) return found;
-    why = matches == 0 ? "no MIDI output port is named \"" + wanted + "\""
-                       : "\"" + wanted + "\" is part of " + std::to_string(matches) +
-                             " port names; give more of the name or the index";
-    return -1;
+    int found = find_port_by_name(wanted, names, why);
+    if (found < 0) why += port_list(names);
+    return found;
 }

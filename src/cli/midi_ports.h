@@ -18,5 +18,6 @@ MidiPorts use_midi_ports();
 
 // The device for --port: an index into names, a port's whole name, or a
 // part of exactly one port's name (the engine cuts names to 31 characters,
-// so a part is often all a user can give). -1 with the reason in why.
+// so a part is often all a user can give), in any letter case. -1 with the
+// reason and the ports to choose from in why.
 int find_port(const std::string& wanted, const std::vector<std::string>& names, std::string& why);

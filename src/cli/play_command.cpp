@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <memory>
 #include <random>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "cli/exit_codes.h"
 #include "cli/latin1_text.h"
@@ -159,7 +161,8 @@ private:
     bool interactive_;
     RawKeys keys_;
     LineBlock block_{stdout};
-    char note_[96] = "";
+    std::string note_;  // instead of nothing: what just happened
+    bool all_keys_ = false;  // ? pressed: the help shows every key
     // The list's messages while the status block is drawn: shown as its note,
     // since a line written into the block would be drawn over.
     std::FILE* list_messages_ = nullptr;
@@ -186,15 +189,18 @@ bool PlaySession::start() {
     apply_start_option(options_.tune);
     expect_playing_ = playback_on();
     auto give_up = Clock::now() + start_timeout;
-    // A --start at or past the song's length ends it as soon as it starts:
-    // that is a start too, and the loop below moves on to the next song.
-    auto started = [] { return player_state.playing || player_state.song_ended || quit_signal; };
-    while (!started() && Clock::now() < give_up) {
+    // A first tune whose init does not return stops at once, and a --start at
+    // or past the song's length ends it as soon as it starts: both are starts,
+    // and the list moves on to the next song.
+    auto started = [] {
+        return player_state.playing || player_state.play_stopped_at_ms >= 0 || player_state.song_ended;
+    };
+    while (!started() && !quit_signal && Clock::now() < give_up) {
         PanelTexts texts = read_terminal_panel();
         if (texts.warning[0] != '\0') return false;
         std::this_thread::sleep_for(5ms);
     }
-    return started();
+    return started() || quit_signal;
 }
 
 std::string PlaySession::stil_line() const {
@@ -218,7 +224,9 @@ void PlaySession::show() {
     PanelTexts texts = read_terminal_panel();
     std::string name = latin1_to_terminal_text(tune_text(tune_info.name));
     int32_t song_time_ms = player_state.song_time_ms;
-    char status[256];
+    // The block's lines are cut one short of the width, so that none wraps.
+    int columns = terminal_columns(STDOUT_FILENO);
+    size_t width = columns > 1 ? static_cast<size_t>(columns - 1) : 1;
     StatusFields fields{playback_state_name(player_state.playing, player_state.paused),
                         name.c_str(),
                         player_state.current_song,
@@ -228,8 +236,6 @@ void PlaySession::show() {
                         player_state.filter_percent,
                         {player_state.voice_enabled[0], player_state.voice_enabled[1], player_state.voice_enabled[2]},
                         song_time_ms / 1000};
-    format_status_line(fields, status, sizeof status);
-    int columns = terminal_columns(STDOUT_FILENO);
     ListLineFields list_fields{list_.file_index() + 1,
                                list_.file_count(),
                                player_state.current_song,
@@ -238,26 +244,41 @@ void PlaySession::show() {
                                list_.length_ms(player_state.current_song),
                                name.c_str(),
                                port_name_.empty() ? "monitor" : port_name_.c_str()};
-    std::string list_line = format_list_line(list_fields, columns > 0 ? static_cast<size_t>(columns) : 80);
-    std::string stil = stil_line();
 
-    const char* lines[4 + monitor_line_count];
-    int count = 0;
-    lines[count++] = list_line.c_str();
-    lines[count++] = status;
-    if (!stil.empty()) lines[count++] = stil.c_str();
-    lines[count++] = note_[0] != '\0' ? note_ : key_help;
-    MonitorLines monitor_lines;
+    // Every line with its rank: on a terminal too short for all of them the
+    // lowest go first, so that the block never scrolls away.
+    struct Line {
+        std::string text;
+        int rank;
+    };
+    std::vector<Line> lines;
+    lines.push_back({format_list_line(list_fields, width), 9});
+    lines.push_back({fit_status_line(fields, width), 10});
+    std::string stil = stil_line();
+    if (!stil.empty()) lines.push_back({stil, 4});
+    if (!note_.empty()) lines.push_back({note_, 8});
+    std::vector<std::string> help = key_help_lines(width, all_keys_ ? key_help_table.size() : 2);
+    for (size_t i = 0; i < help.size(); ++i) lines.push_back({help[i], i == 0 ? 7 : all_keys_ ? 6 : 3});
     if (monitor_) {
+        MonitorLines monitor_lines;
         format_monitor(monitor_->registers(), monitor_lines);
-        for (auto& line : monitor_lines) lines[count++] = line;
+        for (auto& line : monitor_lines) lines.push_back({line, 5});
     }
-    block_.draw(lines, count, columns);
+    size_t rows = static_cast<size_t>(terminal_rows(STDOUT_FILENO));
+    while (lines.size() > rows && lines.size() > 1) {
+        auto lowest = lines.begin();
+        for (auto line = lines.begin(); line != lines.end(); ++line)
+            if (line->rank < lowest->rank) lowest = line;
+        lines.erase(lowest);
+    }
+    std::vector<const char*> texts_drawn;
+    for (const Line& line : lines) texts_drawn.push_back(line.text.c_str());
+    block_.draw(texts_drawn.data(), static_cast<int>(texts_drawn.size()), columns);
 }
 
 // Without a terminal, a list of many songs says what plays as it changes.
 void PlaySession::song_changed() {
-    note_[0] = '\0';
+    note_.clear();
     if (interactive_ || !list_.many_songs()) return;
     int32_t song = player_state.current_song;
     std::string name = latin1_to_terminal_text(tune_text(tune_info.name));
@@ -285,7 +306,7 @@ void PlaySession::take_list_messages() {
     list_.report_to(stderr);
     while (!text.empty() && text.back() == '\n') text.pop_back();
     size_t line = text.rfind('\n');
-    if (!text.empty()) std::snprintf(note_, sizeof note_, "%s", text.c_str() + (line == std::string::npos ? 0 : line + 1));
+    if (!text.empty()) note_ = text.substr(line == std::string::npos ? 0 : line + 1);
     catch_list_messages();
 }
 
@@ -387,7 +408,7 @@ int PlaySession::run(Worker& worker) {
         if (take_terminal_warning(warning)) {
             std::fprintf(stderr, "zarvel-cli: %s\n", warning);
         } else {
-            std::fputs("zarvel-cli: playback did not start\n", stderr);
+            std::fprintf(stderr, "zarvel-cli: %s: playback did not start\n", list_.file().c_str());
         }
         int result = EXIT_DEVICE_FAILED;
         finish(worker, result);
@@ -438,14 +459,23 @@ int PlaySession::run(Worker& worker) {
             break;
         }
         if (playing_stopped_by_itself()) {
+            // A broken tune is told of and passed over, as a file that does
+            // not load is: one bad rip never ends an evening's list.
             expect_playing_ = false;
-            if (!interactive_) {
-                report_playback_stop(stderr, player_state.play_stopped_at_ms);
-                result = EXIT_PLAYBACK_STOPPED;
+            std::string text = playback_stop_text(player_state.play_stopped_at_ms, player_state.stopped_in_init != 0,
+                                                  list_.file());
+            list_.note_unplayable();
+            if (!interactive_) std::fprintf(stderr, "zarvel-cli: %s\n", text.c_str());
+            bool more = list_.unplayable_count() < list_.file_count() && list_.advance();
+            take_list_messages();
+            if (!more) {
+                note_ = text;  // the last screen shows it
                 break;
             }
-            std::snprintf(note_, sizeof note_, "%s (space starts again)",
-                          playback_stop_text(player_state.play_stopped_at_ms).c_str());
+            song_changed();
+            take_list_messages();
+            note_ = text;
+            expect_playing_ = playback_on();
         }
 
         if (!interactive_) {
@@ -462,20 +492,30 @@ int PlaySession::run(Worker& worker) {
         if (press_list_key(key)) continue;
         KeyResult pressed = press_key(key, tune_info.songs);
         if (pressed == KeyResult::quit) break;
-        if (pressed == KeyResult::song_started) note_[0] = '\0';
+        if (pressed == KeyResult::song_started) note_.clear();
+        if (pressed == KeyResult::show_keys) all_keys_ = !all_keys_;
         expect_playing_ = playback_on();
     }
     finish(worker, result);
+    if (list_.unplayable_count() > 0) {
+        if (list_.file_count() > 1)
+            std::fprintf(stderr, "zarvel-cli: %d of %d tunes could not be played\n", list_.unplayable_count(),
+                         list_.file_count());
+        if (result == EXIT_OK) result = EXIT_PLAYBACK_STOPPED;
+    }
+    // Ended as an interrupted program ends, after the mute frames.
+    if (quit_signal) result = 128 + quit_signal;
     return result;
 }
 
 }  // namespace
 
 void add_play_command(CLI::App& app, PlayOptions& options) {
+    std::string keys;
+    for (const KeyHelp& key : key_help_table) keys += std::string(keys.empty() ? "" : ", ") + key.keys + " " + key.action;
     CLI::App* play = app.add_subcommand(
         "play", "Play tunes, folders and .m3u lists in real time to a MIDI port (or, with none, to the built-in "
-                "monitor), each song for its length, then the next. On a terminal: space play/pause, s stop, n/p "
-                "song, right/left the list's next/previous song, N/P file, 1 2 3 voices, +/- speed, [/] filter, </> 10 s back/forth, q quit");
+                "monitor), each song for its length, then the next. On a terminal: " + keys);
     play->add_option("TUNE", options.tunes, "PSID files, folders of them (searched at any depth) or .m3u lists")
         ->required();
     play->add_option("--song", options.tune.song, "song to start with, 1-based (default: the tune's start song)")
@@ -491,17 +531,19 @@ void add_play_command(CLI::App& app, PlayOptions& options) {
                 int32_t ms = 0;
                 return parse_length_option(text, ms) ? "" : text + " is no length; give m:ss, such as 3:00, or seconds";
             },
-            "M:SS"))
+            ""))
         ->capture_default_str();
     add_collection_options(*play, options.collection);
-    play->add_option("--port", options.port, "MIDI output port: its index or (part of) its name, as ports lists "
-                                             "them (default: the first)");
+    play->add_option("--port", options.port, "MIDI output port: its index or (part of) its name in any letter "
+                                             "case, as ports lists them (default: the first)")
+        ->type_name("PORT");
     add_start_option(*play, options.tune, "the first song");
     add_sound_options(*play, options.tune);
     play->add_option("--seconds", options.seconds,
-                     "stop after this many seconds (default: at the end of the list, or until quit or killed)")
-        ->type_name("S")
-        ->check(seconds_validator(10000000));
+                     "stop after this long, in seconds or m:ss (default: at the end of the list, or until quit or "
+                     "killed)")
+        ->type_name("SECONDS")
+        ->transform(seconds_validator(10000000));
     play->add_flag("--monitor", options.monitor, "play to the built-in monitor even when a MIDI port exists")
         ->excludes("--port");
     play->add_flag("--verbose", options.verbose,

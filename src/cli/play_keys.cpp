@@ -73,8 +73,47 @@ KeyResult press_key(const Key& key, int32_t songs) {
         case '.':
             seek_by(+seek_step_ms);
             return KeyResult::handled;
+        case '?': return KeyResult::show_keys;
         case 'q':
         case 'Q': return KeyResult::quit;
         default: return KeyResult::ignored;
+    }
+}
+
+const std::vector<KeyHelp> key_help_table = {
+    {"space", "play/pause", 9}, {"s", "stop", 6},      {"n/p", "song", 7},       {"<-/->", "list's song", 4},
+    {"N/P", "file", 3},         {"1 2 3", "voices", 5}, {"+/-", "speed", 2},     {"[/]", "filter", 1},
+    {"</>", "seek", 5},         {"?", "all keys", 8},       {"q", "quit", 10},
+};
+
+namespace {
+
+std::vector<std::string> wrapped(const std::vector<const KeyHelp*>& keys, size_t columns) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (const KeyHelp* key : keys) {
+        std::string entry = std::string(key->keys) + " " + key->action;
+        if (!line.empty() && line.size() + 2 + entry.size() > columns) {
+            lines.push_back(line);
+            line.clear();
+        }
+        line += (line.empty() ? "" : "  ") + entry;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> key_help_lines(size_t columns, size_t max_lines) {
+    std::vector<const KeyHelp*> keys;
+    for (const KeyHelp& key : key_help_table) keys.push_back(&key);
+    for (;;) {
+        std::vector<std::string> lines = wrapped(keys, columns);
+        if (lines.size() <= max_lines || keys.size() <= 1) return lines;
+        auto lowest = keys.begin();
+        for (auto key = keys.begin(); key != keys.end(); ++key)
+            if ((*key)->rank < (*lowest)->rank) lowest = key;
+        keys.erase(lowest);
     }
 }

@@ -2,10 +2,12 @@
 
 #include <CLI/CLI.hpp>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -100,6 +102,11 @@ double render_seconds(const RenderOptions& options, int32_t length_ms) {
 // A song written whole up to where its play routine stopped, told apart
 // from a render that failed (both leave the program with exit code 1).
 constexpr int written_but_stopped = 3;
+// Not written, for a reason every later song would meet too (a full disk):
+// the folder render stops there.
+constexpr int output_exhausted = 4;
+
+bool ends_every_write(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EROFS; }
 
 // One song into one file. seconds is the stream time it fills.
 int render_song(const TuneOptions& tune, const std::string& output, double seconds, std::FILE* out, std::FILE* err,
@@ -119,12 +126,12 @@ int render_song(const TuneOptions& tune, const std::string& output, double secon
     std::string why;
     if (!file.create(why)) {
         report_unwritten(err, output, why);
-        return EXIT_DEVICE_FAILED;
+        return ends_every_write(file.error()) ? output_exhausted : EXIT_DEVICE_FAILED;
     }
     // A song its play routine stopped ends with the mute frames: the file
     // holds the song up to there and no silence after.
     if (!run_stream_until([&sink] { return sink->done() || song_stopped_and_muted(); })) {
-        std::fputs("zarvel-cli: the stream stopped before the end of the render\n", err);
+        std::fprintf(err, "zarvel-cli: %s: the stream stopped before the end of the render\n", output.c_str());
         return EXIT_DEVICE_FAILED;
     }
     // The last event looked at may lie past the end; a stop in its callback
@@ -137,13 +144,13 @@ int render_song(const TuneOptions& tune, const std::string& output, double secon
     std::vector<uint8_t> bytes = sink->file_bytes();
     if (!file.commit(bytes.data(), bytes.size(), why)) {
         report_unwritten(err, output, why);
-        return EXIT_DEVICE_FAILED;
+        return ends_every_write(file.error()) ? output_exhausted : EXIT_DEVICE_FAILED;
     }
     std::fprintf(out, "%s: %llu buffers, %.3f s\n", output.c_str(), static_cast<unsigned long long>(sink->buffers()),
                  static_cast<double>(sink->ticks()) / 1000);
     if (stopped) {
         if (stopped_early) *stopped_early = true;
-        report_playback_stop(err, stopped_at_ms);
+        report_playback_stop(err, stopped_at_ms, player_state.stopped_in_init != 0, tune.tune);
         return EXIT_PLAYBACK_STOPPED;
     }
     return EXIT_OK;
@@ -174,7 +181,8 @@ int render_one_tune(const RenderOptions& options, std::FILE* out, std::FILE* err
     TuneRecord record = look_up_tune(options.tune.tune, songs, options.collection, err);
     TuneOptions tune = options.tune;
     tune.song = song;
-    return render_song(tune, options.output, render_seconds(options, record.lengths_ms[song - 1]), out, err);
+    int code = render_song(tune, options.output, render_seconds(options, record.lengths_ms[song - 1]), out, err);
+    return code == output_exhausted ? static_cast<int>(EXIT_DEVICE_FAILED) : code;
 }
 
 struct SongJob {
@@ -206,13 +214,26 @@ int render_folder(const RenderOptions& options, std::FILE* out, std::FILE* err) 
                                                                                 : unknown_length_ms;
         jobs.push_back({job, render_seconds(options, length)});
     }
-    for (const SongJob& job : jobs) {
-        std::error_code error;
-        std::filesystem::create_directories(std::filesystem::path(job.job.output).parent_path(), error);
+    // Each folder once; the songs of one that cannot be made are not tried,
+    // and its reason is told once, not as a missing file for every song.
+    std::vector<bool> folder_made(jobs.size(), true);
+    std::map<std::string, bool> folders;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        std::string folder = std::filesystem::path(jobs[i].job.output).parent_path().string();
+        auto known = folders.find(folder);
+        if (known == folders.end()) {
+            std::error_code error;
+            std::filesystem::create_directories(folder.empty() ? "." : folder, error);
+            if (error) std::fprintf(err, "zarvel-cli: %s: cannot create the folder: %s\n", folder.c_str(),
+                                    error.message().c_str());
+            known = folders.emplace(folder, !error).first;
+        }
+        folder_made[i] = known->second;
     }
 
     auto began = std::chrono::steady_clock::now();
     auto render = [&](int i, std::FILE* job_out, std::FILE* job_err) {
+        if (!folder_made[i]) return static_cast<int>(EXIT_DEVICE_FAILED);
         TuneOptions tune = options.tune;
         tune.tune = jobs[i].job.tune;
         tune.song = jobs[i].job.song;
@@ -221,12 +242,15 @@ int render_folder(const RenderOptions& options, std::FILE* out, std::FILE* err) 
         return stopped_early ? written_but_stopped : code;
     };
     int workers = options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
-    std::vector<int> codes = run_in_workers(static_cast<int>(jobs.size()), workers, render,
-                                            [&](int i) { return jobs[i].job.output; }, out, err);
+    RunStop stop;
+    std::vector<int> codes = run_in_workers(
+        static_cast<int>(jobs.size()), workers, render, [&](int i) { return jobs[i].job.output; },
+        [](int code) { return code == output_exhausted; }, stop, out, err);
     double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     double music = 0;
     int written = 0;
     int stopped = 0;
+    int not_run = 0;
     int code = plan.unreadable > 0 || jobs.empty() ? EXIT_LOAD_FAILED : EXIT_OK;
     for (size_t i = 0; i < jobs.size(); ++i) {
         if (codes[i] == EXIT_OK || codes[i] == written_but_stopped) {
@@ -234,13 +258,24 @@ int render_folder(const RenderOptions& options, std::FILE* out, std::FILE* err) 
             music += jobs[i].seconds;
         }
         if (codes[i] == written_but_stopped) ++stopped;
-        if (codes[i] != EXIT_OK && code == EXIT_OK) code = codes[i] == written_but_stopped ? EXIT_PLAYBACK_STOPPED : codes[i];
+        if (codes[i] == render_not_run) ++not_run;
+        if (codes[i] != EXIT_OK && code == EXIT_OK)
+            code = codes[i] == written_but_stopped                                      ? EXIT_PLAYBACK_STOPPED
+                   : codes[i] == output_exhausted || codes[i] == render_not_run ? EXIT_DEVICE_FAILED
+                                                                                : codes[i];
     }
+    if (stop.stopping_render >= 0)
+        std::fprintf(err, "zarvel-cli: render stopped: %s could not be written, and no later song could be\n",
+                     jobs[stop.stopping_render].job.output.c_str());
+    if (stop.signal != 0)
+        std::fprintf(err, "zarvel-cli: render stopped by signal %d (%s)\n", stop.signal, strsignal(stop.signal));
     std::fprintf(out, "wrote %d of %zu songs to %s: %s of stream in %.1f s", written, jobs.size() + plan.unreadable,
                  options.output.c_str(), format_song_time(static_cast<int32_t>(music * 1000)).c_str(), took);
-    if (stopped > 0) std::fprintf(out, " (%d stopped early: a play routine did not return)", stopped);
+    if (stopped > 0) std::fprintf(out, " (%d stopped early: an init or play routine did not return)", stopped);
+    if (not_run > 0) std::fprintf(out, " (%d not tried)", not_run);
     std::fputc('\n', out);
-    return code;
+    // Ended as an interrupted program ends, once nothing is half-written.
+    return stop.signal != 0 ? 128 + stop.signal : code;
 }
 
 }  // namespace
@@ -265,10 +300,10 @@ void add_render_command(CLI::App& app, RenderOptions& options) {
         ->required();
     render
         ->add_option("--seconds", options.seconds,
-                     "length of each render in seconds (default: the song's length in the song-length database, "
-                     "else 180)")
-        ->type_name("S")
-        ->check(seconds_validator(seconds_at_most))
+                     "length of each render, in seconds or m:ss (default: the song's length in the song-length "
+                     "database, else 180)")
+        ->type_name("SECONDS")
+        ->transform(seconds_validator(seconds_at_most))
         ->each([&options](const std::string&) { options.seconds_given = true; });
     render->add_option("-j,--jobs", options.jobs, "songs rendered at once, in worker processes (default: one per "
                                                    "processor)")

@@ -1,10 +1,12 @@
 #include "cli/render_workers.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -13,6 +15,57 @@
 #include "cli/exit_codes.h"
 
 namespace {
+
+constexpr int stopping_signals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int stopping_signal_count = sizeof stopping_signals / sizeof stopping_signals[0];
+
+volatile std::sig_atomic_t stop_signal = 0;
+int wake_pipe[2] = {-1, -1};  // the handler's byte ends the wait for the workers
+
+void note_stop_signal(int signal) {
+    stop_signal = signal;
+    int saved = errno;
+    if (wake_pipe[1] >= 0) (void)!write(wake_pipe[1], "", 1);
+    errno = saved;
+}
+
+// The stopping signals caught while it lives, except those the program was
+// started with ignored; as they were afterwards, and in every worker.
+class StopSignals {
+public:
+    StopSignals() {
+        stop_signal = 0;
+        if (pipe(wake_pipe) == 0) {
+            for (int end : wake_pipe) fcntl(end, F_SETFD, FD_CLOEXEC), fcntl(end, F_SETFL, O_NONBLOCK);
+        }
+        for (int i = 0; i < stopping_signal_count; ++i) {
+            sigaction(stopping_signals[i], nullptr, &before_[i]);
+            if (before_[i].sa_handler == SIG_IGN) continue;
+            struct sigaction action {};
+            action.sa_handler = note_stop_signal;
+            sigemptyset(&action.sa_mask);
+            sigaction(stopping_signals[i], &action, nullptr);
+        }
+    }
+    ~StopSignals() {
+        restore();
+        for (int& end : wake_pipe) {
+            if (end >= 0) close(end);
+            end = -1;
+        }
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+    // In a worker: the signals act as they did, so that its unfinished file
+    // is removed and it ends.
+    void restore() {
+        for (int i = 0; i < stopping_signal_count; ++i) sigaction(stopping_signals[i], &before_[i], nullptr);
+    }
+    int wake_fd() const { return wake_pipe[0]; }
+
+private:
+    struct sigaction before_[stopping_signal_count];
+};
 
 struct Running {
     int index;
@@ -46,7 +99,10 @@ struct Running {
     _exit(code);
 }
 
-int finish(Running& job, const std::function<std::string(int i)>& name, std::FILE* out, std::FILE* err) {
+// passed_on: the signal this process passed to its workers, which ends
+// them without a word (0: none).
+int finish(Running& job, const std::function<std::string(int i)>& name, int passed_on, std::FILE* out,
+           std::FILE* err) {
     int status = 0;
     while (waitpid(job.pid, &status, 0) < 0 && errno == EINTR) {
     }
@@ -54,6 +110,7 @@ int finish(Running& job, const std::function<std::string(int i)>& name, std::FIL
     std::fputs(job.output.substr(0, split).c_str(), out);
     if (split != std::string::npos) std::fputs(job.output.substr(split + 1).c_str(), err);
     if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (passed_on != 0 && WTERMSIG(status) == passed_on) return render_not_run;
     std::fprintf(err, "zarvel-cli: %s: the render's worker process ended by signal %d (%s)\n", name(job.index).c_str(),
                  WTERMSIG(status), strsignal(WTERMSIG(status)));
     return EXIT_DEVICE_FAILED;
@@ -63,28 +120,46 @@ int finish(Running& job, const std::function<std::string(int i)>& name, std::FIL
 
 std::vector<int> run_in_workers(int count, int workers,
                                 const std::function<int(int i, std::FILE* out, std::FILE* err)>& render,
-                                const std::function<std::string(int i)>& name, std::FILE* out, std::FILE* err) {
-    std::vector<int> codes(count, EXIT_OK);
+                                const std::function<std::string(int i)>& name,
+                                const std::function<bool(int code)>& ends_all, RunStop& stop, std::FILE* out,
+                                std::FILE* err) {
+    std::vector<int> codes(count, render_not_run);
+    stop = RunStop{};
+    StopSignals signals;
+    auto stopped = [&] {
+        if (stop_signal) stop.signal = stop_signal;
+        return stop.signal != 0 || stop.stopping_render >= 0;
+    };
+    auto ended = [&](int i, int code) {
+        codes[i] = code;
+        if (ends_all(code) && stop.stopping_render < 0) stop.stopping_render = i;
+    };
     if (workers <= 1) {
-        for (int i = 0; i < count; ++i) codes[i] = render(i, out, err);
+        for (int i = 0; i < count && !stopped(); ++i) ended(i, render(i, out, err));
         return codes;
     }
 
     std::map<int, Running> running;  // by the read end of its pipe
     int next = 0;
-    while (next < count || !running.empty()) {
-        while (next < count && static_cast<int>(running.size()) < workers) {
+    bool passed_on = false;  // the signal, to the running workers
+    while ((next < count && !stopped()) || !running.empty()) {
+        if (stopped() && stop.signal && !passed_on) {
+            for (auto& [fd, job] : running) kill(job.pid, stop.signal);
+            passed_on = true;
+        }
+        while (next < count && !stopped() && static_cast<int>(running.size()) < workers) {
             int ends[2];
             if (pipe(ends) != 0) {
                 std::fprintf(err, "zarvel-cli: %s: cannot start a worker: %s\n", name(next).c_str(),
                              std::strerror(errno));
-                codes[next++] = EXIT_DEVICE_FAILED;
+                ended(next++, EXIT_DEVICE_FAILED);
                 continue;
             }
             std::fflush(out);
             std::fflush(err);
             pid_t pid = fork();
             if (pid == 0) {
+                signals.restore();
                 close(ends[0]);
                 for (auto& [fd, job] : running) close(fd);
                 work(next, ends[1], render);
@@ -94,7 +169,7 @@ std::vector<int> run_in_workers(int count, int workers,
                 std::fprintf(err, "zarvel-cli: %s: cannot start a worker: %s\n", name(next).c_str(),
                              std::strerror(errno));
                 close(ends[0]);
-                codes[next] = EXIT_DEVICE_FAILED;
+                ended(next, EXIT_DEVICE_FAILED);
             } else {
                 running[ends[0]] = Running{next, pid, {}};
             }
@@ -104,6 +179,7 @@ std::vector<int> run_in_workers(int count, int workers,
 
         std::vector<pollfd> fds;
         for (auto& [fd, job] : running) fds.push_back({fd, POLLIN, 0});
+        if (signals.wake_fd() >= 0) fds.push_back({signals.wake_fd(), POLLIN, 0});
         if (poll(fds.data(), fds.size(), -1) < 0) {
             // EINTR, or a short ENOMEM: the workers are still there to wait for.
             usleep(1000);
@@ -112,6 +188,11 @@ std::vector<int> run_in_workers(int count, int workers,
         for (const pollfd& p : fds) {
             if (p.revents == 0) continue;
             char buffer[4096];
+            if (p.fd == signals.wake_fd()) {
+                while (read(p.fd, buffer, sizeof buffer) > 0) {
+                }
+                continue;
+            }
             ssize_t n = read(p.fd, buffer, sizeof buffer);
             if (n < 0 && errno == EINTR) continue;
             Running& job = running[p.fd];
@@ -120,7 +201,7 @@ std::vector<int> run_in_workers(int count, int workers,
                 continue;
             }
             close(p.fd);
-            codes[job.index] = finish(job, name, out, err);
+            ended(job.index, finish(job, name, passed_on ? stop.signal : 0, out, err));
             running.erase(p.fd);
         }
     }

@@ -94,7 +94,8 @@ ReplacementFile::~ReplacementFile() { discard(); }
 bool ReplacementFile::create(std::string& why) {
     std::string pattern = target_ + ".XXXXXX";
     if (pattern.size() >= sizeof temporary_path) {
-        why = std::strerror(ENAMETOOLONG);
+        error_ = ENAMETOOLONG;
+        why = std::strerror(error_);
         return false;
     }
     mode_t mode = target_mode(target_);
@@ -102,7 +103,8 @@ bool ReplacementFile::create(std::string& why) {
     std::memcpy(temporary_path, pattern.c_str(), pattern.size() + 1);
     fd_ = mkstemp(temporary_path);
     if (fd_ < 0) {
-        why = std::strerror(errno);
+        error_ = errno;
+        why = std::strerror(error_);
         return false;
     }
     temporary_exists = 1;
@@ -114,7 +116,8 @@ bool ReplacementFile::create(std::string& why) {
 
 bool ReplacementFile::commit(const uint8_t* bytes, size_t size, std::string& why) {
     if (fd_ < 0) {
-        why = std::strerror(EBADF);
+        error_ = EBADF;
+        why = std::strerror(error_);
         return false;
     }
     // fsync before the rename: after a crash the target is the old file or
@@ -131,6 +134,7 @@ bool ReplacementFile::commit(const uint8_t* bytes, size_t size, std::string& why
         error = errno;
     }
     if (!ok) {
+        error_ = error;
         why = std::strerror(error);
         discard();
         return false;

@@ -26,10 +26,14 @@ public:
     // untouched, with the reason in why.
     bool commit(const uint8_t* bytes, size_t size, std::string& why);
 
+    // The system's error number of the last failure (errno), 0 before one.
+    int error() const { return error_; }
+
 private:
     void discard();
 
     std::string target_;
     int fd_ = -1;
     bool exists_ = false;  // the temporary file, until committed or removed
+    int error_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct StatusFields {
     const char* state;       // "Playing", "Paused" or "Stopped"
@@ -18,12 +19,33 @@ struct StatusFields {
     int64_t elapsed_seconds;  // tune time of the current song
 };
 
-// Writes the line into out (always terminated, cut at size - 1).
+// Writes the whole line into out (always terminated, cut at size - 1).
 void format_status_line(const StatusFields& fields, char* out, size_t size);
 
-// The play list's line above it, fitted to columns (at most 80):
+// One piece of a status line. When the line is too wide, the shrinkable
+// pieces are shortened first (with '~', down to shortest columns), then the
+// piece of the lowest rank is left out, and the next. never_dropped pieces
+// (the time) stay whole.
+struct LinePart {
+    std::string text;  // UTF-8
+    int rank;
+    size_t shortest = 0;  // 0: dropped whole, never shortened
+};
+constexpr int never_dropped = 1 << 30;
+
+// The parts that fit in columns, in their order, two spaces apart. Only a
+// never_dropped part wider than columns on its own is cut.
+std::string fit_parts(std::vector<LinePart> parts, size_t columns);
+
+// The status line above, fitted to columns: the name is shortened first,
+// then the rate, filter, speed, name, voices, song and state are left out in
+// that order; never the time. (The list line above shows the name too.)
+std::string fit_status_line(const StatusFields& fields, size_t columns);
+
+// The play list's line above it, fitted to columns:
 //   file 2/14  song 1/3  1:23 / 3:12  Zarvel Multisong  Zarvel monitor
-// The name (UTF-8) is shortened, never the numbers, when room runs out.
+// When room runs out the name (UTF-8) is shortened, then the name, the
+// port, the file and the song numbers are left out; never the times.
 struct ListLineFields {
     int file;  // 1-based
     int files;
@@ -43,5 +65,3 @@ const char* playback_state_name(int32_t playing, int32_t paused);
 // become '?', so a tune's name cannot send control sequences.
 void printable_text(const char* text, size_t length, char* out, size_t size);
 
-// The keys, as the play command prints them once under the status line.
-extern const char* const key_help;

@@ -76,7 +76,8 @@ int run_steps(const StepsOptions& options, std::FILE* out, std::FILE* err) {
         std::snprintf(what, sizeof what, "play %d", call);
         print_call(out, what, result);
         if (result != CPU_RETURNED) {
-            report_playback_stop(err, static_cast<int32_t>(call_ticks < INT32_MAX ? call_ticks : INT32_MAX));
+            report_playback_stop(err, static_cast<int32_t>(call_ticks < INT32_MAX ? call_ticks : INT32_MAX), false,
+                                 options.tune.tune);
             return EXIT_PLAYBACK_STOPPED;
         }
         call_ticks += period.next_ticks(rate_for_next_buffer * speed);

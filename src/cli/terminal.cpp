@@ -53,6 +53,12 @@ int terminal_columns(int fd) {
     return 80;
 }
 
+int terminal_rows(int fd) {
+    winsize size{};
+    if (ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_row > 0) return size.ws_row;
+    return 24;
+}
+
 void LineBlock::draw(const char* const* lines, int count, int columns) {
     if (drawn_ > 1) std::fprintf(out_, "\033[%dA", drawn_ - 1);  // up to the block's first line
     int width = columns > 1 ? columns - 1 : 1;

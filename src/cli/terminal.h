@@ -40,6 +40,8 @@ private:
 
 // The terminal's width in columns, 80 when it cannot be told.
 int terminal_columns(int fd);
+// Its height in lines, 24 when it cannot be told.
+int terminal_rows(int fd);
 
 // A block of lines drawn at the cursor and redrawn over itself: the cursor
 // stays at the end of the last line, so a redraw goes up to the first.

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cmath>
+#include <cstdio>
 
 #include "cli/exit_codes.h"
 #include "collection/song_lengths.h"
@@ -49,7 +50,7 @@ void add_sound_options(CLI::App& command, TuneOptions& options) {
                 std::array<int32_t, 3> enabled;
                 return parse_voice_mask(mask, enabled) ? "" : "MASK is three characters 0 or 1, such as 101";
             },
-            "MASK"))
+            ""))
         ->capture_default_str();
 }
 
@@ -71,17 +72,28 @@ CLI::Validator whole_number_validator(long min, long max) {
 }
 
 CLI::Validator seconds_validator(long max_seconds) {
+    // The description stays empty: the option's type name says it all, and
+    // CLI11 would print it after the name ("S:S").
     return CLI::Validator(
         [max_seconds](std::string& text) -> std::string {
-            std::string wanted = "seconds above 0 and at most " + std::to_string(max_seconds);
+            std::string wanted = "seconds (or m:ss) above 0 and at most " + std::to_string(max_seconds);
             double seconds = 0;
-            if (!CLI::detail::lexical_cast(text, seconds) || std::isnan(seconds))
+            int32_t ms = 0;
+            if (text.find(':') != std::string::npos) {
+                // m:ss as --default-length takes it; handed on as seconds.
+                if (!parse_song_length(text, ms)) return text + " is no length; give " + wanted;
+                seconds = ms / 1000.0;
+                char converted[32];
+                std::snprintf(converted, sizeof converted, "%.3f", seconds);
+                text = converted;
+            } else if (!CLI::detail::lexical_cast(text, seconds) || std::isnan(seconds)) {
                 return text + " is not a number; give " + wanted;
+            }
             if (!(seconds > 0) || seconds > static_cast<double>(max_seconds))
                 return text + " is out of range; give " + wanted;
             return "";
         },
-        "S");
+        "");
 }
 
 bool parse_voice_mask(const std::string& mask, std::array<int32_t, 3>& enabled) {

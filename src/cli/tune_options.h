@@ -33,7 +33,8 @@ void add_sound_options(CLI::App& command, TuneOptions& options);
 // number (or no whole one) from a number out of range.
 CLI::Validator whole_number_validator(long min, long max);
 
-// A length in seconds: a number above 0 and at most max_seconds.
+// A length in seconds, or m:ss[.mmm] (turned into seconds): above 0 and at
+// most max_seconds.
 CLI::Validator seconds_validator(long max_seconds);
 
 // The voice mask as the three voice_enabled flags; false unless it is exactly

@@ -1,5 +1,7 @@
 #include "collection/file_bytes.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -8,6 +10,14 @@ bool read_file_bytes(const char* path, std::string& bytes, int& error_number) {
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
         error_number = errno ? errno : ENOENT;
+        return false;
+    }
+    // A folder opens for reading here, and its size reads as enormous: it
+    // would be refused as too large rather than for what it is.
+    struct stat status {};
+    if (fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(file);
+        error_number = EISDIR;
         return false;
     }
     // One read of the whole file when its size is known; a pipe or device

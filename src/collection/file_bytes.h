@@ -11,7 +11,8 @@
 constexpr size_t largest_collection_file = 64u << 20;
 
 // Reads the whole file into bytes (replacing what it held). False when it
-// cannot be opened or read, or is larger than largest_collection_file;
+// cannot be opened or read, is a folder (EISDIR) or is larger than
+// largest_collection_file;
 // error_number then holds the system's error number (errno).
 bool read_file_bytes(const char* path, std::string& bytes, int& error_number);
 

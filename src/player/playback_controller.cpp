@@ -34,6 +34,11 @@ int64_t song_length_us;
 // reached it; a seek sends it whole. Under StreamLock.
 SongRegisters song_registers;
 
+// The current song's init did not return: its first pacing step stops it as
+// an abandoned play call would, without running the play routine on whatever
+// the init left half done. Under StreamLock.
+bool init_abandoned;
+
 std::atomic<SongLengthLookup> song_length_lookup{nullptr};
 
 int32_t current_song_length_ms() {
@@ -200,7 +205,14 @@ CpuCallResult run_silently_to(int64_t target_us) {
     if (target_us < song_clock.elapsed_us()) {
         song_clock.restart();
         restart_song_registers(song_registers);
-        init_tune();  // as a start does, whatever it returns
+        if (init_tune() == CPU_ABANDONED) {
+            // As a start treats it: the play routine never runs on what a
+            // half-done init left.
+            player_state.stopped_in_init = 1;
+            player_state.play_stopped_at_ms = 0;
+            player_state.playing = 0;
+            return CPU_ABANDONED;
+        }
     }
     // The last call's stores (or the init's) have not been sent yet.
     take_stores(song_registers, sid_write_log);
@@ -269,9 +281,10 @@ void start_playback(WindowHandle window) {
         player_state.song_length_ms = length_ms;
         player_state.song_ended = 0;
         player_state.play_stopped_at_ms = -1;
+        player_state.stopped_in_init = 0;
         write_reset_frame();
         restart_song_registers(song_registers);
-        init_tune();
+        init_abandoned = init_tune() == CPU_ABANDONED;
         write_rate_label(window);
         append_text_message(tune_info.name);
         queue_stream_buffer();
@@ -296,10 +309,14 @@ void pacing_step(WindowHandle window, uint32_t played_ticks) {
         } else if (player_state.playing && !player_state.paused) {
             song_ticks += played_ticks;
             int32_t rate_hz = player_state.play_rate_hz;  // the call may change it for the next period
+            bool in_init = init_abandoned;
+            init_abandoned = false;
             take_stores(song_registers, sid_write_log);
-            if (play_step() == CPU_ABANDONED) {
+            if (in_init || play_step() == CPU_ABANDONED) {
+                // Which routine first: a reader that sees the time sees it right.
+                player_state.stopped_in_init = in_init;
                 player_state.play_stopped_at_ms =
-                    static_cast<int32_t>(song_ticks < INT32_MAX ? song_ticks : INT32_MAX);
+                    in_init ? 0 : static_cast<int32_t>(song_ticks < INT32_MAX ? song_ticks : INT32_MAX);
                 player_state.playing = 0;
                 abandoned = true;
             } else {

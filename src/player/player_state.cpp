@@ -20,6 +20,7 @@ void reset_player_state() {
     p.filter_percent = 100;
     for (auto& voice : p.voice_enabled) voice = 1;
     p.play_stopped_at_ms = -1;
+    p.stopped_in_init = 0;
     p.song_time_ms = 0;
     p.song_length_ms = -1;
     p.seek_target_ms = 0;

@@ -30,6 +30,9 @@ struct PlayerState {
     // call that did not return and so stopped playback; -1 until one does.
     // Every start clears it.
     std::atomic<int32_t> play_stopped_at_ms;
+    // Set with play_stopped_at_ms (and before it) when the call that did not
+    // return was the song's init, not its play routine; cleared with it.
+    std::atomic<int32_t> stopped_in_init;
     // Tune time of the current song at 100 % speed: the play periods of the
     // calls run since its start (0 at every start, kept by pause and resume).
     std::atomic<int32_t> song_time_ms;

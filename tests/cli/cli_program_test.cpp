@@ -76,10 +76,20 @@ TEST(CliProgram, EveryBadInputHasItsMessageAndExitCode) {
     const std::string tunes = ZARVEL_TUNES_DIR;
     const std::string empty_folder = temp_folder();
     const std::string long_path = std::string(ZARVEL_TUNES_DIR) + "/" + std::string(300, 'x') + ".sid";
+    const std::string denied = temp_folder() + "/denied";
+    std::filesystem::create_directories(denied);
+    std::filesystem::permissions(denied, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                                             std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+    // Root may write anywhere: the refusal needs another user.
+    const std::string unprivileged = geteuid() == 0 ? "exec setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+    const std::string full = temp_folder() + "/full";
     struct Case {
         std::vector<std::string> args;
         int exit_code;
         std::string message;  // the first line on stderr
+        std::string condition = "";  // shell words that set the condition up and run the program
+        bool last_line = false;      // the message is the last line on stderr, after the others
+        bool prints = false;         // a render's summary or info's text on stdout, besides
     };
     const std::vector<Case> cases = {
         // Load failures: 1, with the file, what failed and why.
@@ -122,12 +132,12 @@ TEST(CliProgram, EveryBadInputHasItsMessageAndExitCode) {
         {{"steps", tune("melody.sid"), "--count", "1.5"}, 2,
          "zarvel-cli: --count: 1.5 is not a whole number; give a whole number from 0 to 1000000"},
         {{"play", tune("melody.sid"), "--seconds", "ten"}, 2,
-         "zarvel-cli: --seconds: ten is not a number; give seconds above 0 and at most 10000000"},
+         "zarvel-cli: --seconds: ten is not a number; give seconds (or m:ss) above 0 and at most 10000000"},
         // Lengths and files.
         {{"play", tune("melody.sid"), "--seconds", "0"}, 2,
-         "zarvel-cli: --seconds: 0 is out of range; give seconds above 0 and at most 10000000"},
+         "zarvel-cli: --seconds: 0 is out of range; give seconds (or m:ss) above 0 and at most 10000000"},
         {{"render", tune("melody.sid"), "-o", "/tmp/zarvel-never.mid", "--seconds", "4000"}, 2,
-         "zarvel-cli: --seconds: 4000 is out of range; give seconds above 0 and at most 3600"},
+         "zarvel-cli: --seconds: 4000 is out of range; give seconds (or m:ss) above 0 and at most 3600"},
         {{"render", tune("melody.sid"), "-o", "/tmp/zarvel-never.wav"}, 2,
          "zarvel-cli: --output: FILE must end in .mid or .syx"},
         {{"render", tune("melody.sid")}, 2, "zarvel-cli: --output is required (see zarvel-cli render --help)"},
@@ -144,17 +154,32 @@ TEST(CliProgram, EveryBadInputHasItsMessageAndExitCode) {
          "zarvel-cli: bogus is not a command: ports, info, play, render, dump or steps (see zarvel-cli --help)"},
         {{"dump", tune("melody.sid"), "--bogus"}, 2, "zarvel-cli: The following argument was not expected: --bogus"},
         {{"--bogus"}, 2, "zarvel-cli: --bogus is not an option (see zarvel-cli --help)"},
+        // The system's own reason, not what it led to afterwards.
+        {{"render", tune("melody.sid"), tune("demo.sid"), "-o", denied + "/out"}, 1,
+         "zarvel-cli: " + denied + "/out: cannot create the folder: Permission denied", unprivileged, false, true},
+        {{"info", tune("melody.sid"), "--songlengths", tunes}, 0,
+         "zarvel-cli: " + tunes + ": cannot read the song-length database: Is a directory", "", false, true},
+        {{"play", tune("melody.sid"), "--seconds", "1:75"}, 2,
+         "zarvel-cli: --seconds: 1:75 is no length; give seconds (or m:ss) above 0 and at most 10000000"},
+        // A file size limit of 1 KB refuses the first song, and would every one after it.
+        {{"render", tune("multisong.sid"), "--all-songs", "-o", full, "-j", "1", "--seconds", "0:30"}, 1,
+         "zarvel-cli: render stopped: " + full + "/multisong-1.mid could not be written, and no later song could be",
+         "ulimit -f 1; exec", true, true},
     };
     for (const Case& c : cases) {
         std::string shown;
         for (const std::string& arg : c.args) shown += arg + " ";
-        SCOPED_TRACE(shown);
-        ChildResult r = cli(c.args);
+        SCOPED_TRACE(c.condition + shown);
+        std::string run = (c.condition.empty() ? "exec" : c.condition) + " \"$@\"";
+        std::vector<std::string> args = {"bash", "-c", run, "bash", program};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ChildResult r = run_child(args);
         EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
         std::vector<std::string> err = lines_of(r.err);
         ASSERT_FALSE(err.empty());
-        EXPECT_EQ(err[0].substr(0, c.message.size()), c.message);
-        EXPECT_EQ(r.out, "") << "nothing on stdout";
+        const std::string& line = c.last_line ? err.back() : err[0];
+        EXPECT_EQ(line.substr(0, c.message.size()), c.message);
+        if (!c.prints) EXPECT_EQ(r.out, "") << "nothing on stdout";
     }
 }
 
@@ -352,13 +377,13 @@ TEST(CliProgram, PlayMutesBeforeItEndsOnSigterm) {
     kill(child.pid(), SIGTERM);
     std::string last = line;
     while (child.read_line(line, 5s)) last = line;
-    EXPECT_EQ(child.finish(5s), 0);
+    EXPECT_EQ(child.finish(5s), 128 + SIGTERM) << "as the shell reports a program a signal ended";
     EXPECT_NE(last.find("no filter volume 0"), std::string::npos) << last;
 }
 
 TEST(CliProgram, EveryCommandTellsOfAPlayRoutineThatNeverReturnsInTheSameWords) {
     // hang.sid's thirteenth play call runs 13 periods into the song: 0.260 s.
-    const std::string stop = "zarvel-cli: the play routine did not return at 0.260 s: playback stopped\n";
+    const std::string stop = "zarvel-cli: the play routine of " + tune("hang.sid") + " did not return at 0.260 s: playback stopped\n";
     const std::string file = temp_folder() + "/hang.mid";
     struct Case {
         std::vector<std::string> args;
@@ -384,6 +409,58 @@ TEST(CliProgram, EveryCommandTellsOfAPlayRoutineThatNeverReturnsInTheSameWords) 
         }
     }
     EXPECT_EQ(lines_of(cli({"dump", tune("hang.sid"), "--buffers", "500"}).out).size(), 15u);
+}
+
+TEST(CliProgram, BrokenTunesArePassedOverAndCounted) {
+    // Without a terminal: the init of broken_init.sid and hang.sid's
+    // thirteenth play call (0.260 s into the song) never return; the tunes
+    // after each still play, and the end says how many could not.
+    const std::string broken = tune("broken_init.sid");
+    const std::string hang = tune("hang.sid");
+    ChildResult r = cli({"play", tune("melody.sid"), broken, hang, tune("multisong.sid"), "--monitor",
+                         "--default-length", "0:01"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, "zarvel-cli: the init routine of " + broken + " did not return: playback stopped\n"
+                     "zarvel-cli: the play routine of " + hang + " did not return at 0.260 s: playback stopped\n"
+                     "zarvel-cli: 2 of 4 tunes could not be played\n");
+    size_t last_tune = r.out.find("file 4/4  song 2/4  length 0:01  Zarvel Multisong");
+    ASSERT_NE(last_tune, std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("band-pass volume 15", last_tune), std::string::npos)
+        << "the last tune played (its song 2 filter shows on the monitor): " << r.out;
+}
+
+TEST(CliProgram, SigtermEndsAParallelRenderWithNothingLeftBehind) {
+    // Renders of an hour each, far longer than the test waits: SIGTERM finds
+    // both workers writing.
+    const std::string folder = temp_folder() + "/terminated";
+    PipedChild render({program, "render", tune("multisong.sid"), "--all-songs", "-o", folder, "-j", "2",
+                       "--seconds", "60:00"});
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    auto temporary_files = [&folder] {
+        int count = 0;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+            count += entry.path().filename().string().find(".mid.") != std::string::npos;
+        return count;
+    };
+    while (temporary_files() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(temporary_files(), 2) << "both workers under way";
+    kill(render.pid(), SIGTERM);
+    std::string line;
+    std::string out;
+    while (render.read_line(line, 10s)) out += line + "\n";
+    EXPECT_EQ(render.finish(10s), 128 + SIGTERM);
+    // The summary; the two songs never begun are not tried (a worker that
+    // finished just before the signal may have written its song).
+    EXPECT_NE(out.find("of 4 songs to " + folder), std::string::npos) << out;
+    EXPECT_NE(out.find("not tried)"), std::string::npos) << out;
+    EXPECT_EQ(temporary_files(), 0) << "the workers removed their files";
+    // No worker outlives the render: none still has the folder open or named.
+    for (const auto& process : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream in(process.path() / "cmdline");
+        std::string cmdline(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(cmdline.find(folder), std::string::npos) << process.path();
+    }
 }
 
 }  // namespace

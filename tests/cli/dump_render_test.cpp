@@ -227,7 +227,7 @@ TEST(Dump, APlayRoutineThatNeverReturnsEndsTheDumpWithTheMuteFrames) {
         return run_dump(DumpOptions{options_for("hang.sid"), 18}, out, err);
     });
     EXPECT_EQ(o.exit_code, EXIT_PLAYBACK_STOPPED);
-    EXPECT_EQ(o.err, "zarvel-cli: the play routine did not return at 0.260 s: playback stopped\n");
+    EXPECT_EQ(o.err, "zarvel-cli: the play routine of " + tune("hang.sid") + " did not return at 0.260 s: playback stopped\n");
     std::vector<std::string> lines = lines_of(o.out);
     ASSERT_EQ(lines.size(), 15u);
     EXPECT_EQ(lines[13], "20 F0 2D 4E 00 00 00 02 00 00 00 00 10 F7") << "play 11: 4=10";
@@ -264,7 +264,7 @@ TEST(Dump, AStopIsTimedAsTheStreamTimesItAndStepsAgrees) {
         0x60,              // RTS
     });
     std::string path = tune.write("slows_then_stops.sid");
-    const std::string stop = "zarvel-cli: the play routine did not return at 0.090 s: playback stopped\n";
+    const std::string stop = "zarvel-cli: the play routine of " + path + " did not return at 0.090 s: playback stopped\n";
 
     TuneOptions options;
     options.tune = path;

@@ -119,7 +119,7 @@ TEST(StatusLine, TheListLineFitsItsColumnsByShorteningTheNameOnly) {
     EXPECT_EQ(format_list_line(fields, 200), "file 2/14  song 1/3  1:23 / 3:12  " + name + "  zsynth:in");
     EXPECT_EQ(format_list_line(fields, 60), "file 2/14  song 1/3  1:23 / 3:12  \xC3\x85ke's Thirty-T~  zsynth:in");
     fields.length_ms = -1;
-    EXPECT_EQ(format_list_line(fields, 36), "file 2/14  song 1/3  1:23 / -:--    ") << "the numbers before the name";
+    EXPECT_EQ(format_list_line(fields, 36), "file 2/14  song 1/3  1:23 / -:--") << "the numbers before the name";
 }
 
 TEST(StatusLine, ATunesNameCannotReachTheTerminalAsControlBytes) {
@@ -138,18 +138,22 @@ TEST(PortChoice, ByIndexWholeNameOrAPartOfOneName) {
     struct Case {
         const char* wanted;
         int device;  // -1: refused
-        const char* why;
+        std::string why;
     };
+    // A refusal lists the ports to choose from, one a line, by index.
+    const std::string ports = "; the ports are:\n  0  Midi Through:Midi Through Port\n  1  zsynth:in\n  2  zsynth:in2";
     const Case cases[] = {
         {"0", 0, ""},
         {"2", 2, ""},
-        {"3", -1, "no MIDI output port has the index 3 (there are 3, from 0)"},
-        {"99999999999", -1, "no MIDI output port has the index 99999999999 (there are 3, from 0)"},
+        {"3", -1, "no MIDI output port has the index 3" + ports},
+        {"99999999999", -1, "no MIDI output port has the index 99999999999" + ports},
         {"zsynth:in", 1, ""},  // whole name, though also part of the next
+        {"ZSynth:IN", 1, ""},  // the same in other letters, still before the part
         {"in2", 2, ""},
         {"Through", 0, ""},
-        {"zsynth", -1, "\"zsynth\" is part of 2 port names; give more of the name or the index"},
-        {"fluid", -1, "no MIDI output port is named \"fluid\""},
+        {"midi through", 0, ""},
+        {"zsynth", -1, "\"zsynth\" is part of 2 port names; give more of the name or the index" + ports},
+        {"fluid", -1, "no MIDI output port is named \"fluid\"" + ports},
     };
     for (const Case& c : cases) {
         std::string why;

@@ -4,10 +4,13 @@
 // program ends and give the terminal back as it was, and Ctrl-Z mutes before
 // the program stops.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "child_process.h"
 #include "small_collection.h"
@@ -131,7 +134,7 @@ TEST_F(PlayOnATerminal, CtrlCMutesAndGivesTheTerminalBack) {
     ASSERT_TRUE(child.wait_for("Playing  Zarvel Demo  song 1/1  50 Hz", patience)) << child.output();
     ASSERT_TRUE(child.wait_for("low-pass   volume 15", patience));
     child.send("\x03");  // the terminal turns it into SIGINT
-    EXPECT_EQ(child.wait_exit(patience), 0);
+    EXPECT_EQ(child.wait_exit(patience), 128 + SIGINT) << "as the shell reports a program Ctrl-C ended";
     std::string last = child.last_line_with("volume ");
     EXPECT_NE(last.find("volume 0"), std::string::npos) << last;
     expect_line_mode(child.modes());
@@ -174,3 +177,70 @@ TEST_F(PlayOnATerminal, AFolderMovesThroughSongsAndFilesByItselfAndByTheKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+// A tmux session on its own server, running one command: what a terminal of
+// that size really shows, wrapped lines and scrolling included.
+class TmuxScreen {
+public:
+    TmuxScreen(const std::string& command, int columns, int rows) : socket_("zarvel-test-" + std::to_string(getpid())) {
+        tmux({"-f", "/dev/null", "new-session", "-d", "-x", std::to_string(columns), "-y", std::to_string(rows), command});
+    }
+    ~TmuxScreen() { tmux({"kill-server"}); }
+    std::string tmux(std::vector<std::string> args) {
+        args.insert(args.begin(), {"tmux", "-L", socket_});
+        return run_child(args).out;
+    }
+    // The screen once it shows text, or as it is when patience runs out.
+    std::string wait_for(const std::string& text) {
+        auto give_up = std::chrono::steady_clock::now() + patience;
+        std::string shown = tmux({"capture-pane", "-p"});
+        for (; shown.find(text) == std::string::npos && std::chrono::steady_clock::now() < give_up;
+             shown = tmux({"capture-pane", "-p"}))
+            std::this_thread::sleep_for(50ms);
+        return shown;
+    }
+
+private:
+    std::string socket_;
+};
+
+}  // namespace
+
+TEST(PlayOnTerminalsOfAnyWidth, TheStatusFitsTheClockRunsAndEveryKeyCanBeSeen) {
+    // Every key of the help, as the manual page lists them.
+    const std::vector<std::string> keys = {"space play/pause", "s stop",   "n/p song",   "<-/-> list's song",
+                                           "N/P file",         "1 2 3 voices", "+/- speed", "[/] filter",
+                                           "? all keys",       "q quit"};
+    struct Case {
+        int columns;
+        int rows;
+        bool press_question;  // the short help leaves keys out; ? shows them
+        std::string status;   // the status line as it fits (tune: "Zarvel Melody", 50 Hz)
+    };
+    const Case cases[] = {
+        // 39 columns for a line (one is left so that none wraps). The whole
+        // line takes 82; the name is shortened first (to 8 at the least),
+        // then the rate, filter, speed and name are left out; never the clock.
+        {40, 24, true, "Playing  song 1/1  voices 111  0:0"},
+        {80, 24, false, "Playing  Zarvel Me~  song 1/1  50 Hz  speed 100%  filter 100%  voices 111  0:0"},
+        {200, 24, false, "Playing  Zarvel Melody  song 1/1  50 Hz  speed 100%  filter 100%  voices 111  0:0"},
+        // Six rows: the list and status lines and the four lines of the whole
+        // help at 39 columns; the monitor's lines give way.
+        {40, 6, true, "Playing  song 1/1  voices 111  0:0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.columns) + "x" + std::to_string(c.rows));
+        TmuxScreen tmux("'" + program + "' play '" + tune("melody.sid") + "' --monitor", c.columns, c.rows);
+        std::string shown = tmux.wait_for(c.status + "1");
+        ASSERT_NE(shown.find(c.status + "1"), std::string::npos) << "the clock runs\n" << shown;
+        if (c.press_question) {
+            tmux.tmux({"send-keys", "-l", "?"});
+            shown = tmux.wait_for("[/] filter");
+        }
+        for (const std::string& key : keys) EXPECT_NE(shown.find(key), std::string::npos) << key << "\n" << shown;
+        EXPECT_EQ(shown.rfind("file 1/1  song 1/1  0:0", 0), 0u) << "the block's top at the screen's top\n" << shown;
+        EXPECT_EQ(shown.find("Playing"), shown.rfind("Playing")) << "nothing scrolled or wrapped\n" << shown;
+    }
+}

@@ -325,6 +325,36 @@ TEST_F(Controller, APlayCallThatNeverReturnsIsTimedInTheSong) {
     EXPECT_EQ(player_state.play_stopped_at_ms, 60);
 }
 
+TEST_F(Controller, AnInitThatNeverReturnsStopsBeforeAnyPlayCall) {
+    // The counting tune's init, with an endless loop after its volume store:
+    // the play routine, which counts its calls at $1100, must never run.
+    PsidBuilder tune = counting_tune();
+    tune.at(0x1000, {
+        0xA9, 0x1F,        // LDA #$1F
+        0x8D, 0x18, 0xD4,  // STA $D418
+        0x4C, 0x05, 0x10,  // JMP *
+    });
+    ASSERT_EQ(player.load(tune.write()), LOAD_OK);
+    player.play();
+    player.position_callbacks(6);
+    EXPECT_EQ(player_state.stopped_in_init, 1);
+    EXPECT_EQ(player_state.play_stopped_at_ms, 0) << "an init has no song time";
+    EXPECT_EQ(memory_image.bytes[0x1100], 0) << "no play call";
+    EXPECT_EQ(player.play_button_text(), "Play");
+    auto buffers = player.buffers();
+    // As when the init returns (buffer 2 then carries its writes), but the
+    // mute frames take that place: the init's writes are never sent.
+    ASSERT_GE(buffers.size(), 3u);
+    EXPECT_TRUE(buffers[1].bytes.empty());
+    EXPECT_EQ(buffers[2].bytes, mute_frames());
+
+    // The play routine's own stop is told apart, and a start clears both.
+    ASSERT_EQ(player.load(counting_tune().write()), LOAD_OK);
+    player.play();
+    EXPECT_EQ(player_state.stopped_in_init, 0);
+    EXPECT_EQ(player_state.play_stopped_at_ms, -1);
+}
+
 TEST_F(Controller, VoiceSwitchSendsZeroFrequencyInsteadOfTheTunesWrites) {
     ASSERT_EQ(player.load(counting_tune().write()), LOAD_OK);
     player.play();
