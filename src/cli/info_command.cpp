@@ -43,7 +43,8 @@ bool run_each_init(const std::string& path, int songs, std::vector<SongRate>& ra
         std::memset(&cpu_state, 0, sizeof cpu_state);
         player_state.current_song = song;
         CpuCallResult result = init_tune();
-        rates.push_back({player_state.play_rate_hz.load(), result != CPU_ABANDONED, {}});
+        rates[static_cast<size_t>(song - 1)].rate_hz = player_state.play_rate_hz;
+        rates[static_cast<size_t>(song - 1)].init_returned = result != CPU_ABANDONED;
     }
     return true;
 }
@@ -194,7 +195,9 @@ int run_info(const InfoOptions& options, std::FILE* out, std::FILE* err) {
         int songs = header.songs < songs_run_at_most ? header.songs : songs_run_at_most;
         std::vector<SongRate> rates;
         int32_t extra_sids = options.extra_sids == "frames" ? EXTRA_SIDS_FRAMES : EXTRA_SIDS_OFF;
-        if (!run_each_init(path, songs, rates) || !measure_each_budget(path, extra_sids, rates)) {
+        // The inits last: the header printed below reads the tune they leave loaded.
+        rates.resize(static_cast<size_t>(songs));
+        if (!measure_each_budget(path, extra_sids, rates) || !run_each_init(path, songs, rates)) {
             report_load_failure(err, path, LOAD_CANNOT_OPEN);
             code = EXIT_LOAD_FAILED;
             continue;
