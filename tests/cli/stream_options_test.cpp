@@ -13,6 +13,7 @@
 
 #include "cli/dump_command.h"
 #include "cli/exit_codes.h"
+#include "cli/midi_ports.h"
 #include "headless/headless_player.h"
 #include "headless/stream_budget.h"
 #include "midi/frame_decoder.h"
@@ -79,7 +80,9 @@ std::vector<std::vector<Bytes>> decoded(const std::vector<Buffer>& stream) {
     std::vector<std::vector<Bytes>> after;
     for (const Buffer& buffer : stream) {
         for (const Bytes& m : buffer.messages)
-            if (m[2] != 0x4F) EXPECT_GE(apply_chip_frame(m.data(), m.size(), chips), 0);
+            if (m[2] != 0x4F) {
+                EXPECT_GE(apply_chip_frame(m.data(), m.size(), chips), 0);
+            }
         std::vector<Bytes> state;
         for (const SidRegisters& chip : chips) state.emplace_back(chip.value, chip.value + 25);
         after.push_back(state);
@@ -235,4 +238,19 @@ TEST(StreamBudget, MelodysFirstMinuteAgainstAHandCount) {
     StreamRate rate = stream_rate(buffers, 2000000, 1000000);
     EXPECT_DOUBLE_EQ(rate.mean, 35);
     EXPECT_DOUBLE_EQ(rate.peak, 60);
+}
+
+TEST(DefaultPort, NeverTheLoopbackWhileAnotherPortExists) {
+    // ALSA names its loopback client "Midi Through"; it echoes to programs,
+    // not to a synthesizer.
+    const struct {
+        std::vector<std::string> names;
+        int port;
+    } cases[] = {
+        {{"Midi Through Port-0", "USB SID board"}, 1},
+        {{"USB SID board", "Midi Through Port-0"}, 0},
+        {{"Midi Through Port-0"}, 0},  // nothing else to choose
+        {{}, -1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(default_port(c.names), c.port);
 }
