@@ -87,3 +87,9 @@ int find_port(const std::string& wanted, const std::vector<std::string>& names, 
                              " port names; give more of the name or the index";
     return -1;
 }
+
+int default_port(const std::vector<std::string>& names) {
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i].find("Midi Through") == std::string::npos) return static_cast<int>(i);
+    return names.empty() ? -1 : 0;
+}

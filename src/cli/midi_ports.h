@@ -20,3 +20,8 @@ MidiPorts use_midi_ports();
 // part of exactly one port's name (the engine cuts names to 31 characters,
 // so a part is often all a user can give). -1 with the reason in why.
 int find_port(const std::string& wanted, const std::vector<std::string>& names, std::string& why);
+
+// The port play uses when none is given: the first, unless it is ALSA's "Midi
+// Through" loopback, which echoes to other programs rather than reaching a
+// synthesizer; then the first other one. -1 when names is empty.
+int default_port(const std::vector<std::string>& names);

@@ -10,6 +10,7 @@ CpuState cpu_state;
 SidWriteLog sid_write_log;
 int32_t cpu_instructions_executed;
 uint32_t other_sid_windows;
+uint32_t third_sid_windows;
 
 uint32_t sid_window_bit(uint16_t base) {
     uint32_t offset = base - 0xD400u;
@@ -27,6 +28,7 @@ void clear_machine_state() {
     std::memset(&memory_image, 0, sizeof memory_image);
     std::memset(&sid_write_log, 0, sizeof sid_write_log);
     other_sid_windows = 0;
+    third_sid_windows = 0;
     cpu_instructions_executed = 0;
 }
 

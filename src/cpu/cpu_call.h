@@ -37,9 +37,12 @@ extern int32_t cpu_instructions_executed;
 // The first SID's 32 registers repeat every 32 bytes through 0xD400..0xD7FF.
 // A tune made for a second or third SID chip maps it over one of those
 // mirrors; stores there drive that chip, not the first. Bit n set: the 32
-// addresses from 0xD400 + 32 n belong to such a chip and are not logged. The
-// player sets it for each tune it loads (0: the first SID alone).
+// addresses from 0xD400 + 32 n belong to such a chip, and its stores are
+// logged as that chip's (see SidWriteLog). Bit n of third_sid_windows, set
+// only beside the same bit here, makes that chip the third. The player sets
+// both for each tune it loads (0: the first SID alone).
 extern uint32_t other_sid_windows;
+extern uint32_t third_sid_windows;
 
 // The bit of other_sid_windows for a chip whose registers begin at base; 0
 // when base is not a 32-byte step inside 0xD420..0xD7E0 (stores elsewhere are
@@ -47,15 +50,16 @@ extern uint32_t other_sid_windows;
 uint32_t sid_window_bit(uint16_t base);
 
 // Records a store into the SID area 0xD400..0xD7FF (the 32 registers and their
-// mirrors) unless another chip's window holds it. Store instructions call it
-// after storing. Once 126 stores are recorded, later ones overwrite the last
-// slot and so are dropped.
+// mirrors), tagged with the chip whose window holds it. Store instructions
+// call it after storing. Once 126 stores are recorded, later ones overwrite
+// the last slot and so are dropped.
 inline void log_sid_write(CpuState& s, uint32_t address, uint8_t value) {
     uint32_t offset = address - 0xD400u;
     if (offset >= 0x400u) return;
-    if ((other_sid_windows >> (offset >> 5)) & 1u) return;
+    uint32_t window = offset >> 5;
+    int32_t chip = static_cast<int32_t>(((other_sid_windows >> window) & 1u) + ((third_sid_windows >> window) & 1u));
     int32_t pos = s.log_pos;
-    sid_write_log.registers[pos] = static_cast<int32_t>(address & 0x1F);
+    sid_write_log.registers[pos] = chip * sid_log_chip_step + static_cast<int32_t>(address & 0x1F);
     sid_write_log.values[pos] = value;
     if (pos < sid_log_last_slot) s.log_pos = pos + 1;
 }

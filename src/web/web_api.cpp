@@ -114,6 +114,12 @@ ZARVEL_EXPORT void zarvel_set_voice(int32_t voice, int32_t on) {
     if (voice >= 0 && voice < 3) player_state.voice_enabled[voice] = on ? 1 : 0;
 }
 
+ZARVEL_EXPORT void zarvel_set_extra_sids(int32_t mode) {
+    player_state.extra_sids = mode == EXTRA_SIDS_FRAMES ? EXTRA_SIDS_FRAMES : EXTRA_SIDS_OFF;
+}
+
+ZARVEL_EXPORT void zarvel_set_changes_only(int32_t on) { player_state.changes_only = on ? 1 : 0; }
+
 ZARVEL_EXPORT int32_t zarvel_rate_label_hz() {
     return player_state.play_rate_hz * player_state.speed_percent / 100;
 }

@@ -56,6 +56,13 @@ void zarvel_set_filter(int32_t percent);
 // Voice switch 0..2 on (1) or off (0); from the next register frame on.
 void zarvel_set_voice(int32_t voice, int32_t on);
 
+// A tune's second and third SID: 0 not played, 1 their own frames (0x50,
+// 0x51) after the first chip's. Set before Play; a chip switched on while
+// playing gets what the tune stores from then on.
+void zarvel_set_extra_sids(int32_t mode);
+// 1: frames carry only what the synthesizer does not hold yet; 0: every store.
+void zarvel_set_changes_only(int32_t on);
+
 // The rate label's number: play_rate_hz x speed_percent / 100.
 int32_t zarvel_rate_label_hz();
 

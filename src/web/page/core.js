@@ -98,6 +98,9 @@ export class ZarvelCore {
     setSpeed(percent) { this.api.zarvel_set_speed(percent); }
     setFilter(percent) { this.api.zarvel_set_filter(percent); }
     setVoice(voice, on) { this.api.zarvel_set_voice(voice, on ? 1 : 0); }
+    // 'off' or 'frames': a tune's second and third SID (zarvel_set_extra_sids).
+    setExtraSids(mode) { this.api.zarvel_set_extra_sids(mode === 'frames' ? 1 : 0); }
+    setChangesOnly(on) { this.api.zarvel_set_changes_only(on ? 1 : 0); }
     get rateLabelHz() { return this.api.zarvel_rate_label_hz(); }
     get playing() { return this.api.zarvel_playing() !== 0; }
     // Why playback stopped by itself, or '' (zarvel_stop_text).
