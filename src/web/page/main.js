@@ -107,11 +107,10 @@ class WebPlayer {
             this.tellStopByItself();
         }
         // A song that played its length moves on by itself, right after its
-        // mute frames; at the list's end the page stops as Stop does.
+        // mute frames; at the list's end the page stays stopped.
         if (!this.core.playing && this.core.songEnded && this.at) {
             const next = this.order.move(this.at, 1);
             if (next) this.playAt(next);
-            else this.core.setSongLength(0);
         }
         this.showTime();
     }
