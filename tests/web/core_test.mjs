@@ -5,9 +5,11 @@
 import assert from 'node:assert/strict';
 import { createHash } from 'node:crypto';
 import { readFileSync } from 'node:fs';
+import { spawnSync } from 'node:child_process';
+import { resolve } from 'node:path';
 import { test } from 'node:test';
 
-import { bufferLine, dump, dumpLines, loadTestCore, tunePath } from './support.mjs';
+import { bufferLine, dump, dumpLines, loadTestCore, site, tunePath, zarvelCli } from './support.mjs';
 
 const muteBuffer = 'F0 2D 4E 00 00 00 01 00 00 00 00 00 F7 F0 2D 4E 00 00 00 01 00 00 00 00 00 F7';
 
@@ -244,4 +246,24 @@ test('the tune key is the whole file MD5', async () => {
     const core = await coreWith('multisong.sid');
     // node's own MD5 of the same bytes
     assert.equal(core.tuneMd5, createHash('md5').update(bytes).digest('hex'));
+});
+
+test('the stream figures the page warns by are the ones info gives', async () => {
+    const { measureStream } = await import(resolve(site, 'link_budget.js'));
+    // Expected: zarvel-cli info --json, stream_bytes_per_s of each song.
+    const cases = [
+        { tune: 'demo.sid', song: 1, extraSids: 'off' },
+        { tune: 'two_sids.sid', song: 1, extraSids: 'frames' },
+        { tune: 'multisong.sid', song: 3, extraSids: 'off' },
+    ];
+    for (const { tune, song, extraSids } of cases) {
+        const run = spawnSync(zarvelCli, ['info', '--json', '--extra-sids', extraSids, tunePath(tune)], { encoding: 'utf8' });
+        const info = JSON.parse(run.stdout).song_list[song - 1].stream_bytes_per_s;
+        const budget = await measureStream(loadTestCore, readFileSync(tunePath(tune)), song, extraSids);
+        const got = {
+            mean: Math.round(budget.sent.mean), peak: Math.round(budget.sent.peak),
+            changes_only_mean: Math.round(budget.changesOnly.mean), changes_only_peak: Math.round(budget.changesOnly.peak),
+        };
+        assert.deepEqual(got, info, `${tune} song ${song}`);
+    }
 });

@@ -9,6 +9,7 @@ import { VoiceView } from './voice_view.js';
 import {
     PlayOrder, droppedFiles, formatTime, keep, loadKept, parseSongLengths, tuneFiles,
 } from './play_list.js';
+import { linkWarning } from './link_budget.js';
 
 // A seek by key moves this far.
 const seekStepMs = 10000;
@@ -264,7 +265,29 @@ class WebPlayer {
         this.core.setSongLength(this.lengthOf(entry, at.song));
         this.showList();
         this.showTuneText(entry);
+        this.warnAboveLink(entry, at.song);
         return true;
+    }
+
+    // Says once, when a song is loaded, that its stream needs more than a
+    // 5-pin MIDI link carries; measured in a worker, told if the song is
+    // still the one loaded when the answer comes.
+    warnAboveLink(entry, song) {
+        const extraSids = ui.extraSids.checked ? 'frames' : 'off';
+        const id = (this.measureId = (this.measureId ?? 0) + 1);
+        try {
+            this.measurer ??= new Worker(new URL('./measure_worker.js', import.meta.url), { type: 'module' });
+        } catch {
+            return; // no module workers: the page plays on without the warning
+        }
+        this.measurer.onmessage = ({ data }) => {
+            if (data.id !== this.measureId || !data.budget) return;
+            const warning = linkWarning(entry.name, data.budget, ui.changesOnly.checked);
+            if (!warning) return;
+            const said = ui.message.textContent;
+            this.say(said ? `${said} ${warning}` : warning);
+        };
+        this.measurer.postMessage({ id, bytes: entry.bytes, song, extraSids });
     }
 
     async open(file, bytes) {

@@ -4,7 +4,7 @@
 const cacheName = 'zarvel-page';
 const pageFiles = [
     './', 'index.html', 'style.css', 'main.js', 'core.js', 'scheduler.js', 'midi_access.js',
-    'voice_view.js', 'tick_worker.js', 'play_list.js', 'zarvel_core.wasm', 'manifest.webmanifest', 'icon.svg',
+    'voice_view.js', 'tick_worker.js', 'play_list.js', 'link_budget.js', 'measure_worker.js', 'zarvel_core.wasm', 'manifest.webmanifest', 'icon.svg',
 ];
 
 self.addEventListener('install', (event) => {
