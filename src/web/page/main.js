@@ -226,13 +226,21 @@ class WebPlayer {
                 this.say(`${entry.file.name}: ${message}`);
                 this.showNoTune();
             } else {
-                this.core.load(wasLoaded.bytes);
+                this.reloadCurrent(wasLoaded);
             }
             return false;
         }
         this.describe(entry);
-        if (wasLoaded) this.core.load(wasLoaded.bytes);
+        if (wasLoaded) this.reloadCurrent(wasLoaded);
         return true;
+    }
+
+    // The tune the list stands at back in the core after a look at another
+    // file, with its song and length as they were.
+    reloadCurrent(entry) {
+        this.core.load(entry.bytes);
+        this.core.setSong(this.at.song);
+        this.core.setSongLength(this.lengthOf(entry, this.at.song));
     }
 
     describe(entry) {
