@@ -8,7 +8,6 @@
 
 #include "collection/tune_md5.h"
 #include "cpu/cpu_call.h"
-#include "cpu/sid_write_log.h"
 #include "midi/register_frame.h"
 #include "player/control_frames.h"
 #include "player/load_message.h"
@@ -17,7 +16,7 @@
 #include "player/psid_loader.h"
 #include "player/scale_bounds.h"
 #include "player/sid_names.h"
-#include "player/song_clock.h"
+#include "player/song_run.h"
 #include "player/tune_driver.h"
 #include "player/tune_info.h"
 #include "version.h"
@@ -51,13 +50,10 @@ const char* header_text(const char (&field)[32]) { return page_text(tune_text(fi
 // counts them to tell when a play routine stopped.
 int64_t song_ms;
 
-// The current song's tune time (one play period a call, whatever the speed),
-// the length it ends at (0: not known) and what the synthesizer holds of it,
-// counted as the desktop controller counts them, so that a song ends and a
-// seek lands where they do there.
-SongClock song_clock;
-int64_t song_length_us;
-SongRegisters song_registers;
+// The current song's tune time, the length it ends at and what the
+// synthesizer holds of it, run as the desktop controller runs them.
+SongRun song_run;
+int32_t song_length_ms;  // for the next start
 int32_t song_ended;
 
 // The full-file MD5 of the tune last loaded, as 32 hex digits.
@@ -71,18 +67,14 @@ void pace() {
     int32_t played_ms = last_queued_delta_ms();
     queue_web_buffer();
     bool running = p.playing && !p.paused;
-    if (running && song_length_us > 0 && song_clock.elapsed_us() >= song_length_us) {
+    if (running && song_run.played_its_length()) {
         p.playing = 0;
         song_ended = 1;
     } else if (running) {
         song_ms += played_ms;
-        int32_t rate_hz = p.play_rate_hz;  // the call may change it for the next period
-        take_stores(song_registers, sid_write_log);
-        if (play_step() == CPU_ABANDONED) {
+        if (song_run.step() == CPU_ABANDONED) {
             p.play_stopped_at_ms = static_cast<int32_t>(song_ms < INT32_MAX ? song_ms : INT32_MAX);
             p.playing = 0;
-        } else {
-            song_clock.count_play_call(rate_hz);
         }
     }
     if (!p.silenced && !p.playing) {
@@ -90,35 +82,6 @@ void pace() {
         queue_web_buffer();
         p.silenced = 1;
     }
-}
-
-// Play calls without their frames until the song stands at target_us, from
-// where it is or, for a target behind it, from its init again; then one frame
-// with the whole register state, and the first call at or past the target,
-// whose stores the next step sends, so that the stream goes on without a gap.
-void run_silently_to(int64_t target_us) {
-    PlayerState& p = player_state;
-    if (target_us < song_clock.elapsed_us()) {
-        song_clock.restart();
-        restart_song_registers(song_registers);
-        init_tune();
-    }
-    take_stores(song_registers, sid_write_log);
-    for (;;) {
-        bool reached = song_clock.elapsed_us() >= target_us;
-        if (reached) write_state_frame(song_registers);
-        int32_t rate_hz = p.play_rate_hz;
-        if (play_call() == CPU_ABANDONED) {
-            int64_t at_ms = song_clock.elapsed_us() / 1000;
-            p.play_stopped_at_ms = static_cast<int32_t>(at_ms < INT32_MAX ? at_ms : INT32_MAX);
-            p.playing = 0;
-            return;
-        }
-        song_clock.count_play_call(rate_hz);
-        if (reached) break;
-        take_stores(song_registers, sid_write_log);
-    }
-    song_ms = song_clock.elapsed_us() / 1000;
 }
 
 void stop_playing(bool pause) {
@@ -144,7 +107,8 @@ ZARVEL_EXPORT int32_t zarvel_load(int32_t length) {
     if (length > tune_area_size) length = tune_area_size;
     LoadResult result = load_psid_bytes(tune_area, static_cast<size_t>(length));
     player_state.tune_loaded = result == LOAD_OK;
-    song_length_us = 0;
+    song_length_ms = 0;
+    song_run.set_length(0);
     song_ended = 0;
     tune_md5_hex[0] = '\0';
     if (result == LOAD_OK) {
@@ -196,11 +160,10 @@ ZARVEL_EXPORT int32_t zarvel_start() {
     player_state.paused = 0;
     restart_web_period();
     song_ms = 0;
-    song_clock.restart();
+    song_run.restart(song_length_ms);
     song_ended = 0;
     player_state.play_stopped_at_ms = -1;
     write_reset_frame();
-    restart_song_registers(song_registers);
     init_tune();
     append_text_message(tune_info.name);
     queue_web_buffer();
@@ -233,12 +196,12 @@ ZARVEL_EXPORT int32_t zarvel_resume() {
     return web_output_count();
 }
 
-ZARVEL_EXPORT void zarvel_set_song_length(int32_t ms) { song_length_us = ms > 0 ? int64_t{ms} * 1000 : 0; }
-
-ZARVEL_EXPORT int32_t zarvel_song_time_ms() {
-    int64_t ms = song_clock.elapsed_us() / 1000;
-    return static_cast<int32_t>(ms < INT32_MAX ? ms : INT32_MAX);
+ZARVEL_EXPORT void zarvel_set_song_length(int32_t ms) {
+    song_length_ms = ms > 0 ? ms : 0;
+    song_run.set_length(song_length_ms);
 }
+
+ZARVEL_EXPORT int32_t zarvel_song_time_ms() { return song_run.elapsed_ms(); }
 
 ZARVEL_EXPORT int32_t zarvel_song_ended() { return song_ended; }
 
@@ -247,15 +210,18 @@ ZARVEL_EXPORT int32_t zarvel_seek(int32_t target_ms) {
     PlayerState& p = player_state;
     if (!p.playing || p.paused) return 0;
     int64_t target_us = int64_t{target_ms < 0 ? 0 : target_ms} * 1000;
-    if (song_length_us > 0 && target_us >= song_length_us) {
+    if (song_run.target_past_length(target_us)) {
         p.playing = 0;
         song_ended = 1;
-        pace();
+    } else if (song_run.run_silently_to(target_us) == CPU_ABANDONED) {
+        // A call that never returned on the way stops as it does in play.
+        p.play_stopped_at_ms = song_run.elapsed_ms();
+        p.playing = 0;
+    } else {
+        song_ms = song_run.elapsed_ms();
         return web_output_count();
     }
-    run_silently_to(target_us);
-    // A call that never returned on the way stops as it does in play.
-    if (!p.playing) pace();
+    pace();
     return web_output_count();
 }
 
