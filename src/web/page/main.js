@@ -111,7 +111,7 @@ class WebPlayer {
         // mute frames; at the list's end the page stays stopped.
         if (!this.core.playing && this.core.songEnded && this.at) {
             const next = this.order.move(this.at, 1);
-            if (next) this.playAt(next);
+            if (next) this.playAt(next, { onward: true });
         }
         this.showTime();
     }
@@ -255,8 +255,20 @@ class WebPlayer {
         return this.lengths.get(entry.md5)?.[song - 1] || 0;
     }
 
-    async playAt(at) {
-        if (await this.loadAt(at)) this.begin(() => this.core.start());
+    // With onward, a file that does not load is passed over (its message
+    // stays) and the list plays on from the one after it.
+    async playAt(at, { onward = false } = {}) {
+        let passedOver = '';
+        for (let tries = this.order.entries.length; at && tries > 0; tries--) {
+            if (await this.loadAt(at)) {
+                if (passedOver) this.say(passedOver);
+                this.begin(() => this.core.start());
+                break;
+            }
+            if (!onward) break;
+            passedOver = ui.message.textContent;
+            at = this.order.move(at, 1);
+        }
         this.showPlayState();
     }
 
