@@ -19,6 +19,7 @@ const types = {
     '.sid': 'application/octet-stream',
     '.png': 'image/png',
     '.svg': 'image/svg+xml',
+    '.webmanifest': 'application/manifest+json',
 };
 
 async function respond(root, request, response) {

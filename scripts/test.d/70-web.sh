@@ -9,5 +9,5 @@ cmake --preset release >/dev/null
 cmake --build --preset release --target zarvel-cli
 scripts/web.sh --build
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
-node --test tests/web/core_test.mjs tests/web/page_test.mjs
+node --test tests/web/core_test.mjs tests/web/play_list_test.mjs tests/web/page_test.mjs
 echo "web: $(($(date +%s) - started)) s"

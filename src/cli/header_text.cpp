@@ -1,6 +1,7 @@
 #include "cli/header_text.h"
 
 #include "cli/latin1_text.h"
+#include "cpu/cpu_call.h"
 #include "player/tune_info.h"
 
 void print_tune_text(std::FILE* out, const char* label, const char (&field)[32], TextBytes texts) {
@@ -28,6 +29,17 @@ const char* sid_model_name(uint16_t flags, int shift) {
     return names[(flags >> shift) & 3];
 }
 
+namespace {
+
+// Chips mapped over the first one's mirrors are the ones the CPU core tells
+// apart; a chip elsewhere is never captured.
+const char* extra_sid_note(uint16_t address) {
+    return sid_window_bit(address) ? "played with --extra-sids frames"
+                                   : "not played: only a chip at $D420..$D7E0 can be";
+}
+
+}  // namespace
+
 void print_tune_header(std::FILE* out, const std::string& path, TextBytes texts) {
     const TuneInfo& t = tune_info;
     std::fprintf(out, "%-13s%s\n", "tune", path.c_str());
@@ -44,10 +56,10 @@ void print_tune_header(std::FILE* out, const std::string& path, TextBytes texts)
     print_tune_text(out, "released", t.released, texts);
     std::fprintf(out, "%-13s0x%04X\n", "flags", t.flags);
     if (t.second_sid_address)
-        std::fprintf(out, "%-13s0x%04X (not played: the synthesizer has one SID)\n", "second_sid",
-                     t.second_sid_address);
+        std::fprintf(out, "%-13s0x%04X (%s)\n", "second_sid", t.second_sid_address,
+                     extra_sid_note(t.second_sid_address));
     if (t.third_sid_address)
-        std::fprintf(out, "%-13s0x%04X (not played: the synthesizer has one SID)\n", "third_sid",
-                     t.third_sid_address);
+        std::fprintf(out, "%-13s0x%04X (%s)\n", "third_sid", t.third_sid_address,
+                     extra_sid_note(t.third_sid_address));
     std::fprintf(out, "%-13s%d\n", "irq_mode", t.irq_mode);
 }

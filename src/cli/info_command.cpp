@@ -1,6 +1,7 @@
 #include "cli/info_command.h"
 
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <cstring>
 
 #include "cli/exit_codes.h"
@@ -10,6 +11,7 @@
 #include "cli/play_list.h"
 #include "cli/tune_options.h"
 #include "cpu/cpu_call.h"
+#include "headless/stream_budget.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
 #include "player/tune_driver.h"
@@ -28,6 +30,7 @@ constexpr uint16_t first_sid_address = 0xD400;
 struct SongRate {
     int32_t rate_hz;
     bool init_returned;
+    StreamBudget budget;
 };
 
 // Each song from a fresh image and CPU, as a start after loading would find
@@ -40,10 +43,20 @@ bool run_each_init(const std::string& path, int songs, std::vector<SongRate>& ra
         std::memset(&cpu_state, 0, sizeof cpu_state);
         player_state.current_song = song;
         CpuCallResult result = init_tune();
-        rates.push_back({player_state.play_rate_hz.load(), result != CPU_ABANDONED});
+        rates[static_cast<size_t>(song - 1)].rate_hz = player_state.play_rate_hz;
+        rates[static_cast<size_t>(song - 1)].init_returned = result != CPU_ABANDONED;
     }
     return true;
 }
+
+// After the inits: each measure plays the song from a fresh process state.
+bool measure_each_budget(const std::string& path, int32_t extra_sids, std::vector<SongRate>& rates) {
+    for (size_t i = 0; i < rates.size(); ++i)
+        if (!measure_stream_budget(path, static_cast<int>(i) + 1, extra_sids, rates[i].budget)) return false;
+    return true;
+}
+
+long whole(double bytes_per_s) { return std::lround(bytes_per_s); }
 
 std::string length_text(int32_t ms) { return ms == unknown_length_ms ? "length unknown" : format_song_time(ms); }
 
@@ -75,6 +88,9 @@ void print_plain(std::FILE* out, const std::string& path, const TuneInfo& t, con
         std::fprintf(out, "song %d: %i Hz, %s%s%s\n", song, rates[i].rate_hz, length_text(record.lengths_ms[i]).c_str(),
                      song == t.start_song ? " (start song)" : "",
                      rates[i].init_returned ? "" : " (the init routine did not return)");
+        const StreamBudget& b = rates[i].budget;
+        std::fprintf(out, "  stream, first 60 s: %ld bytes/s mean, %ld peak; changes only %ld mean, %ld peak\n",
+                     whole(b.sent.mean), whole(b.sent.peak), whole(b.changes_only.mean), whole(b.changes_only.peak));
     }
     if (t.songs > rates.size())
         std::fprintf(out, "songs %zu to %u: not run (a tune has at most %d)\n", rates.size() + 1, t.songs,
@@ -120,6 +136,13 @@ void print_json(std::FILE* out, const std::string& path, const TuneInfo& t, cons
         json.key("length_ms");
         if (record.lengths_ms[i] == unknown_length_ms) json.null();
         else json.number(record.lengths_ms[i]);
+        const StreamBudget& b = rates[i].budget;
+        json.key("stream_bytes_per_s").begin_object()
+            .key("mean").number(whole(b.sent.mean))
+            .key("peak").number(whole(b.sent.peak))
+            .key("changes_only_mean").number(whole(b.changes_only.mean))
+            .key("changes_only_peak").number(whole(b.changes_only.peak))
+            .end_object();
         json.end_object();
     }
     json.end_array().key("stil");
@@ -145,10 +168,15 @@ void print_json(std::FILE* out, const std::string& path, const TuneInfo& t, cons
 void add_info_command(CLI::App& app, InfoOptions& options) {
     CLI::App* info = app.add_subcommand(
         "info", "Print each tune's header, MD5, video standard and SID model, each song's play rate after its init "
-                "routine and its length, and the tune's STIL entry");
+                "routine, its length and the bytes per second its stream needs over its first 60 s (mean and peak "
+                "over any 1 s, as sent and with changes only), and the tune's STIL entry");
     info->add_option("TUNE", options.tunes, "PSID files, folders of them (searched at any depth) or .m3u lists")
         ->required();
     info->add_flag("--json", options.json, "one JSON object per tune per line (JSON Lines), texts in UTF-8");
+    info->add_option("--extra-sids", options.extra_sids,
+                     "the second and third SID in the stream figures: off or frames (as play takes them)")
+        ->check(CLI::IsMember({"off", "frames"}))
+        ->capture_default_str();
     add_collection_options(*info, options.collection);
 }
 
@@ -166,7 +194,10 @@ int run_info(const InfoOptions& options, std::FILE* out, std::FILE* err) {
         TuneInfo header = tune_info;
         int songs = header.songs < songs_run_at_most ? header.songs : songs_run_at_most;
         std::vector<SongRate> rates;
-        if (!run_each_init(path, songs, rates)) {
+        int32_t extra_sids = options.extra_sids == "frames" ? EXTRA_SIDS_FRAMES : EXTRA_SIDS_OFF;
+        // The inits last: the header printed below reads the tune they leave loaded.
+        rates.resize(static_cast<size_t>(songs));
+        if (!measure_each_budget(path, extra_sids, rates) || !run_each_init(path, songs, rates)) {
             report_load_failure(err, path, LOAD_CANNOT_OPEN);
             code = EXIT_LOAD_FAILED;
             continue;

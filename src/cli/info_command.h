@@ -17,6 +17,7 @@ class App;
 struct InfoOptions {
     std::vector<std::string> tunes;
     bool json = false;
+    std::string extra_sids = "off";  // the stream figures with the second and third SID as frames, or not
     CollectionOptions collection;
 };
 

@@ -8,6 +8,7 @@
 #include "player/commands.h"
 #include "player/playback_controller.h"
 #include "player/player_state.h"
+#include "player/control_frames.h"
 #include "player/psid_loader.h"
 #include "player/tune_info.h"
 
@@ -80,6 +81,8 @@ bool ListPlayer::go_to(int file, int song, int direction, bool play, bool restor
             unloaded = true;
             continue;
         }
+        if (player_state.extra_sids == EXTRA_SIDS_OFF && tune_sid_count() > 1)
+            std::fprintf(err_, "zarvel-cli: %s: %s\n", path.c_str(), extra_sids_not_played_text());
         if (song > tune_info.songs) song = first_song;  // a first song the first file does not have
         file_ = file;
         record_ = std::move(record);

@@ -114,3 +114,9 @@ int find_port(const std::string& wanted, const std::vector<std::string>& names, 
     if (found < 0) why += port_list(names);
     return found;
 }
+
+int default_port(const std::vector<std::string>& names) {
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i].find("Midi Through") == std::string::npos) return static_cast<int>(i);
+    return names.empty() ? -1 : 0;
+}

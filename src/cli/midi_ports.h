@@ -21,3 +21,8 @@ MidiPorts use_midi_ports();
 // so a part is often all a user can give), in any letter case. -1 with the
 // reason and the ports to choose from in why.
 int find_port(const std::string& wanted, const std::vector<std::string>& names, std::string& why);
+
+// The port play uses when none is given: the first, unless it is ALSA's "Midi
+// Through" loopback, which echoes to other programs rather than reaching a
+// synthesizer; then the first other one. -1 when names is empty.
+int default_port(const std::vector<std::string>& names);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -24,6 +25,7 @@
 #include "cli/status_line.h"
 #include "cli/terminal.h"
 #include "cli/terminal_panel.h"
+#include "headless/stream_budget.h"
 #include "midi/stream_lock.h"
 #include "midi/stream_transport.h"
 #include "platform/player_thread_priority.h"
@@ -535,7 +537,8 @@ void add_play_command(CLI::App& app, PlayOptions& options) {
         ->capture_default_str();
     add_collection_options(*play, options.collection);
     play->add_option("--port", options.port, "MIDI output port: its index or (part of) its name in any letter "
-                                             "case, as ports lists them (default: the first)")
+                                             "case, as ports lists them (default: the first that is not ALSA's "
+                                             "Midi Through)")
         ->type_name("PORT");
     add_start_option(*play, options.tune, "the first song");
     add_sound_options(*play, options.tune);
@@ -546,18 +549,46 @@ void add_play_command(CLI::App& app, PlayOptions& options) {
         ->transform(seconds_validator(10000000));
     play->add_flag("--monitor", options.monitor, "play to the built-in monitor even when a MIDI port exists")
         ->excludes("--port");
+    play->add_option("--link-rate", options.link_rate,
+                     "bytes per second the MIDI link carries (3125: 5-pin MIDI; 0: no limit); a tune that needs "
+                     "more is told")
+        ->type_name("BYTES_PER_S")
+        ->check(whole_number_validator(0, 100000000))
+        ->capture_default_str();
     play->add_flag("--verbose", options.verbose,
                    "say whether the player thread got real-time scheduling and locked memory");
 }
 
+namespace {
+
+// Before anything of the real-time player is set up: the measure drives a
+// headless player of its own over the process's player state.
+void warn_above_link_rate(const PlayOptions& options, const std::vector<std::string>& files) {
+    if (options.link_rate <= 0 || files.empty()) return;
+    StreamBudget budget;
+    int32_t extra_sids = options.tune.extra_sids == "frames" ? EXTRA_SIDS_FRAMES : EXTRA_SIDS_OFF;
+    if (!measure_stream_budget(files.front(), options.tune.song, extra_sids, budget)) return;
+    double peak = options.tune.changes_only ? budget.changes_only.peak : budget.sent.peak;
+    if (peak <= static_cast<double>(options.link_rate)) return;
+    std::fprintf(stderr, "zarvel-cli: %s needs up to %ld bytes/s, more than the link's %ld: its frames will queue "
+                 "and the tune drag",
+                 files.front().c_str(), std::lround(peak), options.link_rate);
+    if (!options.tune.changes_only && budget.changes_only.peak <= static_cast<double>(options.link_rate))
+        std::fprintf(stderr, "; --changes-only needs up to %ld and fits", std::lround(budget.changes_only.peak));
+    std::fputc('\n', stderr);
+}
+
+}  // namespace
+
 int run_play(const PlayOptions& options) {
+    std::vector<std::string> files =
+        build_play_list(options.tunes.empty() ? std::vector<std::string>{options.tune.tune} : options.tunes, stderr);
+    warn_above_link_rate(options, files);
     catch_signals();
     install_terminal_panel();
     reset_stream_ring();
     stream_engine::set_clock(stream_engine::ClockKind::real_time);
 
-    std::vector<std::string> files =
-        build_play_list(options.tunes.empty() ? std::vector<std::string>{options.tune.tune} : options.tunes, stderr);
     if (files.empty()) {
         std::fputs("zarvel-cli: nothing to play\n", stderr);
         return EXIT_LOAD_FAILED;
@@ -592,7 +623,7 @@ int run_play(const PlayOptions& options) {
         } else if (ports.names.empty()) {
             std::fputs("zarvel-cli: no MIDI output port: playing to the built-in monitor\n", stderr);
         } else {
-            player_state.midi_out_device = 0;
+            player_state.midi_out_device = default_port(ports.names);
         }
         if (ports.names.empty()) {
             monitor = std::make_shared<SidMonitor>();

@@ -37,6 +37,7 @@ struct PlayOptions {
     double seconds = 0;  // 0: until quit or killed
     bool monitor = false;
     bool verbose = false;  // say how timely the player thread can be
+    long link_rate = 3125;  // bytes per second the link carries (5-pin MIDI); 0: no limit
 };
 
 void add_play_command(CLI::App& app, PlayOptions& options);

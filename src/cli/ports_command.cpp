@@ -14,7 +14,10 @@ void add_ports_command(CLI::App& app) {
 int run_ports(std::FILE* out, std::FILE* err) {
     using stream_engine::MidiService;
     MidiPorts ports = use_midi_ports();
-    for (size_t i = 0; i < ports.names.size(); ++i) std::fprintf(out, "%zu  %s\n", i, ports.names[i].c_str());
+    int chosen = default_port(ports.names);
+    for (size_t i = 0; i < ports.names.size(); ++i)
+        std::fprintf(out, "%zu  %s%s\n", i, ports.names[i].c_str(),
+                     static_cast<int>(i) == chosen ? "  (default)" : "");
     // No service, or no port, is an answer; a service that is there and
     // fails is a failure.
     int code = EXIT_OK;

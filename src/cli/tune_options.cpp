@@ -52,6 +52,14 @@ void add_sound_options(CLI::App& command, TuneOptions& options) {
             },
             ""))
         ->capture_default_str();
+    command
+        .add_option("--extra-sids", options.extra_sids,
+                    "a tune's second and third SID: off (not played) or frames (their own register frames, "
+                    "sub-commands 0x50 and 0x51, after the first SID's)")
+        ->check(CLI::IsMember({"off", "frames"}))
+        ->capture_default_str();
+    command.add_flag("--changes-only", options.changes_only,
+                     "frames carry only the registers whose value the synthesizer does not hold yet");
 }
 
 CLI::Validator whole_number_validator(long min, long max) {
@@ -142,4 +150,6 @@ void apply_sound_options(const TuneOptions& options) {
     std::array<int32_t, 3> enabled{1, 1, 1};
     parse_voice_mask(options.voices, enabled);
     for (size_t i = 0; i < enabled.size(); ++i) player_state.voice_enabled[i] = enabled[i];
+    player_state.extra_sids = options.extra_sids == "frames" ? EXTRA_SIDS_FRAMES : EXTRA_SIDS_OFF;
+    player_state.changes_only = options.changes_only ? 1 : 0;
 }

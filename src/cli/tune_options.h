@@ -20,13 +20,15 @@ struct TuneOptions {
     int filter = 100;          // filter_percent, 20..200
     std::string voices = "111";  // voice 1, 2, 3: '1' on, '0' muted
     int32_t start_ms = 0;        // tune time the song begins at (--start)
+    std::string extra_sids = "off";  // off or frames: the second and third SID
+    bool changes_only = false;
 };
 
 // TUNE and --song.
 void add_tune_options(CLI::App& command, TuneOptions& options);
 // --start M:SS[.mmm]; what says which song it moves.
 void add_start_option(CLI::App& command, TuneOptions& options, const char* what);
-// --speed, --filter and --voices.
+// --speed, --filter, --voices, --extra-sids and --changes-only.
 void add_sound_options(CLI::App& command, TuneOptions& options);
 
 // A whole number from min to max. The message tells a word that is no
@@ -51,7 +53,7 @@ int check_song(int song, std::FILE* err);
 // The song to start: --song, or the loaded tune's start song.
 int32_t chosen_song(const TuneOptions& options);
 
-// Speed, filter and voices into player_state, as the window's controls would
+// Speed, filter, voices, extra SIDs and changes only into player_state, as the window's controls would
 // set them. The options have been validated by the parser.
 void apply_sound_options(const TuneOptions& options);
 

@@ -9,6 +9,7 @@ CpuState cpu_state;
 SidWriteLog sid_write_log;
 int32_t cpu_instructions_executed;
 uint32_t other_sid_windows;
+uint32_t third_sid_windows;
 
 uint32_t sid_window_bit(uint16_t base) {
     uint32_t offset = base - 0xD400u;
@@ -27,6 +28,7 @@ void clear_machine_state() {
     std::memset(&memory_image, 0, sizeof memory_image);
     std::memset(&sid_write_log, 0, sizeof sid_write_log);
     other_sid_windows = 0;
+    third_sid_windows = 0;
     cpu_instructions_executed = 0;
 }
 
@@ -61,12 +63,12 @@ CpuCallResult cpu_run(uint16_t entry, Frame frame, FlatSidBus& bus) {
     cpu_instructions_executed = static_cast<int32_t>(executed);
     // The checks in the order the harness defines them: bounds, steps, end.
     if (static_cast<uint32_t>(s.pc) > 0xFFFFu) return CPU_ABANDONED;
-    if (executed > step_limit + 1 || s.jammed) return CPU_ABANDONED;
+    if (executed > step_limit + 1 || s.jammed || bus.broke_out) return CPU_ABANDONED;
     return CPU_RETURNED;
 }
 
 CpuCallResult call(uint16_t entry, Frame frame) {
-    FlatSidBus bus{memory_image.bytes, 0, other_sid_windows};
+    FlatSidBus bus{memory_image.bytes, 0, other_sid_windows, third_sid_windows};
     cpu_state.pc = 0;
     CpuCallResult result = cpu_run(entry, frame, bus);
     cpu_state.log_pos = bus.log_pos;

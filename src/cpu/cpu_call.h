@@ -42,9 +42,12 @@ extern int32_t cpu_instructions_executed;
 // The first SID's 32 registers repeat every 32 bytes through 0xD400..0xD7FF.
 // A tune made for a second or third SID chip maps it over one of those
 // mirrors; stores there drive that chip, not the first. Bit n set: the 32
-// addresses from 0xD400 + 32 n belong to such a chip and are not logged. The
-// player sets it for each tune it loads (0: the first SID alone).
+// addresses from 0xD400 + 32 n belong to such a chip, and its stores are
+// logged as that chip's (see SidWriteLog). Bit n of third_sid_windows, set
+// only beside the same bit here, makes that chip the third. The player sets
+// both for each tune it loads (0: the first SID alone).
 extern uint32_t other_sid_windows;
+extern uint32_t third_sid_windows;
 
 // The bit of other_sid_windows for a chip whose registers begin at base; 0
 // when base is not a 32-byte step inside 0xD420..0xD7E0 (stores elsewhere are
@@ -53,23 +56,32 @@ uint32_t sid_window_bit(uint16_t base);
 
 // The bus of a PSID call: the 64 KB image as plain memory, and every write
 // into the SID area 0xD400..0xD7FF (the 32 registers and their mirrors)
-// recorded in sid_write_log unless another chip's window holds it. Once 126
-// stores are recorded, later ones overwrite the last slot and so are
-// dropped. Both writes of a read-modify-write instruction are recorded: the
-// SID receives both, and the frame keeps the later one.
+// recorded in sid_write_log, tagged with the chip whose window holds it.
+// Once 126 stores are recorded, later ones overwrite the last slot and so
+// are dropped. Both writes of a read-modify-write instruction are recorded:
+// the SID receives both, and the frame keeps the later one.
 struct FlatSidBus {
     uint8_t* ram;
     int32_t log_pos;
-    uint32_t windows;
+    uint32_t windows;        // other_sid_windows
+    uint32_t third_windows;  // third_sid_windows
+    // A BRK whose vector leads into the end region: on a C64 it would go
+    // through the KERNAL's BRK handler and never come back. It is a routine
+    // that ran into zeroed memory, not one that returned.
+    bool broke_out = false;
 
     uint8_t read(uint16_t address, uint64_t) const { return ram[address]; }
     void write(uint16_t address, uint8_t value, uint64_t) {
         ram[address] = value;
         uint32_t offset = address - 0xD400u;
         if (offset >= 0x400u) return;
-        if ((windows >> (offset >> 5)) & 1u) return;
-        sid_write_log.registers[log_pos] = static_cast<int32_t>(address & 0x1F);
+        uint32_t window = offset >> 5;
+        int32_t chip = static_cast<int32_t>(((windows >> window) & 1u) + ((third_windows >> window) & 1u));
+        sid_write_log.registers[log_pos] = chip * sid_log_chip_step + static_cast<int32_t>(address & 0x1F);
         sid_write_log.values[log_pos] = value;
         if (log_pos < sid_log_last_slot) ++log_pos;
+    }
+    void after_brk(const CpuState& s) {
+        if (static_cast<uint32_t>(s.pc) <= static_cast<uint32_t>(end_region_top)) broke_out = true;
     }
 };

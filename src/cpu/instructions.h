@@ -279,6 +279,7 @@ template <class Bus> inline void enter_interrupt(CpuState& s, Bus& b, uint16_t v
 template <class Bus> inline void brk(CpuState& s, Bus& b) {  // two bytes long: the byte after it is skipped
     ++s.pc;
     enter_interrupt(s, b, 0xFFFE, true);
+    if constexpr (requires { b.after_brk(s); }) b.after_brk(s);  // the call harness's check
 }
 template <class Bus> inline void pha(CpuState& s, Bus& b) { push(s, b, s.a); }
 template <class Bus> inline void php(CpuState& s, Bus& b) { push(s, b, status_byte(s)); }

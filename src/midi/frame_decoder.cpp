@@ -7,23 +7,11 @@ namespace {
 constexpr int positions = 28;
 constexpr size_t frame_head = 11;  // F0 2D 4E, then 4 mask and 4 high-bit bytes
 
-// The register each data position writes. Positions 25..27 carry a voice's
-// later control write, or registers 25..27, which are read-only on the chip;
-// either way the chip can only take it as the control write.
-constexpr int position_register[positions] = {
-    0,  1,  2,  3,  5,  6,  7,   // voice 1 without its control, voice 2's frequency
-    8,  9,  10, 12, 13, 14, 15,  // voice 2, voice 3's frequency
-    16, 17, 19, 20, 21, 22, 23,  // voice 3, filter cutoff, resonance and routing
-    24, 4,  11, 18, 4,  11, 18,  // mode and volume; first, then last control writes
-};
-
 bool present(const uint8_t* masks, int position) { return masks[position / 7] & (1 << (position % 7)); }
 
-}  // namespace
-
-bool apply_register_frame(const uint8_t* message, size_t length, SidRegisters& registers) {
+bool apply_frame(const uint8_t* message, size_t length, uint8_t sub_command, SidRegisters& registers) {
     if (length < frame_head + 1 || message[0] != sysex_start || message[1] != sysex_manufacturer ||
-        message[2] != message_register_frame || message[length - 1] != sysex_end)
+        message[2] != sub_command || message[length - 1] != sysex_end)
         return false;
     const uint8_t* masks = message + 3;
     const uint8_t* high_bits = message + 7;
@@ -38,4 +26,16 @@ bool apply_register_frame(const uint8_t* message, size_t length, SidRegisters& r
         registers.value[position_register[p]] = static_cast<uint8_t>((*data++ & 0x7F) | (high ? 0x80 : 0));
     }
     return true;
+}
+
+}  // namespace
+
+bool apply_register_frame(const uint8_t* message, size_t length, SidRegisters& registers) {
+    return apply_frame(message, length, message_register_frame, registers);
+}
+
+int apply_chip_frame(const uint8_t* message, size_t length, SidRegisters (&chips)[max_sids]) {
+    for (int chip = 0; chip < max_sids; ++chip)
+        if (apply_frame(message, length, shared_port_frame_message(chip), chips[chip])) return chip;
+    return -1;
 }

@@ -5,10 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// The 25 writable SID registers (0..24) as the frames have left them.
-struct SidRegisters {
-    uint8_t value[25];
-};
+#include "midi/register_frame.h"
+
 
 // Applies one message. A register frame (F0 2D 4E, 4 mask bytes, 4 high-bit
 // bytes, the data bytes, F7) writes each present position to its register in
@@ -16,3 +14,7 @@ struct SidRegisters {
 // before its last (25..27). Returns false, changing nothing, for any other
 // message or a frame whose length does not match its mask.
 bool apply_register_frame(const uint8_t* message, size_t length, SidRegisters& registers);
+
+// Applies one register frame of any chip (0x4E, 0x50 or 0x51) to that chip's
+// registers; the chip, or -1, changing nothing, for any other message.
+int apply_chip_frame(const uint8_t* message, size_t length, SidRegisters (&chips)[max_sids]);

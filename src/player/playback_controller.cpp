@@ -4,14 +4,13 @@
 #include <cstdint>
 #include <mutex>
 
-#include "cpu/sid_write_log.h"
 #include "midi/register_frame.h"
 #include "midi/stream_lock.h"
 #include "midi/stream_transport.h"
 #include "platform/clock.h"
 #include "player/control_frames.h"
 #include "player/player_state.h"
-#include "player/song_clock.h"
+#include "player/song_run.h"
 #include "player/tune_driver.h"
 #include "player/tune_info.h"
 
@@ -25,19 +24,9 @@ constexpr int32_t close_margin_ms = 100;  // beyond the held buffers' delta time
 // the time at which the next play call runs. Under StreamLock.
 uint64_t song_ticks;
 
-// The current song's tune time, and the length it stops at (0: none); under
-// StreamLock.
-SongClock song_clock;
-int64_t song_length_us;
-
-// What the synthesizer holds once the current song's stores so far have
-// reached it; a seek sends it whole. Under StreamLock.
-SongRegisters song_registers;
-
-// The current song's init did not return: its first pacing step stops it as
-// an abandoned play call would, without running the play routine on whatever
-// the init left half done. Under StreamLock.
-bool init_abandoned;
+// The current song's tune time, the length it stops at and what the
+// synthesizer holds of it; under StreamLock.
+SongRun song_run;
 
 std::atomic<SongLengthLookup> song_length_lookup{nullptr};
 
@@ -47,17 +36,7 @@ int32_t current_song_length_ms() {
     return length > 0 ? length : -1;
 }
 
-void publish_song_time() {
-    int64_t ms = song_clock.elapsed_us() / 1000;
-    player_state.song_time_ms = static_cast<int32_t>(ms < INT32_MAX ? ms : INT32_MAX);
-}
-
-void count_play_call(int32_t rate_hz) {
-    song_clock.count_play_call(rate_hz);
-    publish_song_time();
-}
-
-bool song_played_its_length() { return song_length_us > 0 && song_clock.elapsed_us() >= song_length_us; }
+void publish_song_time() { player_state.song_time_ms = song_run.elapsed_ms(); }
 
 // Under StreamLock, with playing set. The song stops here; the front end
 // hears of it only when nothing the user asked for is under way, or it would
@@ -191,44 +170,16 @@ bool start_or_resume_ahead() {
     return p.start_request || p.resume_request || p.starting;
 }
 
-// Under StreamLock, while playing. Runs play calls without sending their
-// frames until the song stands at target_us, from where it is or, for a
-// target behind it, from its init again; then the state frame, which the
-// next pacing step queues. Each call counts one play period of tune time, as
-// in play, so the song ends where it would have.
-//
-// In play the CPU runs one call ahead of the stream: a pacing step sends the
-// call before and runs the next. So the first call at or past the target
-// runs here too, its stores left in the log for the next step to send, and
-// the stream goes on without a gap.
+// Under StreamLock, while playing: the seek, then the song time it reached,
+// or the stop of a call that never returned on the way.
 CpuCallResult run_silently_to(int64_t target_us) {
-    if (target_us < song_clock.elapsed_us()) {
-        song_clock.restart();
-        restart_song_registers(song_registers);
-        if (init_tune() == CPU_ABANDONED) {
-            // As a start treats it: the play routine never runs on what a
-            // half-done init left.
-            player_state.stopped_in_init = 1;
-            player_state.play_stopped_at_ms = 0;
-            player_state.playing = 0;
-            return CPU_ABANDONED;
-        }
-    }
-    // The last call's stores (or the init's) have not been sent yet.
-    take_stores(song_registers, sid_write_log);
-    for (;;) {
-        bool reached = song_clock.elapsed_us() >= target_us;
-        if (reached) write_state_frame(song_registers);
-        int32_t rate_hz = player_state.play_rate_hz;  // the call may change it for the next period
-        if (play_call() == CPU_ABANDONED) {
-            publish_song_time();
-            player_state.play_stopped_at_ms = player_state.song_time_ms.load();
-            player_state.playing = 0;
-            return CPU_ABANDONED;
-        }
-        count_play_call(rate_hz);
-        if (reached) break;
-        take_stores(song_registers, sid_write_log);
+    CpuCallResult result = song_run.run_silently_to(target_us);
+    publish_song_time();
+    if (result == CPU_ABANDONED) {
+        player_state.stopped_in_init = song_run.init_abandoned();
+        player_state.play_stopped_at_ms = song_run.init_abandoned() ? 0 : player_state.song_time_ms.load();
+        player_state.playing = 0;
+        return CPU_ABANDONED;
     }
     song_ticks = static_cast<uint64_t>(player_state.song_time_ms);
     return CPU_RETURNED;
@@ -245,7 +196,7 @@ void seek(WindowHandle window, int32_t target_ms) {
         // A stop taken with the seek, a start that failed, a song that ended.
         if (!player_state.playing || player_state.paused) return;
         int64_t target_us = int64_t{target_ms < 0 ? 0 : target_ms} * 1000;
-        if (song_length_us > 0 && target_us >= song_length_us) {
+        if (song_run.target_past_length(target_us)) {
             ended = end_song();
         } else {
             abandoned = run_silently_to(target_us) == CPU_ABANDONED;
@@ -275,16 +226,14 @@ void start_playback(WindowHandle window) {
         StreamLock lock(window);
         restart_play_period();
         song_ticks = 0;
-        song_clock.restart();
-        song_length_us = length_ms > 0 ? int64_t{length_ms} * 1000 : 0;
+        song_run.restart(length_ms);
         player_state.song_time_ms = 0;
         player_state.song_length_ms = length_ms;
         player_state.song_ended = 0;
         player_state.play_stopped_at_ms = -1;
         player_state.stopped_in_init = 0;
         write_reset_frame();
-        restart_song_registers(song_registers);
-        init_abandoned = init_tune() == CPU_ABANDONED;
+        song_run.note_init(init_tune());
         write_rate_label(window);
         append_text_message(tune_info.name);
         queue_stream_buffer();
@@ -304,23 +253,20 @@ void pacing_step(WindowHandle window, uint32_t played_ticks) {
         // At the program's end the stream is left to play out what it holds.
         if (player_state.closing && player_state.silenced) return;
         queue_stream_buffer();
-        if (player_state.playing && !player_state.paused && song_played_its_length()) {
+        if (player_state.playing && !player_state.paused && song_run.played_its_length()) {
             ended = end_song();
         } else if (player_state.playing && !player_state.paused) {
             song_ticks += played_ticks;
-            int32_t rate_hz = player_state.play_rate_hz;  // the call may change it for the next period
-            bool in_init = init_abandoned;
-            init_abandoned = false;
-            take_stores(song_registers, sid_write_log);
-            if (in_init || play_step() == CPU_ABANDONED) {
+            if (song_run.step() == CPU_ABANDONED) {
                 // Which routine first: a reader that sees the time sees it right.
+                bool in_init = song_run.init_abandoned();
                 player_state.stopped_in_init = in_init;
                 player_state.play_stopped_at_ms =
                     in_init ? 0 : static_cast<int32_t>(song_ticks < INT32_MAX ? song_ticks : INT32_MAX);
                 player_state.playing = 0;
                 abandoned = true;
             } else {
-                count_play_call(rate_hz);
+                publish_song_time();
             }
         }
         if (!player_state.silenced && !player_state.playing) {

@@ -19,6 +19,8 @@ void reset_player_state() {
     p.speed_percent = 100;
     p.filter_percent = 100;
     for (auto& voice : p.voice_enabled) voice = 1;
+    p.extra_sids = EXTRA_SIDS_OFF;
+    p.changes_only = 0;
     p.play_stopped_at_ms = -1;
     p.stopped_in_init = 0;
     p.song_time_ms = 0;

@@ -26,6 +26,11 @@ struct PlayerState {
     std::atomic<int32_t> speed_percent;    // 20..200
     std::atomic<int32_t> filter_percent;   // 20..200
     std::atomic<int32_t> voice_enabled[4]; // voices 1..3, then the filter and volume group
+    // What becomes of a tune's second and third SID chip: EXTRA_SIDS_OFF
+    // (not played), EXTRA_SIDS_FRAMES (their own frames after the first
+    // chip's, on the same port) or EXTRA_SIDS_PORTS (a port each).
+    std::atomic<int32_t> extra_sids;
+    std::atomic<int32_t> changes_only;    // 1: frames carry only what the synthesizer does not hold
     // Song time in ms (stream ticks while playing, from the start) of the play
     // call that did not return and so stopped playback; -1 until one does.
     // Every start clears it.
@@ -48,6 +53,8 @@ struct PlayerState {
     std::atomic<int32_t> seek_target_ms;
     char tune_path[260];  // UI thread only
 };
+
+enum ExtraSids : int32_t { EXTRA_SIDS_OFF = 0, EXTRA_SIDS_FRAMES = 1, EXTRA_SIDS_PORTS = 2 };
 
 extern PlayerState player_state;
 

@@ -242,7 +242,11 @@ LoadResult parse_psid(ByteSource& source) {
     }
     if (result == LOAD_OK) {
         apply_header_defaults(header);
-        other_sid_windows = sid_window_bit(header.second_sid_address) | sid_window_bit(header.third_sid_address);
+        uint32_t second = sid_window_bit(header.second_sid_address);
+        // A third chip is one only beside a second, and never in its window.
+        uint32_t third = second ? sid_window_bit(header.third_sid_address) & ~second : 0;
+        other_sid_windows = second | third;
+        third_sid_windows = third;
     }
     tune_info = header;
     return result;
@@ -252,6 +256,7 @@ LoadResult parse_psid(ByteSource& source) {
 void clear_for_load() {
     std::memset(memory_image.bytes, 0, image_size);
     other_sid_windows = 0;
+    third_sid_windows = 0;
     refusal = LoadRefusal::none;
     error_number = 0;
 }

@@ -12,6 +12,7 @@
 
 namespace {
 int32_t ontop_choice;  // always_on_top as the dialog will store it on OK
+int32_t changes_only_choice;  // changes_only as OK will store it
 UINT device_count;     // counted when the list was filled
 MIDIOUTCAPSA device_caps;
 char songlengths_choice[songlengths_path_size];  // songlengths_path as OK will store it
@@ -79,6 +80,13 @@ INT_PTR CALLBACK preferences_dialog_proc(HWND dialog, UINT message, WPARAM wpara
             fill_device_list(dialog);
             std::memcpy(songlengths_choice, songlengths_path, sizeof songlengths_choice);
             show_songlengths_choice(dialog);
+            // Line position = the extra_sids value.
+            SendDlgItemMessageA(dialog, IDC_EXTRA_SIDS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Off"));
+            SendDlgItemMessageA(dialog, IDC_EXTRA_SIDS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Frames (0x50, 0x51)"));
+            SendDlgItemMessageA(dialog, IDC_EXTRA_SIDS, CB_SETCURSEL,
+                                player_state.extra_sids == EXTRA_SIDS_FRAMES ? 1 : 0, 0);
+            changes_only_choice = player_state.changes_only;
+            if (changes_only_choice == 1) CheckDlgButton(dialog, IDC_CHANGES_ONLY, BST_CHECKED);
             return TRUE;
 
         case WM_COMMAND:
@@ -88,6 +96,12 @@ INT_PTR CALLBACK preferences_dialog_proc(HWND dialog, UINT message, WPARAM wpara
                     player_state.midi_out_device = static_cast<int32_t>(
                         SendDlgItemMessageA(dialog, IDC_DEVICE_LIST, LB_GETCURSEL, 0, 0));
                     window_settings.always_on_top = ontop_choice;
+                    // From the next frame; a chip switched on while playing
+                    // gets its whole state first.
+                    player_state.extra_sids =
+                        SendDlgItemMessageA(dialog, IDC_EXTRA_SIDS, CB_GETCURSEL, 0, 0) == 1 ? EXTRA_SIDS_FRAMES
+                                                                                             : EXTRA_SIDS_OFF;
+                    player_state.changes_only = changes_only_choice;
                     if (std::strcmp(songlengths_path, songlengths_choice) != 0) {
                         std::memcpy(songlengths_path, songlengths_choice, sizeof songlengths_path);
                         // The loaded tune's songs have their new lengths from their next start.
@@ -108,6 +122,9 @@ INT_PTR CALLBACK preferences_dialog_proc(HWND dialog, UINT message, WPARAM wpara
                 case IDC_ALWAYS_ON_TOP:
                     // The check box toggles its own mark.
                     ontop_choice = ontop_choice == 1 ? 0 : 1;
+                    break;
+                case IDC_CHANGES_ONLY:
+                    changes_only_choice = changes_only_choice == 1 ? 0 : 1;
                     break;
                 default:  // Escape's IDCANCEL among them: the dialog stays
                     break;

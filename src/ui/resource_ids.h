@@ -32,6 +32,8 @@
 #define IDC_SONGLENGTHS_CHOOSE 117  // "Lengths...": the common Open dialog
 #define IDC_SONGLENGTHS_NONE 118    // no song-length database
 #define IDC_SONGLENGTHS_FILE 119    // the chosen database's file name, or "No song lengths"
+#define IDC_EXTRA_SIDS 120          // items "Off", "Frames": a tune's second and third SID
+#define IDC_CHANGES_ONLY 121        // frames carry only what the synthesizer does not hold
 
 // About, dialog 140
 #define IDD_ABOUT 140

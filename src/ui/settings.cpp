@@ -44,6 +44,11 @@ void read_settings() {
     if (RegOpenKeyExA(HKEY_CURRENT_USER, settings_key, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
 
     read_word(key, "midi_out", player_state.midi_out_device);
+    read_word(key, "extra_sids", player_state.extra_sids);
+    read_word(key, "changes_only", player_state.changes_only);
+    // Only the values this program writes; "ports" is not one it plays.
+    if (player_state.extra_sids != EXTRA_SIDS_FRAMES) player_state.extra_sids = EXTRA_SIDS_OFF;
+    if (player_state.changes_only != 1) player_state.changes_only = 0;
     read_word(key, "xpos", window_settings.window_left);
     read_word(key, "ypos", window_settings.window_top);
     read_word(key, "ontop", window_settings.always_on_top);
@@ -70,6 +75,8 @@ void save_settings(HWND window) {
         return;
     }
     write_word(key, "midi_out", player_state.midi_out_device);
+    write_word(key, "extra_sids", player_state.extra_sids);
+    write_word(key, "changes_only", player_state.changes_only);
     write_word(key, "xpos", window_settings.window_left);
     write_word(key, "ypos", window_settings.window_top);
     write_word(key, "ontop", window_settings.always_on_top);

@@ -18,12 +18,13 @@ struct WindowSettings {
 
 extern WindowSettings window_settings;
 
-// "midi_out" and "oldpath" into player_state, "xpos", "ypos" and "ontop" into
+// "midi_out", "extra_sids" (0 off, 1 frames), "changes_only" (0 or 1) and
+// "oldpath" into player_state, "xpos", "ypos" and "ontop" into
 // window_settings, and "songlengths" (the song-length database, REG_SZ) into
 // songlengths_path; a missing key or value leaves the field at its start value
 // (texts: empty).
 void read_settings();
 
-// The window's position, then all six values. Nothing is written when the
+// The window's position, then all eight values. Nothing is written when the
 // key cannot be created or opened.
 void save_settings(HWND window);

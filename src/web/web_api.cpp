@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "collection/tune_md5.h"
 #include "cpu/cpu_call.h"
 #include "midi/register_frame.h"
 #include "player/control_frames.h"
@@ -15,6 +16,7 @@
 #include "player/psid_loader.h"
 #include "player/scale_bounds.h"
 #include "player/sid_names.h"
+#include "player/song_run.h"
 #include "player/tune_driver.h"
 #include "player/tune_info.h"
 #include "version.h"
@@ -48,6 +50,15 @@ const char* header_text(const char (&field)[32]) { return page_text(tune_text(fi
 // counts them to tell when a play routine stopped.
 int64_t song_ms;
 
+// The current song's tune time, the length it ends at and what the
+// synthesizer holds of it, run as the desktop controller runs them.
+SongRun song_run;
+int32_t song_length_ms;  // for the next start
+int32_t song_ended;
+
+// The full-file MD5 of the tune last loaded, as 32 hex digits.
+char tune_md5_hex[33];
+
 // One play period, as the stream callback's pacing step runs it: hand over
 // the buffer filled since the last one, run one play step while playing, and
 // once playing has dropped, the two mute frames in a buffer of their own.
@@ -55,9 +66,13 @@ void pace() {
     PlayerState& p = player_state;
     int32_t played_ms = last_queued_delta_ms();
     queue_web_buffer();
-    if (p.playing && !p.paused) {
+    bool running = p.playing && !p.paused;
+    if (running && song_run.played_its_length()) {
+        p.playing = 0;
+        song_ended = 1;
+    } else if (running) {
         song_ms += played_ms;
-        if (play_step() == CPU_ABANDONED) {
+        if (song_run.step() == CPU_ABANDONED) {
             p.play_stopped_at_ms = static_cast<int32_t>(song_ms < INT32_MAX ? song_ms : INT32_MAX);
             p.playing = 0;
         }
@@ -92,11 +107,21 @@ ZARVEL_EXPORT int32_t zarvel_load(int32_t length) {
     if (length > tune_area_size) length = tune_area_size;
     LoadResult result = load_psid_bytes(tune_area, static_cast<size_t>(length));
     player_state.tune_loaded = result == LOAD_OK;
-    if (result == LOAD_OK) player_state.current_song = tune_info.start_song;
+    song_length_ms = 0;
+    song_run.set_length(0);
+    song_ended = 0;
+    tune_md5_hex[0] = '\0';
+    if (result == LOAD_OK) {
+        player_state.current_song = tune_info.start_song;
+        std::string digest = md5_hex(md5_of_bytes(tune_area, static_cast<size_t>(length)));
+        std::memcpy(tune_md5_hex, digest.c_str(), sizeof tune_md5_hex);
+    }
     return result;
 }
 
 ZARVEL_EXPORT const char* zarvel_load_message(int32_t result) { return page_text(load_failure_message(result)); }
+
+ZARVEL_EXPORT const char* zarvel_tune_md5() { return tune_md5_hex; }
 
 ZARVEL_EXPORT const char* zarvel_tune_name() { return header_text(tune_info.name); }
 ZARVEL_EXPORT const char* zarvel_tune_author() { return header_text(tune_info.author); }
@@ -114,6 +139,16 @@ ZARVEL_EXPORT void zarvel_set_voice(int32_t voice, int32_t on) {
     if (voice >= 0 && voice < 3) player_state.voice_enabled[voice] = on ? 1 : 0;
 }
 
+ZARVEL_EXPORT void zarvel_set_extra_sids(int32_t mode) {
+    player_state.extra_sids = mode == EXTRA_SIDS_FRAMES ? EXTRA_SIDS_FRAMES : EXTRA_SIDS_OFF;
+}
+
+ZARVEL_EXPORT void zarvel_set_changes_only(int32_t on) { player_state.changes_only = on ? 1 : 0; }
+
+ZARVEL_EXPORT const char* zarvel_extra_sids_text() {
+    return player_state.tune_loaded && sids_sent() < tune_sid_count() ? extra_sids_not_played_text() : "";
+}
+
 ZARVEL_EXPORT int32_t zarvel_rate_label_hz() {
     return player_state.play_rate_hz * player_state.speed_percent / 100;
 }
@@ -125,6 +160,8 @@ ZARVEL_EXPORT int32_t zarvel_start() {
     player_state.paused = 0;
     restart_web_period();
     song_ms = 0;
+    song_run.restart(song_length_ms);
+    song_ended = 0;
     player_state.play_stopped_at_ms = -1;
     write_reset_frame();
     init_tune();
@@ -156,6 +193,35 @@ ZARVEL_EXPORT int32_t zarvel_resume() {
     p.silenced = 0;
     write_restore_frame();
     queue_web_buffer();
+    return web_output_count();
+}
+
+ZARVEL_EXPORT void zarvel_set_song_length(int32_t ms) {
+    song_length_ms = ms > 0 ? ms : 0;
+    song_run.set_length(song_length_ms);
+}
+
+ZARVEL_EXPORT int32_t zarvel_song_time_ms() { return song_run.elapsed_ms(); }
+
+ZARVEL_EXPORT int32_t zarvel_song_ended() { return song_ended; }
+
+ZARVEL_EXPORT int32_t zarvel_seek(int32_t target_ms) {
+    clear_web_output();
+    PlayerState& p = player_state;
+    if (!p.playing || p.paused) return 0;
+    int64_t target_us = int64_t{target_ms < 0 ? 0 : target_ms} * 1000;
+    if (song_run.target_past_length(target_us)) {
+        p.playing = 0;
+        song_ended = 1;
+    } else if (song_run.run_silently_to(target_us) == CPU_ABANDONED) {
+        // A call that never returned on the way stops as it does in play.
+        p.play_stopped_at_ms = song_run.elapsed_ms();
+        p.playing = 0;
+    } else {
+        song_ms = song_run.elapsed_ms();
+        return web_output_count();
+    }
+    pace();
     return web_output_count();
 }
 

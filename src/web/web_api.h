@@ -42,6 +42,10 @@ const char* zarvel_tune_released();
 int32_t zarvel_songs();
 int32_t zarvel_start_song();
 
+// The loaded file's full MD5, 32 lower-case hex digits: the song-length
+// database's key. Empty when no tune is loaded.
+const char* zarvel_tune_md5();
+
 // ---- The controls, as the Windows program's
 
 // The song the next fresh start plays, 1-based (song selector).
@@ -55,6 +59,17 @@ void zarvel_set_filter(int32_t percent);
 
 // Voice switch 0..2 on (1) or off (0); from the next register frame on.
 void zarvel_set_voice(int32_t voice, int32_t on);
+
+// A tune's second and third SID: 0 not played, 1 their own frames (0x50,
+// 0x51) after the first chip's. Set before Play; a chip switched on while
+// playing gets what the tune stores from then on.
+void zarvel_set_extra_sids(int32_t mode);
+// 1: frames carry only what the synthesizer does not hold yet; 0: every store.
+void zarvel_set_changes_only(int32_t on);
+
+// What to say once when the loaded tune has SIDs that are not sent as the
+// option stands; empty when every SID is sent.
+const char* zarvel_extra_sids_text();
 
 // The rate label's number: play_rate_hz x speed_percent / 100.
 int32_t zarvel_rate_label_hz();
@@ -81,6 +96,24 @@ int32_t zarvel_stop(int32_t pause);
 // Play after a Pause: one buffer with the restore frame; the tune goes on
 // where it stopped, without its init. Nothing unless paused with a tune.
 int32_t zarvel_resume();
+
+// The length in ms of tune time at which the current song ends (0 or less:
+// not known, it plays until stopped); a load forgets it. The step whose play
+// call would begin at or past it stops instead, with the mute frames, and
+// zarvel_song_ended says so until the next start.
+void zarvel_set_song_length(int32_t ms);
+int32_t zarvel_song_ended();
+
+// The current song's tune time: one play period for every call so far.
+int32_t zarvel_song_time_ms();
+
+// While playing: the song moves to target_ms of tune time. Forward, the play
+// routine runs without frames up to there; backward, the song starts again
+// from its init and does the same. Then one frame with the whole register
+// state goes into the buffer the next step hands over, and play goes on. A
+// target at or past a known length ends the song. Returns the buffers it put
+// in the output (the mute frames of an end); nothing while paused or stopped.
+int32_t zarvel_seek(int32_t target_ms);
 
 int32_t zarvel_playing();
 int32_t zarvel_paused();

@@ -29,6 +29,7 @@ inline void clear_machine() {
     std::memset(memory_image.bytes, 0, sizeof memory_image.bytes);
     cpu_state = CpuState{};
     other_sid_windows = 0;
+    third_sid_windows = 0;
     scribble_log();
     cpu_reset();
 }

@@ -151,29 +151,31 @@ TEST_F(SidCapture, StoresAreRecordedInOrderRepeatsIncluded) {
 }
 
 // A second SID mapped at 0xD420 and a third at 0xD5E0, over two of the first
-// chip's mirrors: their windows are theirs, every other mirror the first's.
+// chip's mirrors: their windows are theirs, logged as chip * 32 + register,
+// every other mirror the first's.
 TEST_F(SidCapture, AnotherChipsWindowIsNotTheFirstSids) {
     struct Case {
         uint16_t address;
-        int32_t index;  // -1: not recorded
+        int32_t index;
     };
     const Case cases[] = {
-        {0xD400, 0}, {0xD41F, 31}, {0xD420, -1}, {0xD438, -1}, {0xD43F, -1}, {0xD440, 0},
-        {0xD5DF, 31}, {0xD5E0, -1}, {0xD5FF, -1}, {0xD600, 0}, {0xD7F8, 24},
+        {0xD400, 0}, {0xD41F, 31}, {0xD420, 32 + 0}, {0xD438, 32 + 24}, {0xD43F, 32 + 31}, {0xD440, 0},
+        {0xD5DF, 31}, {0xD5E0, 64 + 0}, {0xD5FF, 64 + 31}, {0xD600, 0}, {0xD7F8, 24},
     };
     for (const Case c : cases) {
         clear_machine();
         other_sid_windows = sid_window_bit(0xD420) | sid_window_bit(0xD5E0);
+        third_sid_windows = sid_window_bit(0xD5E0);
         cpu_state.a = 0x5B;
         EXPECT_EQ(CPU_RETURNED, run({
             0x8D, static_cast<uint8_t>(c.address), static_cast<uint8_t>(c.address >> 8),  // STA address
             0x60,                                                                          // RTS
         }));
         EXPECT_EQ(0x5B, mem(c.address)) << std::hex << c.address;
-        const Log want = c.index < 0 ? Log{} : Log{{c.index, 0x5B}};
-        EXPECT_EQ(want, logged()) << std::hex << c.address;
+        EXPECT_EQ((Log{{c.index, 0x5B}}), logged()) << std::hex << c.address;
     }
     other_sid_windows = 0;
+    third_sid_windows = 0;
 
     // Only a 32-byte step past the first chip, inside its mirror area, has a window.
     EXPECT_EQ(sid_window_bit(0xD420), 1u << 1);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cpu/sid_write_log.h"
+#include "midi/frame_decoder.h"
 #include "midi/register_frame.h"
 #include "midi/stream_transport.h"
 
@@ -105,13 +106,20 @@ TEST_F(RegisterFrame, ControlRegisterSendsItsFirstAndItsLastWrite) {
               (Bytes{0xF0, 0x2D, 0x4E, 0, 0, 0, 0x04 | 0x08 | 0x40, 0, 0, 0, 0, 0x11, 0x21, 0x20, 0xF7}));
 }
 
-TEST_F(RegisterFrame, ReadOnlyRegistersShareTheLaterControlPositions) {
-    // Register 25 and the later write of register 4 both go to position 25:
-    // whichever comes later in the log is sent.
-    Bytes frame = encode({{4, 0x41}, {4, 0x40}, {25, 0x33}});
-    EXPECT_EQ(frame, (Bytes{0xF0, 0x2D, 0x4E, 0, 0, 0, 0x12, 0, 0, 0, 0, 0x41, 0x33, 0xF7}));
-    frame = encode({{25, 0x33}, {4, 0x41}, {4, 0x40}});
-    EXPECT_EQ(frame, (Bytes{0xF0, 0x2D, 0x4E, 0, 0, 0, 0x12, 0, 0, 0, 0, 0x41, 0x40, 0xF7}));
+TEST_F(RegisterFrame, ReadOnlyRegistersAreNeverSent) {
+    // Receivers take positions 25..27 as a voice's later control write, so a
+    // store into 25..27 (read-only on the chip) must not reach them; only a
+    // real second control write does.
+    const struct {
+        Log log;
+        Bytes frame;
+    } cases[] = {
+        {{{25, 0x33}, {26, 0x00}, {27, 0xFF}}, {0xF0, 0x2D, 0x4E, 0, 0, 0, 0, 0, 0, 0, 0, 0xF7}},
+        {{{4, 0x41}, {4, 0x40}, {25, 0x33}}, {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x12, 0, 0, 0, 0, 0x41, 0x40, 0xF7}},
+        {{{25, 0x33}, {4, 0x41}, {4, 0x40}}, {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x12, 0, 0, 0, 0, 0x41, 0x40, 0xF7}},
+        {{{11, 0x21}, {26, 0x80}}, {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x04, 0, 0, 0, 0, 0x21, 0xF7}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(encode(c.log), c.frame);
 }
 
 TEST_F(RegisterFrame, FilterCutoffScaling) {
@@ -154,7 +162,7 @@ TEST_F(RegisterFrame, DisabledVoiceStillUpdatesShadowAndVolume) {
 TEST_F(RegisterFrame, EveryPositionPresentGivesTheLargestFrame) {
     Log all = {{0, 0x80}, {1, 1},  {2, 2},  {3, 3},  {4, 4},  {5, 5},  {6, 6},  {7, 7},  {8, 8},  {9, 9},
                {10, 10},  {11, 11}, {12, 12}, {13, 13}, {14, 14}, {15, 15}, {16, 16}, {17, 17}, {18, 18}, {19, 19},
-               {20, 20},  {21, 21}, {22, 22}, {23, 23}, {24, 24}, {25, 25}, {26, 26}, {27, 0xFF}};
+               {20, 20},  {21, 21}, {22, 22}, {23, 23}, {24, 24}, {4, 25}, {11, 26}, {18, 0xFF}};
     Bytes frame = encode(all);
     ASSERT_EQ(frame.size(), 40u);
     EXPECT_EQ(Bytes(frame.begin() + 3, frame.begin() + 11), (Bytes{0x7F, 0x7F, 0x7F, 0x7F, 0x01, 0, 0, 0x40}));
@@ -188,6 +196,74 @@ TEST_F(RegisterFrame, FramesAreWellFormedSysexForAnyLog) {
         EXPECT_EQ(frame.size(), 12 + mask_bits);
         for (size_t b = 1; b + 1 < frame.size(); ++b) EXPECT_LT(frame[b], 0x80) << "byte " << b;
     }
+}
+
+TEST_F(RegisterFrame, ChangesOnlyLeavesTheSynthesizerWhereTheWholeStreamDoes) {
+    // Real-tune shapes in a row: a start (the reset frame), a note, the same
+    // call again, a hard restart (gate closed and opened in one call), a
+    // doubled control write, the gate closed by a write equal to the state,
+    // a silent call, then a song change. Each step's expected frame is worked
+    // out by hand from the frame layout; the state after it is what the
+    // frames without the option leave, decoded.
+    const struct {
+        Log log;
+        bool song_change;
+        size_t changes_only_bytes;  // 0: no frame
+    } steps[] = {
+        {reset_log, false, 12 + 25},             // the whole state: every writable register
+        {{{0, 0x67}, {1, 0x11}, {4, 0x41}}, false, 12 + 3},
+        {{{0, 0x67}, {1, 0x11}, {4, 0x41}}, false, 0},  // nothing changed
+        {{{4, 0x40}, {4, 0x41}}, false, 12 + 2},          // both writes: the gate closes and opens
+        {{{4, 0x41}, {4, 0x41}}, false, 0},               // equal writes, equal to the state
+        {{{4, 0x41}, {4, 0x40}}, false, 12 + 2},          // they differ from each other: both kept
+        {{}, false, 0},                                   // a silent call
+        {{{24, 0x0F}}, true, 12 + 25},                    // after a song change, the whole state again
+    };
+    SidRegisters full{};
+    SidRegisters sent{};
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        set_log(steps[i].log);
+        settings.changes_only = 0;
+        encode_log();
+        Bytes whole = appended();
+        if (!whole.empty()) {
+            ASSERT_TRUE(apply_register_frame(whole.data(), whole.size(), full));
+        }
+        // The same step once more with the option, from the state before it.
+        std::memcpy(synthesizer_registers[0].value, sent.value, sizeof sent.value);
+        if (i == 0 || steps[i].song_change) send_whole_state_next();
+        settings.changes_only = 1;
+        set_log(steps[i].log);
+        encode_log();
+        Bytes changes = appended();
+        EXPECT_EQ(changes.size(), steps[i].changes_only_bytes);
+        if (!changes.empty()) {
+            ASSERT_TRUE(apply_register_frame(changes.data(), changes.size(), sent));
+        }
+        EXPECT_EQ(Bytes(sent.value, sent.value + 25), Bytes(full.value, full.value + 25));
+    }
+}
+
+TEST_F(RegisterFrame, EachChipEncodesItsOwnStoresUnderItsOwnSubCommand) {
+    // Log indices 32.. are the second chip's, 64.. the third's.
+    set_log({{24, 0x0F}, {32 + 24, 0x1F}, {64 + 1, 0x90}});
+    const struct {
+        int chip;
+        uint8_t message;
+        Bytes frame;
+    } cases[] = {
+        {0, 0x4E, {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x01, 0, 0, 0, 0, 0x0F, 0xF7}},
+        {1, 0x50, {0xF0, 0x2D, 0x50, 0, 0, 0, 0x01, 0, 0, 0, 0, 0x1F, 0xF7}},
+        {2, 0x51, {0xF0, 0x2D, 0x51, 0x02, 0, 0, 0, 0x02, 0, 0, 0, 0x10, 0xF7}},
+    };
+    for (const auto& c : cases) {
+        settings.message = c.message;
+        EXPECT_TRUE(encode_register_frame(settings, c.chip).appended);
+        EXPECT_EQ(appended(), c.frame);
+    }
+    set_log({{32 + 24, 0x1F}});
+    EXPECT_FALSE(encode_register_frame(settings, 0).appended) << "no store for the first chip: no frame";
 }
 
 TEST_F(RegisterFrame, TextMessages) {

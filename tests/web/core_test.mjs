@@ -3,10 +3,13 @@
 // delta time for delta time, and pause, resume, stop and song change give
 // the desktop player's frames.
 import assert from 'node:assert/strict';
+import { createHash } from 'node:crypto';
 import { readFileSync } from 'node:fs';
+import { spawnSync } from 'node:child_process';
+import { resolve } from 'node:path';
 import { test } from 'node:test';
 
-import { bufferLine, dump, dumpLines, loadTestCore, tunePath } from './support.mjs';
+import { bufferLine, dump, dumpLines, loadTestCore, site, tunePath, zarvelCli } from './support.mjs';
 
 const muteBuffer = 'F0 2D 4E 00 00 00 01 00 00 00 00 00 F7 F0 2D 4E 00 00 00 01 00 00 00 00 00 F7';
 
@@ -191,4 +194,76 @@ test('each buffer carries the registers a synthesizer holds once it has played',
         songs: 1,
         startSong: 1,
     });
+});
+
+// The whole-state frame: the mask bits of registers 0-20 all set.
+const stateFrame = /F0 2D 4E 7F 7F 7F [0-9A-F ]*? F7/;
+
+test('a seek lands on the frame and the stream that dump --start gives, forward and back', async (t) => {
+    // Expected: dump --start, which seeks as the song starts; the stream after
+    // the state frame is the same wherever the song stood before the seek.
+    const cases = [
+        { tune: 'demo.sid', playedSteps: 100, start: '0:10', targetMs: 10000 },
+        { tune: 'demo.sid', playedSteps: 700, start: '0:10', targetMs: 10000 },
+        { tune: 'melody.sid', playedSteps: 50, start: '0:04.500', targetMs: 4500 },
+    ];
+    const after = 40;
+    for (const { tune, playedSteps, start, targetMs } of cases) {
+        await t.test(`${tune} from step ${playedSteps} to ${start}`, async () => {
+            const cli = dumpLines(tune, 2 + after, { start });
+            const core = await coreWith(tune);
+            playLines(core, playedSteps);
+            assert.deepEqual(core.seek(targetMs), []);
+            const lines = core.step().map(bufferLine);
+            while (lines.length < 1 + after) lines.push(...core.step().map(bufferLine));
+            assert.equal(lines[0].match(stateFrame)?.[0], cli[1].match(stateFrame)[0]);
+            assert.deepEqual(lines.slice(1, 1 + after), cli.slice(2, 2 + after));
+        });
+    }
+});
+
+test('a known length ends the song with the mute frames, and so does a seek past it', async () => {
+    const core = await coreWith('demo.sid');
+    core.setSongLength(1000);
+    const lines = core.start().map(bufferLine);
+    while (core.playing) lines.push(...core.step().map(bufferLine));
+    // 50 calls of 20 ms reach 1 s; the step that would run the 51st mutes.
+    assert.equal(core.songTimeMs, 1000);
+    assert.equal(core.songEnded, true);
+    assert.equal(lines.at(-1), `20 ${muteBuffer}`);
+    assert.deepEqual(lines.slice(0, -1), dumpLines('demo.sid', lines.length - 1));
+
+    core.setSongLength(5000);
+    core.start();
+    assert.equal(core.songEnded, false);
+    assert.equal(core.seek(6000).map(bufferLine).at(-1), `20 ${muteBuffer}`);
+    assert.equal(core.songEnded, true);
+    assert.equal(core.playing, false);
+});
+
+test('the tune key is the whole file MD5', async () => {
+    const bytes = readFileSync(tunePath('multisong.sid'));
+    const core = await coreWith('multisong.sid');
+    // node's own MD5 of the same bytes
+    assert.equal(core.tuneMd5, createHash('md5').update(bytes).digest('hex'));
+});
+
+test('the stream figures the page warns by are the ones info gives', async () => {
+    const { measureStream } = await import(resolve(site, 'link_budget.js'));
+    // Expected: zarvel-cli info --json, stream_bytes_per_s of each song.
+    const cases = [
+        { tune: 'demo.sid', song: 1, extraSids: 'off' },
+        { tune: 'two_sids.sid', song: 1, extraSids: 'frames' },
+        { tune: 'multisong.sid', song: 3, extraSids: 'off' },
+    ];
+    for (const { tune, song, extraSids } of cases) {
+        const run = spawnSync(zarvelCli, ['info', '--json', '--extra-sids', extraSids, tunePath(tune)], { encoding: 'utf8' });
+        const info = JSON.parse(run.stdout).song_list[song - 1].stream_bytes_per_s;
+        const budget = await measureStream(loadTestCore, readFileSync(tunePath(tune)), song, extraSids);
+        const got = {
+            mean: Math.round(budget.sent.mean), peak: Math.round(budget.sent.peak),
+            changes_only_mean: Math.round(budget.changesOnly.mean), changes_only_peak: Math.round(budget.changesOnly.peak),
+        };
+        assert.deepEqual(got, info, `${tune} song ${song}`);
+    }
 });

@@ -4,7 +4,8 @@
 // messages in the same order, each stamped within 1 ms of the time the
 // stream would play it.
 import assert from 'node:assert/strict';
-import { mkdirSync, mkdtempSync, rmSync } from 'node:fs';
+import { createHash } from 'node:crypto';
+import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
@@ -347,5 +348,109 @@ test('a file that is not a PSID tune, or MUS data: the load message shows and no
     assert.equal(await text(page, 'info'), 'No loaded tune.');
     await press(page, 'play');
     assert.equal(await text(page, 'play'), 'Play', 'Play without a tune does nothing');
+    await page.close();
+});
+
+// Our own length database for three of our tunes, each song of multisong.sid
+// listed, written where the file input can take it. Listed in the order the
+// page plays several files: by name.
+const listTunes = [
+    { tune: 'demo.sid', lengths: ['0:01'], ms: 1000 },
+    { tune: 'melody.sid', lengths: ['0:01.500'], ms: 1500 },
+    { tune: 'multisong.sid', lengths: ['0:01.200', '0:01.200', '0:01.200', '0:01.200'], ms: 1200 },
+];
+function writeSongLengths() {
+    const md5 = (tune) => createHash('md5').update(readFileSync(tunePath(tune))).digest('hex');
+    const lines = listTunes.map(({ tune, lengths }) => `; /${tune}\n${md5(tune)}=${lengths.join(' ')}`);
+    const path = join(mkdtempSync(join(tmpdir(), 'zarvel-lengths-')), 'Songlengths.md5');
+    writeFileSync(path, `[Database]\n${lines.join('\n')}\n`);
+    return path;
+}
+
+async function chooseSongLengths(page, path) {
+    const before = await page.evaluate(() => Number(document.body.dataset.collection ?? 0));
+    await (await page.$('#songlengths')).uploadFile(path);
+    await page.waitForFunction((n) => Number(document.body.dataset.collection) > n, {}, before);
+}
+
+const isName = (message) => message.bytes.startsWith('F0 2D 4F');
+const isMute = (message) => message.bytes === mute;
+
+test('a list of three tunes with a length database plays through, each song its length, with no action', async () => {
+    const page = await openPage();
+    await connect(page);
+    await chooseSongLengths(page, writeSongLengths());
+    const opened = await page.evaluate(() => Number(document.body.dataset.opened ?? 0));
+    await (await page.$('#file')).uploadFile(...listTunes.map(({ tune }) => tunePath(tune)));
+    await page.waitForFunction((n) => Number(document.body.dataset.opened) > n, {}, opened);
+    const list = await page.$$eval('#list li', (items) => items.map((item) => item.textContent));
+    assert.deepEqual(list.map((item) => item.split(' \u2014 ').at(-1)), ['0:01', '0:01', '0:01 0:01 0:01 0:01']);
+
+    await press(page, 'play');
+    // Each tune stops with two mute frames; the list's end leaves the page stopped.
+    await page.waitForFunction((m) => window.recorded.filter((r) => r.bytes === m).length >= 6, { timeout: 15000 }, mute);
+    const got = await recorded(page);
+    const names = got.filter(isName);
+    assert.equal(names.length, 3, 'each tune started once');
+    // A song of length L at 50 Hz: its start buffer, then L / 20 ms play calls
+    // and one more buffer before the step that ends it queues the mute
+    // frames (L + 40 ms after the start); the next tune's start buffer
+    // follows 20 ms after that: L + 60 ms between the tunes' starts.
+    for (let i = 1; i < 3; i++) {
+        const gap = names[i].timestamp - names[i - 1].timestamp;
+        assert.ok(Math.abs(gap - (listTunes[i - 1].ms + 60)) <= 1, `tune ${i + 1} starts ${gap} ms after tune ${i}`);
+    }
+    // What the first tune sent is dump's stream, up to its mute frames.
+    const first = got.slice(0, got.indexOf(got.find(isMute)));
+    const expected = expectedMessages('demo.sid', 100);
+    assertOnSchedule(first, expected, names[0].timestamp - expected[0].at);
+    assert.equal(await text(page, 'play'), 'Play');
+    assert.deepEqual(page.errors, []);
+    await page.close();
+});
+
+test('the database survives a reload; the position keys seek and the bar shows the time', async () => {
+    const page = await openPage();
+    await chooseSongLengths(page, writeSongLengths());
+    await page.reload();
+    await page.waitForSelector('body[data-ready=true]');
+    assert.equal(await text(page, 'collection-state'), 'Song lengths of 3 tunes.');
+    await connect(page);
+    await openTune(page, tunePath('melody.sid'));
+    assert.equal(await text(page, 'length'), '0:01');
+
+    await openTune(page, tunePath('irq_raster.sid'));
+    assert.equal(await text(page, 'length'), '-:--', 'a tune the database does not list');
+    await press(page, 'play');
+    await page.keyboard.press('.');
+    // The seek's whole-state frame: registers 0-20 all in the mask.
+    await page.waitForFunction(() => window.recorded.some((m) => m.bytes.startsWith('F0 2D 4E 7F 7F 7F ')));
+    await page.waitForFunction(() => document.getElementById('elapsed').textContent === '0:10');
+    assert.deepEqual(page.errors, []);
+    await page.close();
+});
+
+test('once visited, the page opens and plays from its service worker with the server stopped', async () => {
+    const own = await serveDirectory(site, 0);
+    const page = await browser.newPage();
+    await page.evaluateOnNewDocument(installMidi, 'record');
+    await page.goto(`http://127.0.0.1:${own.address().port}/`);
+    await page.waitForSelector('body[data-ready=true]');
+    await page.evaluate(async () => {
+        await navigator.serviceWorker.ready;
+        if (!navigator.serviceWorker.controller) {
+            await new Promise((done) => navigator.serviceWorker.addEventListener('controllerchange', done));
+        }
+    });
+    own.closeAllConnections();
+    await new Promise((done) => own.close(done));
+
+    await page.reload();
+    await page.waitForSelector('body[data-ready=true]');
+    assert.match(await text(page, 'version'), /^\d+\.\d+\.\d+/);
+    await connect(page);
+    await openTune(page, tunePath('melody.sid'));
+    await press(page, 'play');
+    await page.waitForFunction(() => window.recorded.some((m) => m.bytes.startsWith('F0 2D 4F')));
     await page.close();
 });

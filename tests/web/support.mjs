@@ -24,12 +24,13 @@ export function hex(byte) {
 }
 
 // `zarvel-cli dump` of the first count buffers: { lines, stderr, status }.
-export function dump(tune, count, { song, speed, filter, voices } = {}) {
+export function dump(tune, count, { song, speed, filter, voices, start } = {}) {
     const args = ['dump', tunePath(tune), '--buffers', String(count)];
     if (song !== undefined) args.push('--song', String(song));
     if (speed !== undefined) args.push('--speed', String(speed));
     if (filter !== undefined) args.push('--filter', String(filter));
     if (voices !== undefined) args.push('--voices', voices);
+    if (start !== undefined) args.push('--start', start);
     const run = spawnSync(zarvelCli, args, { encoding: 'utf8' });
     if (run.error) throw run.error;
     return { lines: run.stdout.trimEnd().split('\n'), stderr: run.stderr, status: run.status };

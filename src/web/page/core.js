@@ -98,6 +98,15 @@ export class ZarvelCore {
     setSpeed(percent) { this.api.zarvel_set_speed(percent); }
     setFilter(percent) { this.api.zarvel_set_filter(percent); }
     setVoice(voice, on) { this.api.zarvel_set_voice(voice, on ? 1 : 0); }
+    // 'off' or 'frames': a tune's second and third SID (zarvel_set_extra_sids).
+    setExtraSids(mode) { this.api.zarvel_set_extra_sids(mode === 'frames' ? 1 : 0); }
+    setChangesOnly(on) { this.api.zarvel_set_changes_only(on ? 1 : 0); }
+    // The song ends by itself at ms of tune time; 0: not known (zarvel_set_song_length).
+    setSongLength(ms) { this.api.zarvel_set_song_length(Math.max(0, Math.round(ms))); }
+    get songEnded() { return this.api.zarvel_song_ended() !== 0; }
+    get songTimeMs() { return this.api.zarvel_song_time_ms(); }
+    get extraSidsText() { return this.cString(this.api.zarvel_extra_sids_text()); }
+    get tuneMd5() { return this.cString(this.api.zarvel_tune_md5()); }
     get rateLabelHz() { return this.api.zarvel_rate_label_hz(); }
     get playing() { return this.api.zarvel_playing() !== 0; }
     // Why playback stopped by itself, or '' (zarvel_stop_text).
@@ -110,6 +119,7 @@ export class ZarvelCore {
     step() { this.api.zarvel_step(); return this.readBuffers(); }
     stop(pause = false) { this.api.zarvel_stop(pause ? 1 : 0); return this.readBuffers(); }
     resume() { this.api.zarvel_resume(); return this.readBuffers(); }
+    seek(ms) { this.api.zarvel_seek(Math.max(0, Math.round(ms))); return this.readBuffers(); }
 
     readBuffers() {
         const api = this.api;

@@ -6,7 +6,8 @@
 export const midiTexts = {
     noWebMidi:
         'This browser has no Web MIDI, so the page cannot reach a synthesizer. ' +
-        'Chrome, Edge and Opera have it on Windows, macOS and Linux.',
+        'Chrome, Edge and Opera have it on Windows, macOS and Linux; Firefox has it once you allow ' +
+        'its site-permission prompt; Safari has none.',
     insecure:
         'Web MIDI works only on a secure page. Open Zarvel from http://localhost or an https:// address.',
     refused:
