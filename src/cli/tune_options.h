@@ -19,14 +19,15 @@ struct TuneOptions {
     int speed = 100;           // speed_percent, 20..200
     int filter = 100;          // filter_percent, 20..200
     std::string voices = "111";  // voice 1, 2, 3: '1' on, '0' muted
-    std::string extra_sids = "off";  // off or frames: the second and third SID
+    std::string extra_sids = "off";  // off, frames or (play only) ports: the second and third SID
     bool changes_only = false;
 };
 
 // TUNE and --song.
 void add_tune_options(CLI::App& command, TuneOptions& options);
-// --speed, --filter, --voices, --extra-sids and --changes-only.
-void add_sound_options(CLI::App& command, TuneOptions& options);
+// --speed, --filter, --voices, --extra-sids and --changes-only; ports only
+// for a command that plays to ports.
+void add_sound_options(CLI::App& command, TuneOptions& options, bool ports_choice = false);
 
 // A whole number from min to max. The message tells a word that is no
 // number (or no whole one) from a number out of range.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "cli/dump_command.h"
 #include "cli/exit_codes.h"
 #include "cli/midi_ports.h"
+#include "cli/port_per_sid.h"
 #include "headless/headless_player.h"
 #include "headless/stream_budget.h"
 #include "midi/frame_decoder.h"
@@ -253,4 +255,34 @@ TEST(DefaultPort, NeverTheLoopbackWhileAnotherPortExists) {
         {{}, -1},
     };
     for (const auto& c : cases) EXPECT_EQ(default_port(c.names), c.port);
+}
+
+TEST(PortPerSid, EachChipsFramesGoToItsPortAsFirstChipFramesInStep) {
+    // One event as the player queues it with every chip sent: the three
+    // chips' frames and the name. Port n gets chip n's frame with the
+    // sub-command 0x4E, the text goes to every port, and all get the event's
+    // delta time.
+    auto ports = std::vector<std::shared_ptr<stream_engine::CaptureSink>>{
+        std::make_shared<stream_engine::CaptureSink>(), std::make_shared<stream_engine::CaptureSink>(),
+        std::make_shared<stream_engine::CaptureSink>()};
+    PortPerSidSink sink({ports[0], ports[1], ports[2]});
+    const Bytes frame_1 = {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x01, 0, 0, 0, 0, 0x0F, 0xF7};
+    const Bytes frame_2 = {0xF0, 0x2D, 0x50, 0, 0, 0, 0x01, 0, 0, 0, 0, 0x1E, 0xF7};
+    const Bytes frame_3 = {0xF0, 0x2D, 0x51, 0, 0, 0, 0x01, 0, 0, 0, 0, 0x2D, 0xF7};
+    const Bytes text = {0xF0, 0x2D, 0x4F, 'a', 0xF7};
+    Bytes event;
+    for (const Bytes* m : {&frame_1, &frame_2, &frame_3, &text}) event.insert(event.end(), m->begin(), m->end());
+    sink.play(event.data(), static_cast<uint32_t>(event.size()), 20, 1000);
+    sink.play(nullptr, 0, 17, 21000);  // an empty event keeps every port in step
+    const uint8_t volumes[3] = {0x0F, 0x1E, 0x2D};
+    for (int n = 0; n < 3; ++n) {
+        std::vector<stream_engine::CaptureSink::Event> got = ports[n]->events();
+        ASSERT_EQ(got.size(), 2u);
+        Bytes want = {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x01, 0, 0, 0, 0, volumes[n], 0xF7};
+        want.insert(want.end(), text.begin(), text.end());
+        EXPECT_EQ(got[0].bytes, want) << "port " << n;
+        EXPECT_EQ(got[0].delta_ticks, 20u);
+        EXPECT_TRUE(got[1].bytes.empty());
+        EXPECT_EQ(got[1].delta_ticks, 17u);
+    }
 }
