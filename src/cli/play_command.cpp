@@ -25,6 +25,7 @@
 #include "cli/status_line.h"
 #include "cli/terminal.h"
 #include "cli/terminal_panel.h"
+#include "cli/port_per_sid.h"
 #include "headless/stream_budget.h"
 #include "midi/stream_lock.h"
 #include "midi/stream_transport.h"
@@ -536,12 +537,15 @@ void add_play_command(CLI::App& app, PlayOptions& options) {
             ""))
         ->capture_default_str();
     add_collection_options(*play, options.collection);
-    play->add_option("--port", options.port, "MIDI output port: its index or (part of) its name in any letter "
-                                             "case, as ports lists them (default: the first that is not ALSA's "
-                                             "Midi Through)")
-        ->type_name("PORT");
+    play->add_option("--port", options.ports, "MIDI output port: its index or (part of) its name in any letter "
+                                              "case, as ports lists them (default: the first that is not ALSA's "
+                                              "Midi Through); with --extra-sids ports once for each SID")
+        ->type_name("PORT")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     add_start_option(*play, options.tune, "the first song");
-    add_sound_options(*play, options.tune);
+    add_sound_options(*play, options.tune, true);
     play->add_option("--seconds", options.seconds,
                      "stop after this long, in seconds or m:ss (default: at the end of the list, or until quit or "
                      "killed)")
@@ -561,11 +565,19 @@ void add_play_command(CLI::App& app, PlayOptions& options) {
 
 namespace {
 
+std::string joined_port_names(const std::vector<int>& devices, const std::vector<std::string>& names) {
+    std::string joined;
+    for (int device : devices) joined += (joined.empty() ? "" : " + ") + names[static_cast<size_t>(device)];
+    return joined;
+}
+
 // Before anything of the real-time player is set up: the measure drives a
 // headless player of its own over the process's player state.
 void warn_above_link_rate(const PlayOptions& options, const std::vector<std::string>& files) {
     if (options.link_rate <= 0 || files.empty()) return;
     StreamBudget budget;
+    // With a port per SID each port carries one chip: the first chip's
+    // stream is the figure (the others' are alike in kind).
     int32_t extra_sids = options.tune.extra_sids == "frames" ? EXTRA_SIDS_FRAMES : EXTRA_SIDS_OFF;
     if (!measure_stream_budget(files.front(), options.tune.song, extra_sids, budget)) return;
     double peak = options.tune.changes_only ? budget.changes_only.peak : budget.sent.peak;
@@ -578,9 +590,26 @@ void warn_above_link_rate(const PlayOptions& options, const std::vector<std::str
     std::fputc('\n', stderr);
 }
 
+// A device beside the system's that hands each SID's frames to its own port.
+int add_port_per_sid_device(const std::vector<int>& devices, const std::vector<std::string>& names) {
+    std::vector<stream_engine::Device> list = stream_engine::devices();
+    std::vector<std::shared_ptr<stream_engine::MidiSink>> sinks;
+    for (int device : devices) sinks.push_back(list[static_cast<size_t>(device)].sink);
+    list.push_back({joined_port_names(devices, names), std::make_shared<PortPerSidSink>(std::move(sinks))});
+    stream_engine::set_devices(list);
+    return static_cast<int>(list.size()) - 1;
+}
+
 }  // namespace
 
 int run_play(const PlayOptions& options) {
+    if ((options.tune.extra_sids == "ports") != (options.ports.size() > 1)) {
+        std::fputs(options.ports.size() > 1
+                       ? "zarvel-cli: --port is given once per SID only with --extra-sids ports\n"
+                       : "zarvel-cli: --extra-sids ports takes --port once for each SID, the first SID's first\n",
+                   stderr);
+        return EXIT_USAGE;
+    }
     std::vector<std::string> files =
         build_play_list(options.tunes.empty() ? std::vector<std::string>{options.tune.tune} : options.tunes, stderr);
     warn_above_link_rate(options, files);
@@ -612,14 +641,27 @@ int run_play(const PlayOptions& options) {
     std::string port_name;
     if (!options.monitor) {
         MidiPorts ports = use_midi_ports();
-        if (!options.port.empty()) {
-            std::string why;
-            int device = find_port(options.port, ports.names, why);
-            if (device < 0) {
-                std::fprintf(stderr, "zarvel-cli: --port %s: %s\n", options.port.c_str(), why.c_str());
-                return EXIT_DEVICE_FAILED;
+        if (!options.ports.empty()) {
+            std::vector<int> devices;
+            for (const std::string& wanted : options.ports) {
+                std::string why;
+                int device = find_port(wanted, ports.names, why);
+                if (device < 0) {
+                    std::fprintf(stderr, "zarvel-cli: --port %s: %s\n", wanted.c_str(), why.c_str());
+                    return EXIT_DEVICE_FAILED;
+                }
+                if (std::find(devices.begin(), devices.end(), device) != devices.end()) {
+                    std::fprintf(stderr, "zarvel-cli: --port %s: port %d is given twice; each SID needs its own\n",
+                                 wanted.c_str(), device);
+                    return EXIT_USAGE;
+                }
+                devices.push_back(device);
             }
-            player_state.midi_out_device = device;
+            player_state.midi_out_device = devices.front();
+            if (devices.size() > 1) {
+                player_state.midi_out_device = add_port_per_sid_device(devices, ports.names);
+                ports.names.push_back(joined_port_names(devices, ports.names));
+            }
         } else if (ports.names.empty()) {
             std::fputs("zarvel-cli: no MIDI output port: playing to the built-in monitor\n", stderr);
         } else {

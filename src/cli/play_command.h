@@ -33,7 +33,7 @@ struct PlayOptions {
     bool shuffle = false;
     std::string default_length = "3:00";  // for unknown lengths in a list of many songs
     CollectionOptions collection;
-    std::string port;    // index or name; empty: the first port
+    std::vector<std::string> ports;  // index or name each; none: the default port. More than one: --extra-sids ports
     double seconds = 0;  // 0: until quit or killed
     bool monitor = false;
     bool verbose = false;  // say how timely the player thread can be

@@ -37,7 +37,8 @@ void print_call(std::FILE* out, const char* what, CpuCallResult result) {
 void add_steps_command(CLI::App& app, StepsOptions& options) {
     CLI::App* steps = app.add_subcommand(
         "steps", "Load a tune, print its header, then run its init routine and the first play calls, "
-                 "printing each call's SID register writes (register=value, hex) and the play rate");
+                 "printing each call's SID register writes (register=value, hex; a second SID's registers from 20, "
+                 "a third's from 40) and the play rate");
     add_tune_options(*steps, options.tune);
     steps->add_option("--count", options.count, "play calls to run after the init")
         ->check(whole_number_validator(0, max_count))

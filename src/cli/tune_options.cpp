@@ -34,7 +34,7 @@ void add_start_option(CLI::App& command, TuneOptions& options, const char* what)
             ""));
 }
 
-void add_sound_options(CLI::App& command, TuneOptions& options) {
+void add_sound_options(CLI::App& command, TuneOptions& options, bool ports_choice) {
     command.add_option("--speed", options.speed, "play rate in percent, 20..200")
         ->check(whole_number_validator(scale_min_percent, scale_max_percent))
         ->capture_default_str();
@@ -52,12 +52,22 @@ void add_sound_options(CLI::App& command, TuneOptions& options) {
             },
             ""))
         ->capture_default_str();
-    command
-        .add_option("--extra-sids", options.extra_sids,
-                    "a tune's second and third SID: off (not played) or frames (their own register frames, "
-                    "sub-commands 0x50 and 0x51, after the first SID's)")
-        ->check(CLI::IsMember({"off", "frames"}))
-        ->capture_default_str();
+    if (ports_choice) {
+        command
+            .add_option("--extra-sids", options.extra_sids,
+                        "a tune's second and third SID: off (not played), frames (their own register frames, "
+                        "sub-commands 0x50 and 0x51, after the first SID's) or ports (each SID's frames as 0x4E "
+                        "to its own --port, given once per SID)")
+            ->check(CLI::IsMember({"off", "frames", "ports"}))
+            ->capture_default_str();
+    } else {
+        command
+            .add_option("--extra-sids", options.extra_sids,
+                        "a tune's second and third SID: off (not played) or frames (their own register frames, "
+                        "sub-commands 0x50 and 0x51, after the first SID's)")
+            ->check(CLI::IsMember({"off", "frames"}))
+            ->capture_default_str();
+    }
     command.add_flag("--changes-only", options.changes_only,
                      "frames carry only the registers whose value the synthesizer does not hold yet");
 }
@@ -150,6 +160,8 @@ void apply_sound_options(const TuneOptions& options) {
     std::array<int32_t, 3> enabled{1, 1, 1};
     parse_voice_mask(options.voices, enabled);
     for (size_t i = 0; i < enabled.size(); ++i) player_state.voice_enabled[i] = enabled[i];
-    player_state.extra_sids = options.extra_sids == "frames" ? EXTRA_SIDS_FRAMES : EXTRA_SIDS_OFF;
+    player_state.extra_sids = options.extra_sids == "frames"  ? EXTRA_SIDS_FRAMES
+                              : options.extra_sids == "ports" ? EXTRA_SIDS_PORTS
+                                                              : EXTRA_SIDS_OFF;
     player_state.changes_only = options.changes_only ? 1 : 0;
 }

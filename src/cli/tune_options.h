@@ -20,7 +20,7 @@ struct TuneOptions {
     int filter = 100;          // filter_percent, 20..200
     std::string voices = "111";  // voice 1, 2, 3: '1' on, '0' muted
     int32_t start_ms = 0;        // tune time the song begins at (--start)
-    std::string extra_sids = "off";  // off or frames: the second and third SID
+    std::string extra_sids = "off";  // off, frames or (play only) ports: the second and third SID
     bool changes_only = false;
 };
 
@@ -28,8 +28,9 @@ struct TuneOptions {
 void add_tune_options(CLI::App& command, TuneOptions& options);
 // --start M:SS[.mmm]; what says which song it moves.
 void add_start_option(CLI::App& command, TuneOptions& options, const char* what);
-// --speed, --filter, --voices, --extra-sids and --changes-only.
-void add_sound_options(CLI::App& command, TuneOptions& options);
+// --speed, --filter, --voices, --extra-sids and --changes-only; ports only
+// for a command that plays to ports.
+void add_sound_options(CLI::App& command, TuneOptions& options, bool ports_choice = false);
 
 // A whole number from min to max. The message tells a word that is no
 // number (or no whole one) from a number out of range.

@@ -14,6 +14,12 @@ void set_devices(std::vector<Device> devices) {
     lock.unlock();
 }
 
+std::vector<Device> devices() {
+    Engine& e = engine();
+    std::lock_guard<std::mutex> lock(e.lock);
+    return e.devices;
+}
+
 void set_clock(ClockKind kind) {
     Engine& e = engine();
     std::lock_guard<std::mutex> lock(e.lock);

@@ -61,6 +61,8 @@ struct Device {
 
 // Replaces the device list. Device id -1 (MIDI_MAPPER) plays on device 0.
 void set_devices(std::vector<Device> devices);
+// The device list as it stands.
+std::vector<Device> devices();
 
 // The health of a device's port; all well for a device without one.
 PortHealth port_health(int device_id);

@@ -55,13 +55,16 @@ bool is_control_register(int reg) { return reg == 4 || reg == 11 || reg == 18; }
 
 int32_t tune_sid_count() { return 1 + (other_sid_windows != 0) + (third_sid_windows != 0); }
 
-int32_t sids_sent() { return player_state.extra_sids == EXTRA_SIDS_FRAMES ? tune_sid_count() : 1; }
+// With a port per chip, the front end's device splits the chips' frames
+// out of the one stream.
+int32_t sids_sent() { return player_state.extra_sids == EXTRA_SIDS_OFF ? 1 : tune_sid_count(); }
 
 const char* extra_sids_not_played_text() {
-    return third_sid_windows ? "the tune's second and third SID are not played; to hear them, send them as their "
-                               "own frames (extra SIDs: frames, --extra-sids frames) to a receiver for several SIDs"
-                             : "the tune's second SID is not played; to hear it, send it as its own frames "
-                               "(extra SIDs: frames, --extra-sids frames) to a receiver for several SIDs";
+    return third_sid_windows
+               ? "the tune's second and third SID are not played; to hear them, choose extra SIDs: frames for a "
+                 "receiver of several SIDs (--extra-sids frames), or ports with a synthesizer for each SID"
+               : "the tune's second SID is not played; to hear it, choose extra SIDs: frames for a receiver of "
+                 "several SIDs (--extra-sids frames), or ports with a synthesizer for each SID";
 }
 
 bool encode_player_frame() {

@@ -22,7 +22,9 @@ struct SongRegisters {
 };
 
 // The SID chips the loaded tune has (1 to 3), and how many of them are sent
-// as they stand now: the first alone unless extra_sids says otherwise.
+// as they stand now: the first alone unless extra_sids says otherwise. With
+// EXTRA_SIDS_PORTS they are encoded as with EXTRA_SIDS_FRAMES, and the
+// front end's device hands each chip's frames to its own port.
 int32_t tune_sid_count();
 int32_t sids_sent();
 

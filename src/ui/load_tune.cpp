@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "player/commands.h"
+#include "player/control_frames.h"
 #include "player/load_message.h"
 #include "player/panel.h"
 #include "player/player_state.h"
@@ -49,6 +50,13 @@ void show_tune(HWND window) {
         std::memcpy(line, text.data(), text.size());
         line[text.size()] = '\0';
         SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+    }
+    // Said once, with the tune: the other chips stay silent until Preferences
+    // sends them.
+    if (player_state.extra_sids == EXTRA_SIDS_OFF && tune_sid_count() > 1) {
+        const char* note = tune_sid_count() > 2 ? "SIDs 2 and 3 not played: Conf, Extra SIDs"
+                                                : "SID 2 not played: Conf, Extra SIDs";
+        SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(note));
     }
 
     SendDlgItemMessageA(window, IDC_SONG, CB_RESETCONTENT, 0, 0);

@@ -62,14 +62,10 @@ TEST(Info, JsonOverAFolderGivesTheDatabasesLengthsTheStilEntryAndUtf8Texts) {
     for (std::string line; std::getline(lines, line);) tunes.push_back(nlohmann::json::parse(line));
     ASSERT_EQ(tunes.size(), 4u);
 
-    // Every song has its stream figures (their values: stream_budget_test);
-    // the rest of each entry is compared whole below.
+    // Every song has its stream figures (their values: stream_options_test).
     for (nlohmann::json& tune : tunes) {
         for (nlohmann::json& song : tune["song_list"]) {
-            const nlohmann::json& rates = song["stream_bytes_per_s"];
-            for (const char* key : {"mean", "peak", "changes_only_mean", "changes_only_peak"})
-                EXPECT_TRUE(rates[key].is_number()) << key;
-            EXPECT_LE(rates["changes_only_mean"], rates["mean"]);
+            EXPECT_EQ(song["stream_bytes_per_s"].size(), 4u);
             song.erase("stream_bytes_per_s");
         }
     }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,9 +15,11 @@
 #include "cli/dump_command.h"
 #include "cli/exit_codes.h"
 #include "cli/midi_ports.h"
+#include "cli/port_per_sid.h"
 #include "headless/headless_player.h"
 #include "headless/stream_budget.h"
 #include "midi/frame_decoder.h"
+#include "platform/sysex_split.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
 #include "player/tune_info.h"
@@ -122,21 +125,16 @@ TEST(ExtraSids, FramesSendEachChipsStoresUnderItsOwnSubCommand) {
             EXPECT_EQ(frames[0].messages[chip][2], shared_port_frame_message(chip));
 
         std::vector<std::vector<Bytes>> state = decoded(frames);
+        const uint8_t waves[3] = {0x10, 0x20, 0x40};
         for (int k = 0; k < 30; ++k) {
             const std::vector<Bytes>& after = state[3 + k];
             if (c.chips == 2) {
-                EXPECT_EQ(after[1][0], k) << k;
-                EXPECT_EQ(after[1][1], 0x30);
-                EXPECT_EQ(after[1][4], 0x21);
-                EXPECT_EQ(after[1][24], 0x2F);
-            } else {
-                const uint8_t waves[3] = {0x10, 0x20, 0x40};
-                for (int n = 0; n < 3; ++n) {
-                    EXPECT_EQ(after[n][0], (k + 0x40 * n) & 0xFF) << "chip " << n + 1 << " call " << k;
-                    EXPECT_EQ(after[n][1], n + 1);
-                    EXPECT_EQ(after[n][4], waves[n] | (k % 2 == 0 ? 1 : 0));
-                }
+                EXPECT_EQ((Bytes{after[1][0], after[1][1], after[1][4], after[1][24]}),
+                          (Bytes{uint8_t(k), 0x30, 0x21, 0x2F})) << k;
             }
+            for (int n = 0; n < 3 && c.chips == 3; ++n)
+                EXPECT_EQ((Bytes{after[n][0], after[n][1], after[n][4]}),
+                          (Bytes{uint8_t(k + 0x40 * n), uint8_t(n + 1), uint8_t(waves[n] | (k % 2 == 0))})) << k;
         }
     }
 }
@@ -191,17 +189,11 @@ TEST(ChangesOnly, ASongChangeAndAResumeSendTheWholeStateFirst) {
     player.position_callbacks(3);
     player.play();  // resume
     player.position_callbacks(3);
-    std::vector<Bytes> frames;
-    for (const HeadlessPlayer::Buffer& buffer : player.buffers()) {
-        for (size_t i = 0; i < buffer.bytes.size(); ++i) {
-            if (buffer.bytes[i] != 0xF0) continue;
-            size_t end = std::find(buffer.bytes.begin() + i, buffer.bytes.end(), 0xF7) - buffer.bytes.begin();
-            if (buffer.bytes[i + 2] == 0x4E) frames.emplace_back(buffer.bytes.begin() + i, buffer.bytes.begin() + end + 1);
-        }
-    }
-    size_t whole = std::count_if(frames.begin(), frames.end(), [](const Bytes& f) { return f.size() == 37; });
+    size_t whole = 0;
+    for (const HeadlessPlayer::Buffer& buffer : player.buffers())
+        stream_engine::for_each_sysex(buffer.bytes.data(), buffer.bytes.size(),
+                                      [&whole](const uint8_t* m, size_t n) { whole += m[2] == 0x4E && n == 37; });
     EXPECT_EQ(whole, 3u) << "the first start, the song change and the resume";
-    EXPECT_EQ(frames.front().size(), 37u);
 }
 
 TEST(ReadOnlyRegisters, ATuneThatCopiesIntoThemSendsNoSecondControlWrite) {
@@ -253,4 +245,34 @@ TEST(DefaultPort, NeverTheLoopbackWhileAnotherPortExists) {
         {{}, -1},
     };
     for (const auto& c : cases) EXPECT_EQ(default_port(c.names), c.port);
+}
+
+TEST(PortPerSid, EachChipsFramesGoToItsPortAsFirstChipFramesInStep) {
+    // One event as the player queues it with every chip sent: the three
+    // chips' frames and the name. Port n gets chip n's frame with the
+    // sub-command 0x4E, the text goes to every port, and all get the event's
+    // delta time.
+    auto ports = std::vector<std::shared_ptr<stream_engine::CaptureSink>>{
+        std::make_shared<stream_engine::CaptureSink>(), std::make_shared<stream_engine::CaptureSink>(),
+        std::make_shared<stream_engine::CaptureSink>()};
+    PortPerSidSink sink({ports[0], ports[1], ports[2]});
+    const Bytes frame_1 = {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x01, 0, 0, 0, 0, 0x0F, 0xF7};
+    const Bytes frame_2 = {0xF0, 0x2D, 0x50, 0, 0, 0, 0x01, 0, 0, 0, 0, 0x1E, 0xF7};
+    const Bytes frame_3 = {0xF0, 0x2D, 0x51, 0, 0, 0, 0x01, 0, 0, 0, 0, 0x2D, 0xF7};
+    const Bytes text = {0xF0, 0x2D, 0x4F, 'a', 0xF7};
+    Bytes event;
+    for (const Bytes* m : {&frame_1, &frame_2, &frame_3, &text}) event.insert(event.end(), m->begin(), m->end());
+    sink.play(event.data(), static_cast<uint32_t>(event.size()), 20, 1000);
+    sink.play(nullptr, 0, 17, 21000);  // an empty event keeps every port in step
+    const uint8_t volumes[3] = {0x0F, 0x1E, 0x2D};
+    for (int n = 0; n < 3; ++n) {
+        std::vector<stream_engine::CaptureSink::Event> got = ports[n]->events();
+        ASSERT_EQ(got.size(), 2u);
+        Bytes want = {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x01, 0, 0, 0, 0, volumes[n], 0xF7};
+        want.insert(want.end(), text.begin(), text.end());
+        EXPECT_EQ(got[0].bytes, want) << "port " << n;
+        EXPECT_EQ(got[0].delta_ticks, 20u);
+        EXPECT_TRUE(got[1].bytes.empty());
+        EXPECT_EQ(got[1].delta_ticks, 17u);
+    }
 }

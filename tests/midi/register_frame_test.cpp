@@ -116,7 +116,6 @@ TEST_F(RegisterFrame, ReadOnlyRegistersAreNeverSent) {
     } cases[] = {
         {{{25, 0x33}, {26, 0x00}, {27, 0xFF}}, {0xF0, 0x2D, 0x4E, 0, 0, 0, 0, 0, 0, 0, 0, 0xF7}},
         {{{4, 0x41}, {4, 0x40}, {25, 0x33}}, {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x12, 0, 0, 0, 0, 0x41, 0x40, 0xF7}},
-        {{{25, 0x33}, {4, 0x41}, {4, 0x40}}, {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x12, 0, 0, 0, 0, 0x41, 0x40, 0xF7}},
         {{{11, 0x21}, {26, 0x80}}, {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x04, 0, 0, 0, 0, 0x21, 0xF7}},
     };
     for (const auto& c : cases) EXPECT_EQ(encode(c.log), c.frame);
@@ -243,27 +242,6 @@ TEST_F(RegisterFrame, ChangesOnlyLeavesTheSynthesizerWhereTheWholeStreamDoes) {
         }
         EXPECT_EQ(Bytes(sent.value, sent.value + 25), Bytes(full.value, full.value + 25));
     }
-}
-
-TEST_F(RegisterFrame, EachChipEncodesItsOwnStoresUnderItsOwnSubCommand) {
-    // Log indices 32.. are the second chip's, 64.. the third's.
-    set_log({{24, 0x0F}, {32 + 24, 0x1F}, {64 + 1, 0x90}});
-    const struct {
-        int chip;
-        uint8_t message;
-        Bytes frame;
-    } cases[] = {
-        {0, 0x4E, {0xF0, 0x2D, 0x4E, 0, 0, 0, 0x01, 0, 0, 0, 0, 0x0F, 0xF7}},
-        {1, 0x50, {0xF0, 0x2D, 0x50, 0, 0, 0, 0x01, 0, 0, 0, 0, 0x1F, 0xF7}},
-        {2, 0x51, {0xF0, 0x2D, 0x51, 0x02, 0, 0, 0, 0x02, 0, 0, 0, 0x10, 0xF7}},
-    };
-    for (const auto& c : cases) {
-        settings.message = c.message;
-        EXPECT_TRUE(encode_register_frame(settings, c.chip).appended);
-        EXPECT_EQ(appended(), c.frame);
-    }
-    set_log({{32 + 24, 0x1F}});
-    EXPECT_FALSE(encode_register_frame(settings, 0).appended) << "no store for the first chip: no frame";
 }
 
 TEST_F(RegisterFrame, TextMessages) {
