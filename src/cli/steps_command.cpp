@@ -5,6 +5,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/header_text.h"
+#include "cli/json_line.h"
 #include "cli/tune_options.h"
 #include "cpu/cpu_call.h"
 #include "midi/play_period.h"
@@ -18,6 +19,7 @@
 namespace {
 
 constexpr int max_count = 1000000;
+constexpr int rate_decimals = 3;  // as info shows it: 50.125 Hz for a PAL frame
 
 // One line per call: what became of it and after how many instructions, the
 // play rate after it, and its SID writes in store order as register=value,
@@ -25,9 +27,10 @@ constexpr int max_count = 1000000;
 void print_call(std::FILE* out, const char* what, CpuCallResult result) {
     int writes = 0;
     while (sid_write_log.registers[writes] != -1) ++writes;
-    std::fprintf(out, "%s: %s (%d instructions), %.3f Hz, %d write%s%s", what,
+    std::fprintf(out, "%s: %s (%d instructions), %s Hz, %d write%s%s", what,
                  result == CPU_RETURNED ? "returned" : "abandoned", cpu_instructions_executed,
-                 play_rate_exact_hz(), writes, writes == 1 ? "" : "s", writes ? ":" : "");
+                 decimal_text(play_rate_exact_hz(), rate_decimals).c_str(), writes, writes == 1 ? "" : "s",
+                 writes ? ":" : "");
     for (int i = 0; i < writes; ++i)
         std::fprintf(out, " %02X=%02X", sid_write_log.registers[i], sid_write_log.values[i]);
     std::fputc('\n', out);
