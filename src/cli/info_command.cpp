@@ -12,6 +12,7 @@
 #include "cli/tune_options.h"
 #include "cpu/cpu_call.h"
 #include "headless/stream_budget.h"
+#include "player/play_rate.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
 #include "player/tune_driver.h"
@@ -27,8 +28,12 @@ constexpr int songs_run_at_most = 256;
 // The first SID's registers, where every tune's own SID lives.
 constexpr uint16_t first_sid_address = 0xD400;
 
+// Play calls per second are rarely whole (50.125 for a PAL frame): shown to
+// the thousandth, which tells any two latches apart.
+constexpr int rate_decimals = 3;
+
 struct SongRate {
-    int32_t rate_hz;
+    double rate_hz;
     bool init_returned;
     StreamBudget budget;
 };
@@ -43,7 +48,7 @@ bool run_each_init(const std::string& path, int songs, std::vector<SongRate>& ra
         std::memset(&cpu_state, 0, sizeof cpu_state);
         player_state.current_song = song;
         CpuCallResult result = init_tune();
-        rates[static_cast<size_t>(song - 1)].rate_hz = player_state.play_rate_hz;
+        rates[static_cast<size_t>(song - 1)].rate_hz = play_rate_exact_hz();
         rates[static_cast<size_t>(song - 1)].init_returned = result != CPU_ABANDONED;
     }
     return true;
@@ -85,7 +90,8 @@ void print_plain(std::FILE* out, const std::string& path, const TuneInfo& t, con
     std::fputc('\n', out);
     for (size_t i = 0; i < rates.size(); ++i) {
         int song = static_cast<int>(i) + 1;
-        std::fprintf(out, "song %d: %i Hz, %s%s%s\n", song, rates[i].rate_hz, length_text(record.lengths_ms[i]).c_str(),
+        std::fprintf(out, "song %d: %s Hz, %s%s%s\n", song, decimal_text(rates[i].rate_hz, rate_decimals).c_str(),
+                     length_text(record.lengths_ms[i]).c_str(),
                      song == t.start_song ? " (start song)" : "",
                      rates[i].init_returned ? "" : " (the init routine did not return)");
         const StreamBudget& b = rates[i].budget;
@@ -132,7 +138,7 @@ void print_json(std::FILE* out, const std::string& path, const TuneInfo& t, cons
     json.end_array();
     json.key("song_list").begin_array();
     for (size_t i = 0; i < rates.size(); ++i) {
-        json.begin_object().key("song").number(static_cast<int64_t>(i) + 1).key("rate_hz").number(rates[i].rate_hz);
+        json.begin_object().key("song").number(static_cast<int64_t>(i) + 1).key("rate_hz").decimal(rates[i].rate_hz, rate_decimals);
         json.key("length_ms");
         if (record.lengths_ms[i] == unknown_length_ms) json.null();
         else json.number(record.lengths_ms[i]);

@@ -9,6 +9,7 @@
 #include "midi/stream_transport.h"
 #include "platform/clock.h"
 #include "player/control_frames.h"
+#include "player/play_rate.h"
 #include "player/player_state.h"
 #include "player/song_run.h"
 #include "player/tune_driver.h"
@@ -111,8 +112,6 @@ void stream_broke() {
     player_state.silenced = 1;
 }
 
-int32_t period_divisor() { return player_state.play_rate_hz * player_state.speed_percent; }
-
 void tell_open_failure(WindowHandle owner, const char* text) { panel_show_warning(owner, text, failure_caption); }
 
 void tell_stream_failure(WindowHandle owner, const char* text) {
@@ -123,7 +122,7 @@ void tell_stream_failure(WindowHandle owner, const char* text) {
 // Before main, so that the stream never runs without its player.
 struct TransportCallsInstaller {
     TransportCallsInstaller() {
-        install_transport_calls({pacing_step, period_divisor, stream_broke, tell_open_failure, tell_stream_failure});
+        install_transport_calls({pacing_step, current_play_period, stream_broke, tell_open_failure, tell_stream_failure});
     }
 } transport_calls_installer;
 
@@ -314,7 +313,7 @@ void worker_pass(WindowHandle window) {
     // The stream callback changes the rate at any moment, between two passes
     // as well as during one; so the label is compared with what it shows,
     // not with the rate at the start of this pass.
-    if (player_state.play_rate_hz * player_state.speed_percent / 100 != rate_label_hz()) write_rate_label(window);
+    if (rate_label_number_hz() != rate_label_hz()) write_rate_label(window);
 }
 
 void playback_worker(WindowHandle window) {

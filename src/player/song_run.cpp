@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "cpu/sid_write_log.h"
+#include "player/play_rate.h"
 #include "player/player_state.h"
 #include "player/tune_driver.h"
 
@@ -15,10 +16,10 @@ void SongRun::restart(int32_t length_ms) {
 
 CpuCallResult SongRun::step() {
     if (init_abandoned_) return CPU_ABANDONED;
-    int32_t rate_hz = player_state.play_rate_hz;  // the call may change it for the next period
+    PlayPeriodLength period = current_play_period();  // the call may change it for the next one
     take_stores(registers_, sid_write_log);
     CpuCallResult result = play_step();
-    if (result != CPU_ABANDONED) clock_.count_play_call(rate_hz);
+    if (result != CPU_ABANDONED) clock_.count_play_call(period.cycles, period.clock_hz);
     return result;
 }
 
@@ -34,9 +35,9 @@ CpuCallResult SongRun::run_silently_to(int64_t target_us) {
     for (;;) {
         bool reached = clock_.elapsed_us() >= target_us;
         if (reached) write_state_frame(registers_);
-        int32_t rate_hz = player_state.play_rate_hz;
+        PlayPeriodLength period = current_play_period();
         if (play_call() == CPU_ABANDONED) return CPU_ABANDONED;
-        clock_.count_play_call(rate_hz);
+        clock_.count_play_call(period.cycles, period.clock_hz);
         if (reached) return CPU_RETURNED;
         take_stores(registers_, sid_write_log);
     }

@@ -11,6 +11,7 @@
 #include "midi/register_frame.h"
 #include "player/control_frames.h"
 #include "player/load_message.h"
+#include "player/play_rate.h"
 #include "player/playback_stop.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
@@ -149,9 +150,7 @@ ZARVEL_EXPORT const char* zarvel_extra_sids_text() {
     return player_state.tune_loaded && sids_sent() < tune_sid_count() ? extra_sids_not_played_text() : "";
 }
 
-ZARVEL_EXPORT int32_t zarvel_rate_label_hz() {
-    return player_state.play_rate_hz * player_state.speed_percent / 100;
-}
+ZARVEL_EXPORT int32_t zarvel_rate_label_hz() { return rate_label_number_hz(); }
 
 ZARVEL_EXPORT int32_t zarvel_start() {
     clear_web_output();

@@ -71,7 +71,8 @@ void zarvel_set_changes_only(int32_t on);
 // option stands; empty when every SID is sent.
 const char* zarvel_extra_sids_text();
 
-// The rate label's number: play_rate_hz x speed_percent / 100.
+// The rate label's number: the play rate at the speed setting, rounded to
+// whole Hz.
 int32_t zarvel_rate_label_hz();
 
 // ---- Playback. Each returns the number of buffers it put in the output.
