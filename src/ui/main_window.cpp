@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "player/commands.h"
+#include "player/load_message.h"
 #include "player/panel.h"
 #include "player/playback_controller.h"
 #include "player/player_state.h"
@@ -19,6 +20,7 @@
 #include "ui/settings.h"
 #include "ui/song_lengths_choice.h"
 #include "ui/win32_panel.h"
+#include "ui/window_keys.h"
 
 namespace {
 
@@ -66,13 +68,16 @@ void initialise(HWND window) {
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 
+    choose_first_output();
+
     // An argument too long for pending_path names no file this program can open.
     if (command_line_argument == ArgumentResult::too_long) {
-        show_load_failure(window, LOAD_CANNOT_OPEN);
+        show_load_failure(window, load_failure_box_text(LOAD_CANNOT_OPEN));
     } else if (window_settings.pending_path[0] != '\0') {
         load_tune(window, window_settings.pending_path, command_line_play);
     }
 
+    install_window_keys(window);
     apply_topmost_setting(window);
     SetTimer(window, song_time_timer_id, song_time_timer_ms, nullptr);
 }
@@ -104,7 +109,10 @@ void command(HWND window, int id) {
             end_program(window);
             break;
         case IDC_PLAY:
-            if (const char* text = press_play()) set_play_button_text(window, text);
+            if (const char* text = press_play()) {
+                set_play_button_text(window, text);
+                if (playback_on()) warn_if_output_cannot_sound(window);
+            }
             break;
         case IDC_STOP:
             if (const char* text = press_stop()) set_play_button_text(window, text);
@@ -117,6 +125,7 @@ void command(HWND window, int id) {
             break;
         case IDC_CONF:
             run_modal(window, show_preferences);
+            if (playback_on()) warn_if_output_cannot_sound(window);
             break;
         case IDC_VOICE1:
         case IDC_VOICE2:
@@ -211,6 +220,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPAR
             }
             break;
         case WM_DESTROY:
+            remove_window_keys();
             save_settings(window);
             break;
         default:
