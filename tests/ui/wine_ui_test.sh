@@ -450,7 +450,7 @@ expect "the handed tune plays" "$(text_of 102)" "Pause"
 sleep 0.5
 drv run 'C:\zarvel\zarvel.exe' "\"C:\\tunes\\$(printf 'x%.0s' {1..300}).sid\"" 10000 >"$work/run.txt" 2>>"$log" ||
     fail "a second copy with too long a path did not end"
-expect "too long a handed path" "$(drv box OK 10000)" $'owner=Zarvel\ntext=Couldn\'t open file.'
+expect "too long a handed path" "$(box_while_playing OK)" $'owner=Zarvel\ntext=Couldn\'t open file.'
 expect "the tune plays on" "$(text_of 102),$(drv lines Zarvel 107)" "Pause,$multisong_lines"
 drv run 'C:\zarvel\zarvel.exe' '' 10000 >"$work/run.txt" 2>>"$log" || fail "a second copy without a tune did not end"
 expect "second copy without a tune" "$(cat "$work/run.txt")" "exit=0"
@@ -470,7 +470,7 @@ eventually "the handed tune after the About box" "$melody_lines" drv lines Zarve
 sleep 0.5
 drv command Zarvel 2  # Escape
 drv alive Zarvel >/dev/null || fail "the window does not answer after Escape"
-expect "Escape does not close the window" "$(drv text Zarvel)" "Zarvel"
+expect_match "Escape does not close the window" "$(drv text Zarvel)" '^Zarvel( - [0-9:]+)?$'
 exit_button
 got=$(expect_summary "handed tunes" \
     'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute" \
@@ -612,7 +612,7 @@ drv click "Zarvel Preferences" 113
 drv wait-gone "Zarvel Preferences" 5000 || fail "OK did not close Preferences"
 drv click Zarvel 102
 sleep 2.6
-expect_match "no database: the elapsed time alone" "$(drv text Zarvel)" '^Zarvel - 0:0[23]$'
+expect_match "no database: the elapsed time alone" "$(drv text Zarvel)" '^Zarvel - 0:0[2-9]$'
 expect "no database: song 2 plays on" "$(text_of 102)" "Pause"
 drv click Zarvel 103
 drv post-click Zarvel 106
