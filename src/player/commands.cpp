@@ -163,6 +163,12 @@ WorkerWait worker_wait = sleep_one_ms;
 void install_worker_wait(WorkerWait wait) { worker_wait = wait ? wait : sleep_one_ms; }
 
 LoadResult load_tune_file(const char* path, bool play) {
+    LoadResult checked = check_psid_file(path);
+    if (checked != LOAD_OK) return checked;  // the tune that plays goes on
+    return load_checked_tune(play);
+}
+
+LoadResult load_checked_tune(bool play) {
     PlayerState& p = player_state;
     // Playing, or about to: a Play not taken yet, or a start that waits for
     // the previous mute frames. The new tune then starts in its place. A Play
@@ -186,7 +192,7 @@ LoadResult load_tune_file(const char* path, bool play) {
     // The image is rewritten whatever the result, so a paused tune can no
     // longer be resumed: the next Play starts afresh from the init routine.
     p.paused = 0;
-    LoadResult result = load_psid(path);
+    LoadResult result = load_checked_psid();
     if (result == LOAD_OK) {
         p.tune_loaded = 1;
         p.current_song = tune_info.start_song;

@@ -75,16 +75,22 @@ enum ScrollCode : int {
 // unit like a line step.
 int32_t scroll_scale(int32_t value, int scroll_code, int thumb_position);
 
-// Loads path (any length the system takes): cancels a start or resume not
-// yet taken, raises the stop request, waits until the worker has taken it and
-// no play call can still run, then load_psid. On LOAD_OK: tune_loaded := 1,
-// current_song := start_song, and start_request when playback was on.
-// Otherwise tune_loaded := 0. Either way paused is cleared: the image is
-// rewritten, so nothing is left to resume. Returns the LoadResult; the panel
-// shows the texts, the songs and any message. With play, a tune that loads
-// starts whether or not one was playing (a tune opened from the desktop),
-// once: the button then reads "Pause".
+// Loads path (any length the system takes). The file is checked first
+// (check_psid_file): one that would not load changes nothing, and the tune
+// loaded before stays loaded, playing or not. Returns that LoadResult; the
+// panel shows the message. Otherwise load_checked_tune.
 LoadResult load_tune_file(const char* path, bool play = false);
+
+// The load of the file the last check_psid_file accepted: cancels a start or
+// resume not yet taken, raises the stop request, waits until the worker has
+// taken it and no play call can still run, then load_checked_psid. On
+// LOAD_OK: tune_loaded := 1, current_song := start_song, and start_request
+// when playback was on. Otherwise tune_loaded := 0. Either way paused is
+// cleared: the image is rewritten, so nothing is left to resume. Returns the
+// LoadResult; the panel shows the texts, the songs and any message. With
+// play, a tune that loads starts whether or not one was playing (a tune
+// opened from the desktop), once: the button then reads "Pause".
+LoadResult load_checked_tune(bool play = false);
 
 // load_tune_file of player_state.tune_path, the window's path (259
 // characters at most, the size of its buffer).

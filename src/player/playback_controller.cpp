@@ -112,7 +112,16 @@ void stream_broke() {
     player_state.silenced = 1;
 }
 
-void tell_open_failure(WindowHandle owner, const char* text) { panel_show_warning(owner, text, failure_caption); }
+// A start or resume that cannot open the stream leaves the player stopped;
+// the button says so before the box, and reads "Pause" again only when a
+// later start plays. Set and read under SequenceTurn.
+bool open_failure_told = false;
+
+void tell_open_failure(WindowHandle owner, const char* text) {
+    open_failure_told = true;
+    panel_set_play_button_text(owner, "Play");
+    panel_show_warning(owner, text, failure_caption);
+}
 
 void tell_stream_failure(WindowHandle owner, const char* text) {
     panel_set_play_button_text(owner, "Play");
@@ -144,7 +153,8 @@ void resume(WindowHandle window) {
     // there is nothing to resume (and no mute frames would ever come).
     if (player_state.playing || player_state.closing) return;
     wait_for_mute_frames();
-    bool reopened = false;
+    bool reopened = open_failure_told;
+    open_failure_told = false;
     if (callbacks_will_come()) {
         midiStreamStop(stream_handle);  // every waiting buffer comes back unplayed
     } else {
@@ -216,7 +226,8 @@ void start_playback(WindowHandle window) {
     wait_for_mute_frames();
     stop_stream_holding_only_silence();
 
-    bool after_failure = stream_broken();
+    bool after_failure = stream_broken() || open_failure_told;
+    open_failure_told = false;
     report_transport_failure(window);
     if (!open_midi_stream(window, player_state.midi_out_device)) return;
     int32_t length_ms = current_song_length_ms();

@@ -141,10 +141,10 @@ uint16_t sid_chip_address(uint8_t byte) {
     return valid ? static_cast<uint16_t>(0xD000 | byte << 4) : 0;
 }
 
-// Copies the payload to its load address and says whether it held any tune
-// data: at least one byte to place, after the two address bytes when the
-// header leaves the load address to the payload.
-bool read_payload(ByteSource& source, TuneInfo& header) {
+// Copies the payload to its load address in image and says whether it held
+// any tune data: at least one byte to place, after the two address bytes when
+// the header leaves the load address to the payload.
+bool read_payload(ByteSource& source, TuneInfo& header, uint8_t* image) {
     // The in-payload load address is little-endian, like the 6502's own words.
     if (header.load_address == 0) {
         uint8_t bytes[2];
@@ -153,7 +153,7 @@ bool read_payload(ByteSource& source, TuneInfo& header) {
     }
     // Up to the top of the image and no further; the rest of the file is
     // never read.
-    return read_some(source, memory_image.bytes + header.load_address, image_size - header.load_address) > 0;
+    return read_some(source, image + header.load_address, image_size - header.load_address) > 0;
 }
 
 // The file format's meaning of the header's zeros: an init address of 0 is
@@ -171,11 +171,11 @@ LoadResult refuse(LoadRefusal reason, LoadResult result) {
 }
 
 // The loader's steps after the image was cleared and the source opened. The
-// fields go into a copy of tune_info, which is kept for every outcome but a
-// read error: a file that could not be read leaves tune_info as it was, like
-// one that could not be opened.
-LoadResult parse_psid(ByteSource& source) {
-    TuneInfo header = tune_info;
+// fields go into a copy of info, which is kept for every outcome but a read
+// error: a file that could not be read leaves info as it was, like one that
+// could not be opened. A check parses into scratch copies of both.
+LoadResult parse_psid(ByteSource& source, uint8_t* image, TuneInfo& info) {
+    TuneInfo header = info;
     header.irq_mode = 0;
     LoadResult result = LOAD_OK;
     refusal = LoadRefusal::none;
@@ -194,8 +194,8 @@ LoadResult parse_psid(ByteSource& source) {
         // into the system ROM, which is not here; a return there hands control
         // back to our caller instead. The payload may overwrite these bytes.
         if (header.play_address == 0) {
-            memory_image.bytes[system_irq_entry] = opcode_rts;
-            memory_image.bytes[system_irq_exit] = opcode_rts;
+            image[system_irq_entry] = opcode_rts;
+            image[system_irq_exit] = opcode_rts;
             header.irq_mode = 1;
         }
 
@@ -225,32 +225,54 @@ LoadResult parse_psid(ByteSource& source) {
             result = refuse(LoadRefusal::ends_inside_header, LOAD_NOT_PSID);
         } else if (header.flags & flag_mus_data) {
             result = refuse(LoadRefusal::mus_data, LOAD_MUS);
-        } else if (!read_payload(source, header)) {
+        } else if (!read_payload(source, header, image)) {
             result = refuse(LoadRefusal::no_tune_data, LOAD_NOT_PSID);
         }
     }
 
     if (source.failed) {
-        std::memset(memory_image.bytes, 0, image_size);
+        std::memset(image, 0, image_size);
         refusal = LoadRefusal::cannot_read;
         return LOAD_CANNOT_OPEN;
     }
     if (result == LOAD_NOT_PSID) {
         // Nothing of a file that is no tune stays in the image.
-        std::memset(memory_image.bytes, 0, image_size);
+        std::memset(image, 0, image_size);
         header.irq_mode = 0;
     }
-    if (result == LOAD_OK) {
-        apply_header_defaults(header);
-        uint32_t second = sid_window_bit(header.second_sid_address);
-        // A third chip is one only beside a second, and never in its window.
-        uint32_t third = second ? sid_window_bit(header.third_sid_address) & ~second : 0;
-        other_sid_windows = second | third;
-        third_sid_windows = third;
-    }
-    tune_info = header;
+    if (result == LOAD_OK) apply_header_defaults(header);
+    info = header;
     return result;
 }
+
+// A parse into the machine: the image and tune_info, and the CPU core's
+// windows of the other SID chips.
+// Where the CPU core tells a second and third SID's stores from the first's.
+void set_sid_windows(const TuneInfo& info) {
+    uint32_t second = sid_window_bit(info.second_sid_address);
+    // A third chip is one only beside a second, and never in its window.
+    uint32_t third = second ? sid_window_bit(info.third_sid_address) & ~second : 0;
+    other_sid_windows = second | third;
+    third_sid_windows = third;
+}
+
+LoadResult parse_into_machine(ByteSource& source) {
+    LoadResult result = parse_psid(source, memory_image.bytes, tune_info);
+    if (result == LOAD_OK) set_sid_windows(tune_info);
+    return result;
+}
+
+// The most a parse reads: the blanks skipped before the magic, the longest
+// header, the payload's own load address and a payload up to the top of the
+// image. A file's bytes past these never change a load's outcome.
+constexpr size_t most_bytes_parsed = leading_space_limit + 124 + 2 + image_size;
+
+// The file check_psid_file read, for load_checked_psid; and the image and
+// header its parse wrote instead of the machine's.
+uint8_t checked_bytes[most_bytes_parsed];
+size_t checked_size = 0;
+uint8_t scratch_image[image_size];
+TuneInfo scratch_info;
 
 // Every load starts from an empty image that belongs to no tune.
 void clear_for_load() {
@@ -280,7 +302,7 @@ LoadResult load_psid(const char* path) {
     // A directory opens for reading on some systems and fails on the first
     // read; that read error, like any other, makes the result "cannot open".
     ByteSource source{file, nullptr, 0, 0, false, false};
-    LoadResult result = parse_psid(source);
+    LoadResult result = parse_into_machine(source);
     std::fclose(file);
     return result;
 }
@@ -288,7 +310,40 @@ LoadResult load_psid(const char* path) {
 LoadResult load_psid_bytes(const uint8_t* data, size_t size) {
     clear_for_load();
     ByteSource source{nullptr, data, data ? size : 0, 0, false, false};
-    return parse_psid(source);
+    return parse_into_machine(source);
+}
+
+LoadResult check_psid_file(const char* path) {
+    checked_size = 0;
+    refusal = LoadRefusal::none;
+    error_number = 0;
+    if (!path) return refuse(LoadRefusal::cannot_open, LOAD_CANNOT_OPEN);
+    errno = 0;
+    FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        error_number = errno;
+        return refuse(LoadRefusal::cannot_open, LOAD_CANNOT_OPEN);
+    }
+    ByteSource source{file, nullptr, 0, 0, false, false};
+    size_t size = read_some(source, checked_bytes, sizeof checked_bytes);
+    std::fclose(file);
+    if (source.failed) return refuse(LoadRefusal::cannot_read, LOAD_CANNOT_OPEN);
+
+    ByteSource bytes{nullptr, checked_bytes, size, 0, false, false};
+    scratch_info = tune_info;
+    LoadResult result = parse_psid(bytes, scratch_image, scratch_info);
+    if (result == LOAD_OK) checked_size = size;
+    return result;
+}
+
+LoadResult load_checked_psid() {
+    if (checked_size == 0) {
+        clear_for_load();
+        return refuse(LoadRefusal::no_psid_magic, LOAD_NOT_PSID);
+    }
+    size_t size = checked_size;
+    checked_size = 0;
+    return load_psid_bytes(checked_bytes, size);
 }
 
 void reset_loaded_tune() {

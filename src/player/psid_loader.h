@@ -31,6 +31,17 @@ LoadResult load_psid(const char* path);
 // The same parse over bytes already in memory (tools and fuzzing).
 LoadResult load_psid_bytes(const uint8_t* data, size_t size);
 
+// Reads the file at path and parses it without touching tune_info, the
+// image or the CPU core: the result, and the refusal, that load_psid would
+// give. After LOAD_OK the bytes read are kept for load_checked_psid, so that
+// a player can keep its tune until it knows that the new one loads.
+LoadResult check_psid_file(const char* path);
+
+// load_psid_bytes of the bytes the last check_psid_file kept, once; without
+// such bytes (no check, a check that failed, or taken already) LOAD_NOT_PSID
+// over a cleared image.
+LoadResult load_checked_psid();
+
 // The reason for the last load's result, and the system's error number
 // (errno) for cannot_open and cannot_read, 0 when there is none.
 LoadRefusal last_load_refusal();

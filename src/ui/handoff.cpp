@@ -27,12 +27,21 @@ struct HandedTune {
 };
 HandedTune handed;
 
-// The running copy's main window: a dialog titled Zarvel that has the
-// player's controls (a folder or another program may be titled Zarvel too).
+// The main window's title: "Zarvel", or "Zarvel - " and the song's time
+// while a song plays.
+bool has_main_title(HWND window) {
+    char title[64];
+    int length = GetWindowTextA(window, title, sizeof title);
+    return (length == 6 || (length > 9 && std::strncmp(title + 6, " - ", 3) == 0)) &&
+           std::strncmp(title, "Zarvel", 6) == 0;
+}
+
+// The running copy's main window: a dialog with the main window's title and
+// the player's controls (a folder or another program may be titled Zarvel too).
 HWND find_main_window() {
     HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, MAKEINTATOM(0x8002), "Zarvel")) != nullptr) {
-        if (GetDlgItem(window, IDC_PLAY) && GetDlgItem(window, IDC_SONG)) return window;
+    while ((window = FindWindowExA(nullptr, window, MAKEINTATOM(0x8002), nullptr)) != nullptr) {
+        if (has_main_title(window) && GetDlgItem(window, IDC_PLAY) && GetDlgItem(window, IDC_SONG)) return window;
     }
     return nullptr;
 }

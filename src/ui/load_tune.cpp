@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include <cstring>
+#include <string>
 
 #include "player/commands.h"
 #include "player/control_frames.h"
@@ -12,6 +13,7 @@
 #include "player/psid_loader.h"
 #include "player/tune_info.h"
 #include "ui/command_line.h"
+#include "ui/preferences.h"
 #include "ui/resource_ids.h"
 #include "ui/song_lengths_choice.h"
 #include "ui/win32_panel.h"
@@ -72,6 +74,10 @@ void show_tune(HWND window) {
 }  // namespace
 
 void load_tune(HWND window, const char* path, bool play) {
+    // The loaded tune's path, back in place when the new file is refused:
+    // the song lengths and the stored "oldpath" go by it.
+    char loaded_path[tune_path_size];
+    std::memcpy(loaded_path, player_state.tune_path, sizeof loaded_path);
     if (path != nullptr) {
         if (path != player_state.tune_path) {
             std::strncpy(player_state.tune_path, path, tune_path_size - 1);
@@ -81,20 +87,37 @@ void load_tune(HWND window, const char* path, bool play) {
         return;
     }
 
+    // Checked before anything stops: a file that is no tune leaves the one
+    // loaded (and playing) as it was.
+    LoadResult checked = check_psid_file(player_state.tune_path);
+    if (checked != LOAD_OK) {
+        std::string message = std::string(load_failure_box_text(checked)) + "\n\n" + player_state.tune_path +
+                              "\n" + load_failure_message(checked);
+        if (player_state.tune_loaded) {
+            std::memcpy(player_state.tune_path, loaded_path, sizeof loaded_path);
+            panel_show_warning(window, message.c_str(), "OK");
+        } else {
+            show_load_failure(window, message.c_str());
+        }
+        return;
+    }
     look_up_tune_lengths(player_state.tune_path);
-    LoadResult result = load_tune_path(play);
+    LoadResult result = load_checked_tune(play);
     if (result == LOAD_OK) {
         show_tune(window);
-        if (play) set_play_button_text(window, "Pause");
+        if (play) {
+            set_play_button_text(window, "Pause");
+            warn_if_output_cannot_sound(window);
+        }
     } else {
-        show_load_failure(window, result);
+        show_load_failure(window, load_failure_box_text(result));
     }
 }
 
 void show_load_warning(HWND window, int result) { panel_show_warning(window, load_failure_box_text(result), "OK"); }
 
-void show_load_failure(HWND window, int result) {
-    show_load_warning(window, result);
+void show_load_failure(HWND window, const char* message) {
+    panel_show_warning(window, message, "OK");
     set_play_button_text(window, "Play");
     SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_RESETCONTENT, 0, 0);
     SendDlgItemMessageA(window, IDC_TUNE_INFO, LB_ADDSTRING, 0,

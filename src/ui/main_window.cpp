@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "player/commands.h"
+#include "player/load_message.h"
 #include "player/panel.h"
 #include "player/playback_controller.h"
 #include "player/player_state.h"
@@ -19,6 +20,7 @@
 #include "ui/settings.h"
 #include "ui/song_lengths_choice.h"
 #include "ui/win32_panel.h"
+#include "ui/window_keys.h"
 
 namespace {
 
@@ -33,24 +35,6 @@ void show_percent(HWND window, int label_id, int32_t percent) {
     char text[16];
     wsprintfA(text, "%i%%", percent);
     SetDlgItemTextA(window, label_id, text);
-}
-
-// DialogBoxParam's own loop hands every key to the control with the focus,
-// so the seek keys are taken before that, from the loop's message filter:
-// Ctrl+Left and Ctrl+Right in this window (not in a dialog it opened). The
-// title shows the new time with the song time timer's next tick.
-HWND seek_keys_window = nullptr;
-HHOOK seek_keys_hook = nullptr;
-
-LRESULT CALLBACK seek_keys(int code, WPARAM wparam, LPARAM lparam) {
-    const MSG* message = reinterpret_cast<const MSG*>(lparam);
-    if (code == MSGF_DIALOGBOX && message->message == WM_KEYDOWN &&
-        (message->wParam == VK_LEFT || message->wParam == VK_RIGHT) && GetKeyState(VK_CONTROL) < 0 &&
-        GetAncestor(message->hwnd, GA_ROOT) == seek_keys_window) {
-        seek_by(message->wParam == VK_LEFT ? -seek_step_ms : seek_step_ms);
-        return TRUE;
-    }
-    return CallNextHookEx(seek_keys_hook, code, wparam, lparam);
 }
 
 void initialise(HWND window) {
@@ -84,17 +68,18 @@ void initialise(HWND window) {
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 
+    choose_first_output();
+
     // An argument too long for pending_path names no file this program can open.
     if (command_line_argument == ArgumentResult::too_long) {
-        show_load_failure(window, LOAD_CANNOT_OPEN);
+        show_load_failure(window, load_failure_box_text(LOAD_CANNOT_OPEN));
     } else if (window_settings.pending_path[0] != '\0') {
         load_tune(window, window_settings.pending_path, command_line_play);
     }
 
+    install_window_keys(window);
     apply_topmost_setting(window);
     SetTimer(window, song_time_timer_id, song_time_timer_ms, nullptr);
-    seek_keys_window = window;
-    seek_keys_hook = SetWindowsHookExA(WH_MSGFILTER, seek_keys, nullptr, GetCurrentThreadId());
 }
 
 // Exit and the close box alike: the synthesizer hears the mute frames
@@ -124,7 +109,10 @@ void command(HWND window, int id) {
             end_program(window);
             break;
         case IDC_PLAY:
-            if (const char* text = press_play()) set_play_button_text(window, text);
+            if (const char* text = press_play()) {
+                set_play_button_text(window, text);
+                if (playback_on()) warn_if_output_cannot_sound(window);
+            }
             break;
         case IDC_STOP:
             if (const char* text = press_stop()) set_play_button_text(window, text);
@@ -137,6 +125,7 @@ void command(HWND window, int id) {
             break;
         case IDC_CONF:
             run_modal(window, show_preferences);
+            if (playback_on()) warn_if_output_cannot_sound(window);
             break;
         case IDC_VOICE1:
         case IDC_VOICE2:
@@ -231,8 +220,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPAR
             }
             break;
         case WM_DESTROY:
-            if (seek_keys_hook) UnhookWindowsHookEx(seek_keys_hook);
-            seek_keys_hook = nullptr;
+            remove_window_keys();
             save_settings(window);
             break;
         default:

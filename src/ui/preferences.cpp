@@ -17,6 +17,28 @@ UINT device_count;     // counted when the list was filled
 MIDIOUTCAPSA device_caps;
 char songlengths_choice[songlengths_path_size];  // songlengths_path as OK will store it
 
+const char no_outputs_text[] = "No MIDI outputs found: connect the synthesizer";
+
+// The software synthesizer every Windows installs, which the MIDI mapper
+// leads to; it plays notes and drops SysEx, so a SID frame never sounds.
+// Older systems call it "Microsoft GS Wavetable SW Synth".
+const char builtin_synth_prefix[] = "Microsoft GS Wavetable";
+
+bool silent_output_told = false;  // once per run
+
+// Into device_caps.szPname, zero-terminated. An unreadable device must not
+// repeat the name the record held for the device before it.
+void read_device_name(UINT id) {
+    if (midiOutGetDevCapsA(id, &device_caps, sizeof device_caps) != MMSYSERR_NOERROR) {
+        wsprintfA(device_caps.szPname, "(device %u)", id);
+    }
+    device_caps.szPname[sizeof device_caps.szPname - 1] = '\0';
+}
+
+bool is_builtin_synth(const char* name) {
+    return std::strncmp(name, builtin_synth_prefix, sizeof builtin_synth_prefix - 1) == 0;
+}
+
 const char songlengths_filter[] = "Song lengths (*.md5)\0*.md5\0All Files (*.*)\0*.*\0";
 
 void show_songlengths_choice(HWND dialog) {
@@ -55,14 +77,14 @@ void show_preferences(HWND window) {
 
 void fill_device_list(HWND dialog) {
     device_count = midiOutGetNumDevs();
+    if (device_count == 0) {
+        // A line that is no device: the list takes no choice, and OK stores none.
+        SendDlgItemMessageA(dialog, IDC_DEVICE_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(no_outputs_text));
+        EnableWindow(GetDlgItem(dialog, IDC_DEVICE_LIST), FALSE);
+        return;
+    }
     for (UINT id = 0; id < device_count; ++id) {
-        // Every id gets its line, readable or not, so that a line's position
-        // stays its device id; an unreadable one must not repeat the name
-        // the record held for the device before it.
-        if (midiOutGetDevCapsA(id, &device_caps, sizeof device_caps) != MMSYSERR_NOERROR) {
-            wsprintfA(device_caps.szPname, "(device %u)", id);
-        }
-        device_caps.szPname[sizeof device_caps.szPname - 1] = '\0';
+        read_device_name(id);
         SendDlgItemMessageA(dialog, IDC_DEVICE_LIST, LB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(device_caps.szPname));
     }
@@ -70,6 +92,43 @@ void fill_device_list(HWND dialog) {
     if (device >= 0 && static_cast<UINT>(device) < device_count) {
         SendDlgItemMessageA(dialog, IDC_DEVICE_LIST, LB_SETCURSEL, static_cast<WPARAM>(device), 0);
     }
+}
+
+void choose_first_output() {
+    if (player_state.midi_out_device != -1) return;
+    UINT count = midiOutGetNumDevs();
+    for (UINT id = 0; id < count; ++id) {
+        read_device_name(id);
+        if (!is_builtin_synth(device_caps.szPname)) {
+            player_state.midi_out_device = static_cast<int32_t>(id);
+            return;
+        }
+    }
+    if (count > 0) player_state.midi_out_device = 0;  // only the built-in one: at least it is shown
+}
+
+void warn_if_output_cannot_sound(HWND window) {
+    if (silent_output_told) return;
+    int32_t device = player_state.midi_out_device;
+    const char* name;
+    if (device == -1) {
+        // The mapper; with no output at all the start says so itself.
+        if (midiOutGetNumDevs() == 0) return;
+        name = "The MIDI mapper";
+    } else if (device >= 0 && static_cast<UINT>(device) < midiOutGetNumDevs()) {
+        read_device_name(static_cast<UINT>(device));
+        if (!is_builtin_synth(device_caps.szPname)) return;
+        name = device_caps.szPname;
+    } else {
+        return;
+    }
+    silent_output_told = true;
+    char text[256];
+    wsprintfA(text,
+              "%s cannot sound SID frames: it ignores the SysEx messages that carry them.\n\n"
+              "Choose the synthesizer's MIDI output in Conf.",
+              name);
+    MessageBoxA(window, text, "Cancel", MB_ICONWARNING | MB_OK);
 }
 
 INT_PTR CALLBACK preferences_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
@@ -93,8 +152,10 @@ INT_PTR CALLBACK preferences_dialog_proc(HWND dialog, UINT message, WPARAM wpara
             switch (LOWORD(wparam)) {
                 case IDC_PREF_OK:
                     // LB_ERR is -1: no line selected stores "no device chosen".
-                    player_state.midi_out_device = static_cast<int32_t>(
-                        SendDlgItemMessageA(dialog, IDC_DEVICE_LIST, LB_GETCURSEL, 0, 0));
+                    player_state.midi_out_device =
+                        device_count == 0 ? -1
+                                          : static_cast<int32_t>(
+                                                SendDlgItemMessageA(dialog, IDC_DEVICE_LIST, LB_GETCURSEL, 0, 0));
                     window_settings.always_on_top = ontop_choice;
                     // From the next frame; a chip switched on while playing
                     // gets its whole state first.

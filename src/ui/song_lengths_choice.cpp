@@ -79,10 +79,14 @@ void show_song_time(HWND window) {
     char title[64] = "Zarvel";
     int32_t length = player_state.song_length_ms;
     // An end not yet taken counts as playing: the next song is on its way.
-    if (length > 0 && (player_state.paused || player_state.song_ended || playback_on())) {
+    if (player_state.tune_loaded && (player_state.paused || player_state.song_ended || playback_on())) {
         std::string elapsed = format_song_time(player_state.song_time_ms);
-        std::string total = format_song_time(length);
-        wsprintfA(title, "Zarvel - %s / %s", elapsed.c_str(), total.c_str());
+        if (length > 0) {
+            std::string total = format_song_time(length);
+            wsprintfA(title, "Zarvel - %s / %s", elapsed.c_str(), total.c_str());
+        } else {
+            wsprintfA(title, "Zarvel - %s", elapsed.c_str());
+        }
     }
     char shown[64];
     if (GetWindowTextA(window, shown, sizeof shown) == 0 || std::strcmp(shown, title) != 0)

@@ -2,7 +2,8 @@
 // The song-length database the user chose in Preferences, the loaded tune's
 // lengths from it, and what the window makes of them: the next song at the
 // end of each, Stop after the last, elapsed time and length in the title.
-// With no database every length is unknown and the window is as without.
+// With no database every length is unknown: the title shows the elapsed
+// time alone.
 #include <windows.h>
 
 #include <cstddef>
@@ -30,9 +31,9 @@ bool check_song_lengths_file(HWND window, const char* path);
 // starts and the selector follows; after the last, playback stays stopped.
 void follow_song_end(HWND window);
 
-// The title: "Zarvel - elapsed / length" while a song of known length plays,
-// is paused or has just ended with the next to follow, else "Zarvel". Set
-// only when it changes.
+// The title: "Zarvel - elapsed / length" while a song plays, is paused or has
+// just ended with the next to follow ("Zarvel - elapsed" when its length is
+// not known), else "Zarvel". Set only when it changes.
 void show_song_time(HWND window);
 
 // The title's refresh timer of the main window, and how often it runs.

@@ -395,16 +395,28 @@ TEST_F(Controller, LoadWhilePlayingRestartsOnTheNewTunesStartSong) {
     EXPECT_EQ(memory_image.bytes[0x1102], 1);
 }
 
-TEST_F(Controller, FailedLoadWhilePlayingStaysStopped) {
+// A file that would not load is refused before the tune stops: no mute
+// frames, no restart, and the play calls go on (their frames count up).
+TEST_F(Controller, FailedLoadWhilePlayingLeavesTheTunePlaying) {
     ASSERT_EQ(player.load(counting_tune().write()), LOAD_OK);
     player.play();
     player.position_callbacks(4);
-    EXPECT_EQ(player.load(temp_folder() + "/missing.sid"), LOAD_CANNOT_OPEN);
-    EXPECT_EQ(player_state.tune_loaded, 0);
-    player.position_callbacks(4);
-    player.play();
-    player.position_callbacks(4);
-    EXPECT_EQ(count_of(played(), reset_frame() + text_message("Counter")), 1u);
+    std::string empty = temp_folder() + "/empty.sid";
+    std::fclose(std::fopen(empty.c_str(), "wb"));
+    for (const std::string& path : {empty, temp_folder() + "/missing.sid"}) {
+        SCOPED_TRACE(path);
+        size_t before = played().size();
+        EXPECT_NE(player.load(path), LOAD_OK);
+        player.position_callbacks(4);
+        EXPECT_EQ(player_state.tune_loaded, 1);
+        EXPECT_EQ(player_state.playing, 1);
+        EXPECT_EQ(player.play_button_text(), "Pause");
+        auto buffers = played();
+        ASSERT_GT(buffers.size(), before);
+        EXPECT_EQ(index_of(buffers, mute_frames()), buffers.size()) << "no mute frames";
+        EXPECT_EQ(count_of(buffers, reset_frame() + text_message("Counter")), 1u) << "no restart";
+        EXPECT_TRUE(buffers.back().size() > 3 && buffers.back()[2] == 0x4E) << "a register frame last";
+    }
 }
 
 TEST_F(Controller, LoadAfterPauseStartsTheNewTuneAfresh) {
@@ -442,10 +454,13 @@ TEST_F(Controller, LoadThatAsksToPlayStartsTheTuneOnce) {
     EXPECT_EQ(count_of(played(), reset_frame() + text_message("Second")), 1u);
     EXPECT_EQ(player_state.playing, 1);
 
+    // A file that fails is refused before anything stops: the tune playing
+    // goes on and is not started again.
     EXPECT_EQ(load_and_play(temp_folder() + "/missing.sid"), LOAD_CANNOT_OPEN);
     player.position_callbacks(4);
-    EXPECT_EQ(player_state.playing, 0);
+    EXPECT_EQ(player_state.playing, 1);
     EXPECT_EQ(player_state.start_request, 0);
+    EXPECT_EQ(count_of(played(), reset_frame() + text_message("Second")), 1u);
 }
 
 TEST_F(Controller, TransportFailureIsReportedOnceAndTheNextPlayRecovers) {

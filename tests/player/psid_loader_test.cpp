@@ -586,6 +586,48 @@ TEST_F(LoaderFiles, FileAndBytesGiveTheSameOutcome) {
     }
 }
 
+// A player checks a file before it stops its tune. The check must leave the
+// loaded tune whole and agree with load_psid (the definition of a load) on
+// every file; the load of the checked bytes must equal load_psid's.
+TEST_F(LoaderFiles, CheckLeavesTheLoadedTuneAndAgreesWithTheLoad) {
+    std::mt19937 random(54321);
+    std::vector<std::string> paths = {dir_.write("empty.sid", {}), dir_.write("text.sid", Bytes(40, 'x')),
+                                      dir_.write("short.sid", {'P', 'S', 'I', 'D', 0, 2}),
+                                      dir_.write("good.sid", psid_file(Header{}, {0x60})),
+                                      (dir_.path() / "missing.sid").string(), dir_.path().string()};
+    for (int round = 0; round < 60; ++round) {
+        Bytes file(random() % 300, 0);
+        for (auto& byte : file) byte = static_cast<uint8_t>(random());
+        if (file.size() >= 6) std::memcpy(file.data(), "PSID\0\2", 6);
+        paths.push_back(dir_.write("random" + std::to_string(round) + ".sid", file));
+    }
+    static uint8_t loaded_image[65536];
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        tune_info = sentinel_info();
+        int loaded = load_psid(path.c_str());
+        LoadRefusal refusal = last_load_refusal();
+        TuneInfo loaded_info = tune_info;
+        std::memcpy(loaded_image, image, sizeof loaded_image);
+
+        load_previous_tune();
+        TuneInfo before = tune_info;
+        uint8_t before_sample = image[0x1000];
+        size_t before_count = nonzero_bytes();
+        ASSERT_EQ(check_psid_file(path.c_str()), loaded);
+        EXPECT_EQ(last_load_refusal(), refusal);
+        EXPECT_TRUE(same_info(tune_info, before)) << "the check changed tune_info";
+        EXPECT_EQ(nonzero_bytes(), before_count) << "the check changed the image";
+        EXPECT_EQ(image[0x1000], before_sample);
+        if (loaded != LOAD_OK) continue;
+        tune_info = sentinel_info();
+        ASSERT_EQ(load_checked_psid(), LOAD_OK);
+        EXPECT_TRUE(same_info(tune_info, loaded_info));
+        EXPECT_EQ(std::memcmp(image, loaded_image, sizeof loaded_image), 0);
+        EXPECT_EQ(load_checked_psid(), LOAD_NOT_PSID) << "the checked bytes load once";
+    }
+}
+
 TEST(LoaderBytes, NoBytesAtAllAreNotPsid) {
     load_previous_tune();
     EXPECT_EQ(load_psid_bytes(nullptr, 0), LOAD_NOT_PSID);

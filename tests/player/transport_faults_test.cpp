@@ -203,6 +203,7 @@ TEST_P(TransportFaults, EachFailureIsToldOnceAndTheNextPlayRecovers) {
         before = action_mark;
     } else {
         EXPECT_EQ(player_state.playing, 0);
+        EXPECT_EQ(player.play_button_text(), "Play") << "stopped, as the button must say";
         EXPECT_EQ(stream_engine::open_stream_count(), 0);
         before = player.buffer_count();
         player.play();

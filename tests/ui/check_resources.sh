@@ -112,7 +112,9 @@ manifest=$(awk '/^1 24 /{ on = 1; next } on && /^END/ { exit } on' <<<"$rc" | se
 for part in \
     "<assemblyIdentity type=\"win32\" name=\"Osket.Zarvel\" version=\"$quad\" processorArchitecture=\"$arch\"/>" \
     '<description>Replays SID-files on a Sidstation</description>' \
-    "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" processorArchitecture=\"$arch\""; do
+    "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" processorArchitecture=\"$arch\"" \
+    '<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>' \
+    '<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, System</dpiAwareness>'; do
     [[ $manifest == *"$part"* ]] || fail "the manifest lacks $part"
 done
 

@@ -78,14 +78,18 @@ BOOL CALLBACK match_title_prefix(HWND window, LPARAM data) {
     return FALSE;
 }
 
-// A visible top-level window with exactly this title (any class when
-// window_class is null); message boxes and dialogs are class #32770. A title
-// ending in '*' matches every title that begins with the rest (the main
-// window's title shows the song's time while one of known length plays).
+// A visible top-level window with exactly this title, or this title and
+// " - " and more: the main window's title shows the song's time while a song
+// plays (any class when window_class is null; message boxes and dialogs are
+// class #32770). A title ending in '*' matches every title that begins with
+// the rest.
 HWND find_window(const std::string& title, const wchar_t* window_class = nullptr) {
     if (title.empty() || title.back() != '*') {
         HWND window = FindWindowW(window_class, widen(title).c_str());
-        return window && IsWindowVisible(window) ? window : nullptr;
+        if (window && IsWindowVisible(window)) return window;
+        TitleSearch search{widen(title + " - "), window_class, nullptr};
+        EnumWindows(match_title_prefix, reinterpret_cast<LPARAM>(&search));
+        return search.found;
     }
     TitleSearch search{widen(title.substr(0, title.size() - 1)), window_class, nullptr};
     EnumWindows(match_title_prefix, reinterpret_cast<LPARAM>(&search));
@@ -311,6 +315,26 @@ int list_select(const Args& a) {
     Control c;
     if (!find_control(a[0], a[1], c)) return 1;
     send(c.window, LB_SETCURSEL, number(a[2]), 0);
+    return 0;
+}
+
+// key TITLE VK...: each virtual key pressed and released on the control
+// that has the keyboard focus in that window, as a keyboard delivers it
+// (posted to the window's own message loop). Returns once they are posted;
+// a read of what they did must wait for it.
+int key(const Args& a) {
+    HWND window = wait_for_window(a[0], find_timeout_ms);
+    if (!window) return fail("no window \"%s\"", a[0].c_str());
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread);
+    HWND target = thread.hwndFocus ? thread.hwndFocus : window;
+    for (size_t i = 1; i < a.size(); ++i) {
+        WPARAM vk = static_cast<WPARAM>(number(a[i]));
+        LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC)) << 16;
+        PostMessageW(target, WM_KEYDOWN, vk, scan | 1);
+        PostMessageW(target, WM_KEYUP, vk, scan | 1 | (1u << 30) | (1u << 31));
+    }
     return 0;
 }
 
@@ -634,6 +658,7 @@ const std::map<std::string, Command> commands = {
     {"select-answer", {3, select_answer, "TITLE ID INDEX"}},
     {"list-select", {3, list_select, "TITLE ID INDEX"}},
     {"scroll", {3, scroll, "TITLE ID CODE [THUMB]"}},
+    {"key", {2, key, "TITLE VK..."}},
     {"text", {1, text, "TITLE [ID]"}},
     {"lines", {2, lines, "TITLE ID"}},
     {"selected", {2, list_selected, "TITLE ID"}},

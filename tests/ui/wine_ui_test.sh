@@ -148,6 +148,9 @@ frame_range() { read -r _ _ range _ <<<"$1"; echo "$range"; }
 
 reg_value() { drv reg "$1"; }
 
+# "drv box", with the song's time left out of the owner's title.
+box_while_playing() { drv box "$1" 10000 | sed -E '1s/^(owner=Zarvel) - [0-9:]+( \/ [0-9:]+)?$/\1/'; }
+
 # --- test tunes ----------------------------------------------------------------
 
 drv make-tune multisong 'C:\tunes\A B.sid' || fail "cannot write the test tunes"
@@ -214,7 +217,8 @@ after=$(frame_range "${lines[5]}")
 # way to the mute frames, so the (7-bit) count skips one.
 expect "first frame after the resume" "${after%..*}" "$(((${before#*..} + 2) & 127))"
 
-expect "midi_out" "$(reg_value midi_out)" "type=REG_DWORD size=4 value=-1"
+# The first start chose the first output, the one that played.
+expect "midi_out" "$(reg_value midi_out)" "type=REG_DWORD size=4 value=0"
 expect "xpos" "$(reg_value xpos)" "type=REG_DWORD size=4 value=$left"
 expect "ypos" "$(reg_value ypos)" "type=REG_DWORD size=4 value=$top"
 expect "ontop" "$(reg_value ontop)" "type=REG_DWORD size=4 value=0"
@@ -297,7 +301,7 @@ sleep 0.4
 drv post-click Zarvel 106
 drv wait-window "Zarvel Preferences" 5000 || fail "no Preferences dialog"
 expect "device list" "$(drv lines 'Zarvel Preferences' 115)" $'Zarvel Capture A\nZarvel Capture B'
-expect "no device chosen yet" "$(drv selected 'Zarvel Preferences' 115)" "-1"
+expect "the output in use shown at the first start" "$(drv selected 'Zarvel Preferences' 115)" "0"
 expect "always on top unchecked" "$(drv checked 'Zarvel Preferences' 116)" "0"
 drv command "Zarvel Preferences" 2  # Escape
 expect "Escape keeps Preferences open" "$(drv text 'Zarvel Preferences')" "Zarvel Preferences"
@@ -448,7 +452,7 @@ expect "the handed tune plays" "$(text_of 102)" "Pause"
 sleep 0.5
 drv run 'C:\zarvel\zarvel.exe' "\"C:\\tunes\\$(printf 'x%.0s' {1..300}).sid\"" 10000 >"$work/run.txt" 2>>"$log" ||
     fail "a second copy with too long a path did not end"
-expect "too long a handed path" "$(drv box OK 10000)" $'owner=Zarvel\ntext=Couldn\'t open file.'
+expect "too long a handed path" "$(box_while_playing OK)" $'owner=Zarvel\ntext=Couldn\'t open file.'
 expect "the tune plays on" "$(text_of 102),$(drv lines Zarvel 107)" "Pause,$multisong_lines"
 drv run 'C:\zarvel\zarvel.exe' '' 10000 >"$work/run.txt" 2>>"$log" || fail "a second copy without a tune did not end"
 expect "second copy without a tune" "$(cat "$work/run.txt")" "exit=0"
@@ -468,7 +472,7 @@ eventually "the handed tune after the About box" "$melody_lines" drv lines Zarve
 sleep 0.5
 drv command Zarvel 2  # Escape
 drv alive Zarvel >/dev/null || fail "the window does not answer after Escape"
-expect "Escape does not close the window" "$(drv text Zarvel)" "Zarvel"
+expect_match "Escape does not close the window" "$(drv text Zarvel)" '^Zarvel( - [0-9:]+)?$'
 exit_button
 got=$(expect_summary "handed tunes" \
     'reset name="Zarvel Test Melody"' "init" "frames .*" "mute mute" \
@@ -480,7 +484,10 @@ expect_frames "the handed tune" "${lines[6]}" 1 12 20
 step "a missing file, a non-PSID file and MUS data show their messages and \"No loaded tune.\""
 clear_settings
 launch '"C:\tunes\missing.sid"'
-expect "missing file" "$(drv box OK 15000)" $'owner=Zarvel\ntext=Couldn\'t open file.'
+# Each message: the window's own words, then the file and the system's or
+# the format's reason (load_message.cpp; strerror(ENOENT) of the C runtime).
+expect "missing file" "$(drv box OK 15000)" \
+    $'owner=Zarvel\ntext=Couldn\'t open file.\n\nC:\\tunes\\missing.sid\ncannot open the file: No such file or directory'
 main_window_up
 eventually "information list" "No loaded tune." drv lines Zarvel 107
 drv click Zarvel 102
@@ -488,11 +495,13 @@ expect "Play without a tune does nothing" "$(text_of 102)" "Play"
 drv post-click Zarvel 104
 expect "Open dialog starts with the last path" "$(drv open-name 10000)" "missing.sid"
 drv open-choose 'C:\tunes\text.sid'
-expect "not a PSID file" "$(drv box OK 10000)" $'owner=Zarvel\ntext=Not a PSID-file?'
+expect "not a PSID file" "$(drv box OK 10000)" \
+    $'owner=Zarvel\ntext=Not a PSID-file?\n\nC:\\tunes\\text.sid\nnot a PSID file: it does not begin with "PSID"'
 eventually "information list" "No loaded tune." drv lines Zarvel 107
 drv post-click Zarvel 104
 drv open-choose 'C:\tunes\mus.sid'
-expect "MUS data" "$(drv box OK 10000)" $'owner=Zarvel\ntext=What is MUS?'
+expect "MUS data" "$(drv box OK 10000)" \
+    $'owner=Zarvel\ntext=What is MUS?\n\nC:\\tunes\\mus.sid\nnot a playable tune: the file holds Sidplayer MUS data, not 6502 code'
 eventually "information list" "No loaded tune." drv lines Zarvel 107
 drv post-click Zarvel 104
 drv open-choose 'C:\tunes\melody.sid'
@@ -578,10 +587,8 @@ expect "title before Play" "$(drv text Zarvel)" "Zarvel"
 drv click Zarvel 102
 sleep 0.6
 expect_match "title while song 2 plays" "$(drv text 'Zarvel - *')" '^Zarvel - 0:0[01] / 0:02$'
-# Once the last song has ended the title is "Zarvel" again; each read waits
-# up to 5 s for a window of that title.
-for _ in 1 2 3; do [[ $(drv text Zarvel 2>/dev/null) == Zarvel ]] && break; done
-expect "title after the last song" "$(drv text Zarvel)" "Zarvel"
+# Once the last song has ended the title is "Zarvel" again.
+eventually "title after the last song" "Zarvel" drv text Zarvel
 expect "Play button after the last song" "$(text_of 102)" "Play"
 expect "the selector followed" "$(drv items Zarvel 133)" $'items=1 2 3\nselected=2'
 exit_button
@@ -607,7 +614,7 @@ drv click "Zarvel Preferences" 113
 drv wait-gone "Zarvel Preferences" 5000 || fail "OK did not close Preferences"
 drv click Zarvel 102
 sleep 2.6
-expect "no database: the title as ever" "$(drv text Zarvel)" "Zarvel"
+expect_match "no database: the elapsed time alone" "$(drv text Zarvel)" '^Zarvel - 0:0[2-9]$'
 expect "no database: song 2 plays on" "$(text_of 102)" "Pause"
 drv click Zarvel 103
 drv post-click Zarvel 106
@@ -625,5 +632,93 @@ drv click 'Zarvel - *' 103
 exit_button
 expect "songlengths stored again" "$(reg_value songlengths)" 'type=REG_SZ size=25 value=C:\tunes\Songlengths.md5'
 clear_settings
+
+step "a file that does not load while a tune plays: refused by name and reason, and the tune plays on"
+clear_settings
+: >"$WINEPREFIX/drive_c/tunes/empty.sid"
+launch '"C:\tunes\A B.sid"'
+main_window_up
+drv click Zarvel 102
+sleep 0.6
+drv post-click Zarvel 104
+drv open-choose 'C:\tunes\empty.sid'
+expect "empty file" "$(box_while_playing OK)" \
+    $'owner=Zarvel\ntext=Not a PSID-file?\n\nC:\\tunes\\empty.sid\nnot a PSID file: it does not begin with "PSID"'
+expect "the tune stays" "$(drv lines Zarvel 107)" "$multisong_lines"
+expect "its songs stay" "$(drv items Zarvel 133)" $'items=1 2 3\nselected=1'
+expect "it still plays" "$(text_of 102)" "Pause"
+sleep 0.6
+exit_button
+# One unbroken run of frames (counts one apart) across the refused load.
+got=$(expect_summary "a refused load while playing" "reset $name" "init" "frames .*" "mute mute")
+mapfile -t lines <<<"$got"
+expect_frames "frames across the refused load" "${lines[2]}" 1 12 20
+expect "the playing tune's path is kept" "$(reg_value oldpath)" 'type=REG_SZ size=260 value=C:\tunes\A B.sid'
+
+step "no MIDI output: Preferences says so, and a start that cannot open one leaves the window stopped"
+export ZARVEL_WINMM_DEVICES=';'
+launch '"C:\tunes\melody.sid"'
+main_window_up
+drv post-click Zarvel 106
+drv wait-window "Zarvel Preferences" 5000 || fail "no Preferences dialog"
+expect "empty device list" "$(drv lines 'Zarvel Preferences' 115)" "No MIDI outputs found: connect the synthesizer"
+drv click "Zarvel Preferences" 113
+drv wait-gone "Zarvel Preferences" 5000 || fail "OK did not close Preferences"
+drv click Zarvel 102
+expect "failed start" "$(box_while_playing Cancel)" $'owner=Zarvel\ntext=Could not allocate Midi Out port'
+eventually "Play button after the failed start" "Play" text_of 102
+expect "title of a stopped window" "$(drv text Zarvel)" "Zarvel"
+exit_button
+expect "no device stored" "$(reg_value midi_out)" "type=REG_DWORD size=4 value=-1"
+
+step "the built-in software synthesizer: passed over at the first start; chosen, it is named once as silent"
+clear_settings
+export ZARVEL_WINMM_DEVICES='Microsoft GS Wavetable Synth;Zarvel Capture A'
+launch '"C:\tunes\melody.sid"'
+main_window_up
+drv post-click Zarvel 106
+drv wait-window "Zarvel Preferences" 5000 || fail "no Preferences dialog"
+expect "the synthesizer shown as the output" "$(drv selected 'Zarvel Preferences' 115)" "1"
+drv list-select "Zarvel Preferences" 115 0
+drv click "Zarvel Preferences" 113
+drv wait-gone "Zarvel Preferences" 5000 || fail "OK did not close Preferences"
+drv post-click Zarvel 102
+expect "the built-in synthesizer named" "$(box_while_playing Cancel)" \
+    $'owner=Zarvel\ntext=Microsoft GS Wavetable Synth cannot sound SID frames: it ignores the SysEx messages that carry them.\n\nChoose the synthesizer\'s MIDI output in Conf.'
+drv click Zarvel 103
+drv click Zarvel 102
+drv no-window Cancel 500 || fail "the built-in synthesizer was named twice"
+exit_button
+unset ZARVEL_WINMM_DEVICES
+
+# Virtual keys: space 0x20, N 0x4E, P 0x50, 1 0x31, + 0xBB (VK_OEM_PLUS), - 0xBD.
+step "the command line's keys in the window; the elapsed time without song lengths"
+clear_settings
+launch '"C:\tunes\A B.sid"'
+main_window_up
+drv key Zarvel 0x20
+eventually "space plays" "Pause" text_of 102
+drv key Zarvel 0x4E
+eventually "N: the next song" $'items=1 2 3\nselected=2' drv items Zarvel 133
+eventually "rate of song 3" "100 Hz" text_of 108
+drv key Zarvel 0x50
+eventually "P: the song before" $'items=1 2 3\nselected=1' drv items Zarvel 133
+drv key Zarvel 0x31
+eventually "1: voice 1 off" "0" drv checked Zarvel 130
+drv key Zarvel 0xBB 0xBB
+eventually "+ twice" "120%" text_of 136
+drv key Zarvel 0xBD
+eventually "-" "110%" text_of 136
+expect "the speed scale followed" "$(drv scroll-pos Zarvel 135)" "110"
+sleep 1.2
+expect_match "the elapsed time" "$(drv text Zarvel)" '^Zarvel - [0-9]+:[0-5][0-9]$'
+drv key Zarvel 0x20
+eventually "space pauses" "Play" text_of 102
+exit_button
+# Voice 1 off: its frequency, which carries the song and the count, goes out
+# as 0 in every frame, the mute frames included.
+expect_summary "keys" "reset $name" "init" "frames 1 .*" "mute mute" "reset $name" "init" "frames 2 .*" \
+    "mute mute" "reset $name" "init" "frames 1 .*" "frame=0\.0 x[0-9]+" \
+    "regs=0:00,1:00,24:00 regs=0:00,1:00,24:00" >/dev/null
 
 echo "wine-ui: all scenarios passed"
