@@ -30,7 +30,6 @@ constexpr uint16_t pal_system_latch = 0x4025;
 constexpr uint16_t ntsc_system_latch = 0x4295;
 constexpr uint16_t start_compare_line = 0x137;
 
-constexpr uint8_t opcode_rti = 0x40;
 
 void update_banking(Machine* m) {
     uint8_t lines = static_cast<uint8_t>((m->port_data & m->port_direction) | (port_pulled_up & ~m->port_direction));
@@ -54,7 +53,10 @@ void sync_chips(Machine* m, uint64_t now) {
 }
 
 // The chips changed or may change: look at them again before the next instruction.
-void look_again(Machine* m) { m->next_event = 0; }
+void look_again(Machine* m) {
+    m->next_event = 0;
+    m->run_limit = 0;
+}
 
 void close_frame(Machine* m, uint64_t cycle) {
     if (m->pending.count == 0) return;
@@ -65,10 +67,17 @@ void close_frame(Machine* m, uint64_t cycle) {
     m->pending_music = false;
 }
 
+// An interrupt is about to push its three bytes: the handler has returned
+// once the stack is back at this level. Handlers nested deeper than the
+// record goes are counted as the innermost recorded one.
+void enter_handler(Machine* m) {
+    if (m->interrupt_depth < machine_nesting_depth) m->handler_sp[m->interrupt_depth++] = m->cpu.sp;
+}
+
 // The end of a handler: its stores make a frame, unless all it wrote were
 // samples, which wait for the video frame's start with the rest.
 void handler_left(Machine* m) {
-    --m->interrupt_depth;
+    if (m->interrupt_depth > 0) --m->interrupt_depth;
     if (!m->plays_samples || m->pending_music) close_frame(m, m->cpu.cycles);
 }
 
@@ -106,6 +115,12 @@ uint8_t io_read(Machine* m, uint16_t address, uint64_t cycle) {
     uint16_t offset = address & 0x0FFF;
     switch (offset >> 8) {
     case 0x0: case 0x1: case 0x2: case 0x3:
+        // A main loop polls the raster line without pause; its line needs
+        // no catching up of the chips, only the beam's position.
+        if ((offset & 0x3F) == VIC_RASTER || (offset & 0x3F) == VIC_CONTROL_1) {
+            uint64_t ahead = cycle > m->chips_cycle ? cycle - m->chips_cycle : 0;
+            return vic_read_ahead(&m->vic, static_cast<uint8_t>(offset), ahead);
+        }
         sync_chips(m, cycle);
         return vic_read(&m->vic, static_cast<uint8_t>(offset));
     case 0xC: {
@@ -172,7 +187,7 @@ void service(Machine* m) {
         m->nmi_line = true;
         if (m->cia2.icr_data & m->cia2.icr_mask & cia_timer_a_bit) m->sources_seen |= SOURCE_CIA2_TIMER_A;
         if (m->cia2.icr_data & m->cia2.icr_mask & cia_timer_b_bit) m->sources_seen |= SOURCE_CIA2_TIMER_B;
-        ++m->interrupt_depth;
+        enter_handler(m);
         MachineBus bus{m};
         cpu_nmi(m->cpu, bus);
         sync_chips(m, m->cpu.cycles);
@@ -190,18 +205,11 @@ void take_irq(Machine* m) {
     if (m->cia1.icr_data & m->cia1.icr_mask & cia_timer_a_bit) m->sources_seen |= SOURCE_CIA1_TIMER_A;
     if (m->cia1.icr_data & m->cia1.icr_mask & cia_timer_b_bit) m->sources_seen |= SOURCE_CIA1_TIMER_B;
     if (vic_interrupt(&m->vic)) m->sources_seen |= SOURCE_RASTER;
-    ++m->interrupt_depth;
+    enter_handler(m);
     MachineBus bus{m};
     cpu_irq(m->cpu, bus);
 }
 
-// The opcode the CPU will fetch next, read without touching any chip.
-uint8_t opcode_at(const Machine* m, uint32_t pc) {
-    uint16_t address = static_cast<uint16_t>(pc);
-    if (address >= 0xE000 && m->kernal_visible) return m->kernal[address - kernal_base];
-    if ((address & 0xF000) == 0xD000 && m->io_visible) return m->io[address & 0x0FFF];
-    return m->ram[address];
-}
 
 // The CPU back where init returned to, at the stack level it was called
 // from: it waits for interrupts, with them enabled. The loop is not run
@@ -307,6 +315,17 @@ void machine_start(Machine* m, const uint8_t* image, uint16_t init_address, uint
 
 MachineStop machine_run_until(Machine* m, uint64_t cycle) {
     MachineBus bus{m};
+    // Instructions run in batches up to the next event; the batch also ends
+    // when an instruction touched a chip (run_limit drops to 0), when an IRQ
+    // may be taken, when the CPU is back in the idle loop, and when the stack
+    // climbs back to where the innermost interrupt found it: its handler has
+    // returned, by RTI or by pulling the interrupt's three bytes itself.
+    auto done = [m](CpuState& r, int64_t) {
+        r.pc &= 0xFFFF;
+        return r.cycles >= m->run_limit || (m->irq_line && !r.irq_disable) ||
+               (m->interrupt_depth > 0 && r.sp == m->handler_sp[m->interrupt_depth - 1]) ||
+               (r.pc == kernal_idle_loop && r.sp == m->idle_sp);
+    };
     while (m->cpu.cycles < cycle) {
         if (m->frame_ready) return MACHINE_FRAME_READY;
         if (m->cpu.jammed) return MACHINE_JAMMED;
@@ -320,9 +339,10 @@ MachineStop machine_run_until(Machine* m, uint64_t cycle) {
             idle(m, cycle);
             continue;
         }
-        bool leaves_handler = m->interrupt_depth > 0 && opcode_at(m, m->cpu.pc) == opcode_rti;
-        cpu_step(m->cpu, bus);
-        if (leaves_handler) handler_left(m);
+        m->run_limit = std::min(cycle, m->next_event);
+        cpu_ops::execute(m->cpu, bus, done);
+        m->cpu.pc &= 0xFFFF;
+        if (m->interrupt_depth > 0 && m->cpu.sp == m->handler_sp[m->interrupt_depth - 1]) handler_left(m);
     }
     if (m->frame_ready) return MACHINE_FRAME_READY;
     return m->cpu.jammed ? MACHINE_JAMMED : MACHINE_REACHED_CYCLE;

@@ -46,6 +46,8 @@ enum MachineSource : uint32_t {
     SOURCE_CIA2_TIMER_B = 1u << 4,
 };
 
+constexpr int32_t machine_nesting_depth = 8;  // interrupts within interrupts that are told apart
+
 struct Machine {
     MachineTiming timing;
     CpuState cpu;               // registers; cpu.cycles counts the machine's time
@@ -66,7 +68,9 @@ struct Machine {
     bool nmi_line;              // CIA 2 holds NMI low; NMI is taken on its falling edge
 
     // Frames: stores since the last frame, and the frame closed last.
-    int32_t interrupt_depth;    // interrupt handlers entered and not yet left by RTI
+    int32_t interrupt_depth;    // interrupt handlers entered and not yet returned from
+    uint8_t handler_sp[machine_nesting_depth];  // sp before each one's entry pushed its three bytes
+    uint64_t run_limit;         // the current batch of instructions ends at this cycle, or at once at 0
     MachineFrame pending;
     MachineFrame ready;
     bool frame_ready;

@@ -18,8 +18,9 @@ void vic_reset(VicRaster* vic) {
     std::memset(vic->registers, 0, sizeof vic->registers);
 }
 
-uint8_t vic_read(const VicRaster* vic, uint8_t reg) {
-    uint32_t line = vic_raster_line(vic);
+namespace {
+
+uint8_t read_at_line(const VicRaster* vic, uint8_t reg, uint32_t line) {
     switch (reg & 0x3F) {
     case VIC_CONTROL_1: return static_cast<uint8_t>((vic->registers[VIC_CONTROL_1] & 0x7F) | (line & 0x100) >> 1);
     case VIC_RASTER: return static_cast<uint8_t>(line);
@@ -28,6 +29,15 @@ uint8_t vic_read(const VicRaster* vic, uint8_t reg) {
     case VIC_IRQ_ENABLE: return static_cast<uint8_t>(0xF0 | vic->irq_enable);
     default: return vic->registers[reg & 0x3F];
     }
+}
+
+}  // namespace
+
+uint8_t vic_read(const VicRaster* vic, uint8_t reg) { return read_at_line(vic, reg, vic_raster_line(vic)); }
+
+uint8_t vic_read_ahead(const VicRaster* vic, uint8_t reg, uint64_t cycles) {
+    uint64_t frame_cycle = (vic->frame_cycle + cycles) % vic_cycles_per_frame(vic);
+    return read_at_line(vic, reg, static_cast<uint32_t>(frame_cycle / vic->cycles_per_line));
 }
 
 void vic_write(VicRaster* vic, uint8_t reg, uint8_t value) {

@@ -37,6 +37,8 @@ inline uint32_t vic_raster_line(const VicRaster* vic) { return vic->frame_cycle 
 inline uint32_t vic_cycles_per_frame(const VicRaster* vic) { return vic->cycles_per_line * vic->lines_per_frame; }
 
 uint8_t vic_read(const VicRaster* vic, uint8_t reg);
+// The same read as the chip would answer it cycles later, without ticking.
+uint8_t vic_read_ahead(const VicRaster* vic, uint8_t reg, uint64_t cycles);
 void vic_write(VicRaster* vic, uint8_t reg, uint8_t value);
 
 // Advances the beam by cycles, latching the raster source for every start
