@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-#include "cpu/instructions.h"
-#include "cpu/opcode_table.h"
+#include "cpu/cpu_run.h"
 
 MemoryImage memory_image;
 CpuState cpu_state;
@@ -20,6 +19,7 @@ uint32_t sid_window_bit(uint16_t base) {
 void cpu_reset() {
     cpu_state.sp = 0xFF;
     cpu_state.pc = 0;
+    cpu_state.jammed = 0;
 }
 
 void clear_machine_state() {
@@ -32,64 +32,49 @@ void clear_machine_state() {
 
 namespace {
 
-// The loop inside cpu_call.
-CpuCallResult cpu_run(uint16_t entry) {
-    using namespace cpu_ops;
+enum class Frame { subroutine, interrupt };
 
-    // Enter as a JSR at address 0 would: the final RTS pulls 0x0001 and lands
-    // on 0x0002, inside the end region.
-    int32_t return_address = cpu_state.pc + 1;
-    stack_push(cpu_state, static_cast<uint8_t>(return_address >> 8));
-    stack_push(cpu_state, static_cast<uint8_t>(return_address));
-    cpu_state.pc = entry;
+// The loop inside cpu_call.
+CpuCallResult cpu_run(uint16_t entry, Frame frame, FlatSidBus& bus) {
+    CpuState& s = cpu_state;
+    // The way back leads into the end region: a JSR at address 0 pushes
+    // 0x0001, which its RTS turns into 0x0002; an interrupt pushes the
+    // address RTI returns to, 0x0002 itself, and the flags.
+    if (frame == Frame::subroutine) {
+        cpu_ops::push_word(s, bus, static_cast<uint32_t>(s.pc + 1));
+    } else {
+        cpu_ops::push_word(s, bus, static_cast<uint32_t>(s.pc + 2));
+        cpu_ops::push(s, bus, static_cast<uint8_t>(status_byte(s) & ~0x10));
+        s.irq_disable = 1;
+    }
+    s.pc = entry;
+    s.jammed = 0;
     cpu_instructions_executed = 0;
     if (entry <= end_region_top) return CPU_RETURNED;
 
-    // The registers live in a local copy for the call, so the compiler can
-    // keep them in machine registers; they go back to cpu_state at the end.
-    CpuState s = cpu_state;
-    int32_t executed = 0;
-
-    // One handler per opcode byte; each ends with the same dispatch step, so
-    // every handler has its own indirect jump for the branch predictor.
-#define ZARVEL_LABEL(code, ...) &&op_##code,
-    static const void* const opcode_table[256] = {ZARVEL_OPCODES(ZARVEL_LABEL)};
-#undef ZARVEL_LABEL
-
-    // After every instruction: count it, then one unsigned compare catches
-    // both pc outside 0..0xFFFF and pc in the end region; the step limit is the
-    // other test. Then fetch the next opcode: pc is 4..0xFFFF here.
-#define ZARVEL_NEXT                                                                          \
-    ++executed;                                                                              \
-    if (static_cast<uint32_t>(s.pc) - (end_region_top + 1) > 0xFFFFu - (end_region_top + 1) || \
-        executed > step_limit + 1)                                                           \
-        goto finished;                                                                       \
-    goto* opcode_table[ram[s.pc++]];
-
-    goto* opcode_table[ram[s.pc++]];
-
-#define ZARVEL_HANDLER(code, ...) \
-    op_##code : __VA_ARGS__(s);   \
-    ZARVEL_NEXT
-    ZARVEL_OPCODES(ZARVEL_HANDLER)
-#undef ZARVEL_HANDLER
-#undef ZARVEL_NEXT
-
-finished:
-    cpu_state = s;
-    cpu_instructions_executed = executed;
+    // After every instruction one unsigned compare catches both pc outside
+    // 0..0xFFFF and pc in the end region; the step limit is the other test.
+    int64_t executed = cpu_ops::execute(s, bus, [](CpuState& r, int64_t count) {
+        return static_cast<uint32_t>(r.pc) - (end_region_top + 1) > 0xFFFFu - (end_region_top + 1) ||
+               count > step_limit + 1;
+    });
+    cpu_instructions_executed = static_cast<int32_t>(executed);
     // The checks in the order the harness defines them: bounds, steps, end.
     if (static_cast<uint32_t>(s.pc) > 0xFFFFu) return CPU_ABANDONED;
-    if (executed > step_limit + 1) return CPU_ABANDONED;
+    if (executed > step_limit + 1 || s.jammed) return CPU_ABANDONED;
     return CPU_RETURNED;
+}
+
+CpuCallResult call(uint16_t entry, Frame frame) {
+    FlatSidBus bus{memory_image.bytes, 0, other_sid_windows};
+    cpu_state.pc = 0;
+    CpuCallResult result = cpu_run(entry, frame, bus);
+    cpu_state.log_pos = bus.log_pos;
+    sid_write_log.registers[bus.log_pos] = -1;
+    return result;
 }
 
 }  // namespace
 
-CpuCallResult cpu_call(uint16_t entry) {
-    cpu_state.log_pos = 0;
-    cpu_state.pc = 0;
-    CpuCallResult result = cpu_run(entry);
-    sid_write_log.registers[cpu_state.log_pos] = -1;
-    return result;
-}
+CpuCallResult cpu_call(uint16_t entry) { return call(entry, Frame::subroutine); }
+CpuCallResult cpu_call_interrupt(uint16_t entry) { return call(entry, Frame::interrupt); }

@@ -7,32 +7,37 @@
 
 // Runs one 6502 subroutine of the loaded tune to its end, the way a JSR from
 // address 0 would: the routine returns into the end region 0x0000..0x0003.
-// No interrupts occur and no cycles are counted; the only time inside a call
-// is the number of instructions, bounded by step_limit.
+// The call is bounded by step_limit instructions; the cycles it runs are
+// added to cpu_state.cycles.
 
 constexpr int32_t step_limit = 200000;  // up to step_limit + 1 instructions may run
 constexpr int32_t end_region_top = 3;   // reaching 0..3 ends a call normally
 
 enum CpuCallResult : int { CPU_RETURNED = 0, CPU_ABANDONED = 1 };
 
-// sp := 0xFF, pc := 0. Leaves a, x, y, the flags and memory alone.
+// sp := 0xFF, pc := 0, and a stopped (jammed) chip runs again. Leaves a, x,
+// y, the flags, the cycle count and memory alone.
 void cpu_reset();
 
 // The registers, the memory image, the SID write log, the other chips'
 // windows and the instruction count all zero, as a fresh process has them.
 void clear_machine_state();
 
-// Runs the routine at entry to its return, or abandons it (pc left
-// 0..0xFFFF, or more than step_limit + 1 instructions ran). Afterwards
-// sid_write_log holds this call's SID stores ended by -1.
+// Runs the routine at entry to its return, or abandons it: pc left
+// 0..0xFFFF, more than step_limit + 1 instructions ran, or a JAM opcode
+// stopped the chip. Afterwards sid_write_log holds this call's SID stores
+// ended by -1.
 CpuCallResult cpu_call(uint16_t entry);
+
+// The same for an interrupt handler (a tune's IRQ routine reached through
+// the hardware vector): entered as the chip enters an IRQ, with 0x0002 and
+// the status byte on the stack and I set, so that its RTI returns into the
+// end region with the flags it found.
+CpuCallResult cpu_call_interrupt(uint16_t entry);
 
 // Instructions executed by the most recent call (for tests and benchmarks;
 // written once per call, never per instruction).
 extern int32_t cpu_instructions_executed;
-
-// The primitives below work on a register file passed in, because the loop
-// inside cpu_call runs on a local copy of cpu_state.
 
 // The first SID's 32 registers repeat every 32 bytes through 0xD400..0xD7FF.
 // A tune made for a second or third SID chip maps it over one of those
@@ -46,43 +51,25 @@ extern uint32_t other_sid_windows;
 // never logged, and 0xD400 is the first SID itself).
 uint32_t sid_window_bit(uint16_t base);
 
-// Records a store into the SID area 0xD400..0xD7FF (the 32 registers and their
-// mirrors) unless another chip's window holds it. Store instructions call it
-// after storing. Once 126 stores are recorded, later ones overwrite the last
-// slot and so are dropped.
-inline void log_sid_write(CpuState& s, uint32_t address, uint8_t value) {
-    uint32_t offset = address - 0xD400u;
-    if (offset >= 0x400u) return;
-    if ((other_sid_windows >> (offset >> 5)) & 1u) return;
-    int32_t pos = s.log_pos;
-    sid_write_log.registers[pos] = static_cast<int32_t>(address & 0x1F);
-    sid_write_log.values[pos] = value;
-    if (pos < sid_log_last_slot) s.log_pos = pos + 1;
-}
+// The bus of a PSID call: the 64 KB image as plain memory, and every write
+// into the SID area 0xD400..0xD7FF (the 32 registers and their mirrors)
+// recorded in sid_write_log unless another chip's window holds it. Once 126
+// stores are recorded, later ones overwrite the last slot and so are
+// dropped. Both writes of a read-modify-write instruction are recorded: the
+// SID receives both, and the frame keeps the later one.
+struct FlatSidBus {
+    uint8_t* ram;
+    int32_t log_pos;
+    uint32_t windows;
 
-// The stack is page 0x0100 and sp addresses the most recently pushed byte, so
-// the first push after cpu_reset lands at 0x01FE.
-inline void stack_push(CpuState& s, uint8_t value) {
-    s.sp = static_cast<uint8_t>(s.sp - 1);
-    memory_image.bytes[0x100 + s.sp] = value;
-}
-inline uint8_t stack_pull(CpuState& s) {
-    uint8_t value = memory_image.bytes[0x100 + s.sp];
-    s.sp = static_cast<uint8_t>(s.sp + 1);
-    return value;
-}
-
-// The packed flags that PHP pushes and PLP and RTI pull: N V 1 1 D I Z C.
-inline uint8_t status_byte(const CpuState& s) {
-    return static_cast<uint8_t>((s.sign_source & 0x80) | (s.overflow ? 0x40 : 0) | 0x30 |
-                                (s.decimal ? 0x08 : 0) | (s.irq_disable ? 0x04 : 0) |
-                                (s.zero_source == 0 ? 0x02 : 0) | (s.carry ? 0x01 : 0));
-}
-inline void set_status_byte(CpuState& s, uint8_t status) {
-    s.sign_source = (status & 0x80) ? 0xFF : 0x00;
-    s.overflow = (status >> 6) & 1;
-    s.decimal = (status >> 3) & 1;
-    s.irq_disable = (status >> 2) & 1;
-    s.zero_source = (status & 0x02) ? 0 : 1;
-    s.carry = status & 1;
-}
+    uint8_t read(uint16_t address, uint64_t) const { return ram[address]; }
+    void write(uint16_t address, uint8_t value, uint64_t) {
+        ram[address] = value;
+        uint32_t offset = address - 0xD400u;
+        if (offset >= 0x400u) return;
+        if ((windows >> (offset >> 5)) & 1u) return;
+        sid_write_log.registers[log_pos] = static_cast<int32_t>(address & 0x1F);
+        sid_write_log.values[log_pos] = value;
+        if (log_pos < sid_log_last_slot) ++log_pos;
+    }
+};

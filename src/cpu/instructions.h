@@ -1,130 +1,178 @@
 #pragma once
-// The 6502 instruction set as this core runs it: addressing modes, then the
-// instructions. Several behave unlike the chip on purpose, and tunes may
-// observe it: BRK and the empty slots are one-byte no-ops, 0x34 is one byte
-// long, RTI returns to the pulled address plus one, there is no decimal
-// arithmetic, and the undocumented instructions compute what their comments
-// say. opcode_table.h assigns them to opcode bytes.
+// The NMOS 6502 instruction set as the chip runs it: addressing modes, then
+// the instructions, documented and undocumented alike, decimal mode
+// included. opcode_table.h assigns them to opcode bytes with their cycle
+// counts; cpu_run.h expands that table into one dispatch loop per bus.
 //
-// Every operation works on a CpuState passed by reference: cpu_run hands them
-// a local copy of the registers, so that once everything is inlined the
-// compiler keeps the registers in machine registers for the whole call.
-#include <type_traits>
+// Every operation takes the register file and the bus by reference. The
+// loops hand them a local copy of the registers, so that once everything is
+// inlined the compiler keeps the registers in machine registers.
+//
+// The bus (see cpu_run.h) sees every read and write the program makes, with
+// the cycle count at the end of the instruction; the chip's idle reads
+// (a discarded operand fetch, the read before an indexed address is fixed)
+// are not made, since nothing in a C64 tune's reach depends on them.
+#include <cstdint>
 
-#include "cpu/cpu_call.h"
+#include "cpu/cpu_state.h"
 
 namespace cpu_ops {
 
-inline uint8_t* const ram = memory_image.bytes;
-
 // pc may sit at 0x10000 when an instruction starts at the top of memory;
 // operand bytes fetched past 0xFFFF come from the bottom, as on the chip.
-inline uint8_t fetch(CpuState& s) { return ram[s.pc++ & 0xFFFF]; }
-inline uint32_t fetch_word(CpuState& s) {
-    uint32_t low = fetch(s);
-    return low | static_cast<uint32_t>(fetch(s)) << 8;
+template <class Bus> inline uint8_t fetch(CpuState& s, Bus& b) {
+    return b.read(static_cast<uint16_t>(s.pc++), s.cycles);
+}
+template <class Bus> inline uint32_t fetch_word(CpuState& s, Bus& b) {
+    uint32_t low = fetch(s, b);
+    return low | static_cast<uint32_t>(fetch(s, b)) << 8;
 }
 
 inline void set_nz(CpuState& s, uint8_t result) { s.sign_source = s.zero_source = result; }
-inline int signed_byte(uint8_t value) { return static_cast<int8_t>(value); }
+
+// An indexed address costs the chip one more cycle when the index carries
+// into the high byte, but only for instructions that just read: stores and
+// read-modify-write forms always take that cycle.
+inline uint32_t indexed(CpuState& s, uint32_t base, uint8_t index, bool read_only) {
+    uint32_t address = base + index;
+    if (read_only) s.cycles += ((base & 0xFF) + index) >> 8;
+    return address & 0xFFFF;
+}
 
 // ---- Addressing modes: ea() yields the effective address inside 0..0xFFFF.
-// Sums past 0xFFFF wrap modulo 65,536; zero-page sums wrap within the page.
-struct Imm { static constexpr int size = 2; static uint32_t ea(CpuState& s) { return s.pc++ & 0xFFFF; } };
-struct Zp  { static constexpr int size = 2; static uint32_t ea(CpuState& s) { return fetch(s); } };
-struct ZpX { static constexpr int size = 2; static uint32_t ea(CpuState& s) { return (fetch(s) + s.x) & 0xFF; } };
-struct ZpY { static constexpr int size = 2; static uint32_t ea(CpuState& s) { return (fetch(s) + s.y) & 0xFF; } };
-struct Abs { static constexpr int size = 3; static uint32_t ea(CpuState& s) { return fetch_word(s); } };
-struct AbX { static constexpr int size = 3; static uint32_t ea(CpuState& s) { return (fetch_word(s) + s.x) & 0xFFFF; } };
-struct AbY { static constexpr int size = 3; static uint32_t ea(CpuState& s) { return (fetch_word(s) + s.y) & 0xFFFF; } };
-struct IzX {  // pointer at (operand + x) in page 0; for 0xFF its high byte comes from 0x0100
-    static constexpr int size = 2;
-    static uint32_t ea(CpuState& s) {
-        uint32_t p = (fetch(s) + s.x) & 0xFF;
-        return ram[p] | static_cast<uint32_t>(ram[p + 1]) << 8;
+// Zero-page sums and zero-page pointers wrap within page 0.
+struct Imm {
+    template <class Bus> static uint32_t ea(CpuState& s, Bus&, bool) { return static_cast<uint16_t>(s.pc++); }
+};
+struct Zp {
+    template <class Bus> static uint32_t ea(CpuState& s, Bus& b, bool) { return fetch(s, b); }
+};
+struct ZpX {
+    template <class Bus> static uint32_t ea(CpuState& s, Bus& b, bool) { return (fetch(s, b) + s.x) & 0xFF; }
+};
+struct ZpY {
+    template <class Bus> static uint32_t ea(CpuState& s, Bus& b, bool) { return (fetch(s, b) + s.y) & 0xFF; }
+};
+struct Abs {
+    template <class Bus> static uint32_t ea(CpuState& s, Bus& b, bool) { return fetch_word(s, b); }
+};
+struct AbX {
+    template <class Bus> static uint32_t ea(CpuState& s, Bus& b, bool read_only) {
+        return indexed(s, fetch_word(s, b), s.x, read_only);
     }
 };
-struct IzY {  // pointer in page 0 whose high byte wraps within the page, plus y
-    static constexpr int size = 2;
-    static uint32_t ea(CpuState& s) {
-        uint32_t p = fetch(s);
-        uint32_t base = ram[p] | static_cast<uint32_t>(ram[(p + 1) & 0xFF]) << 8;
-        return (base + s.y) & 0xFFFF;
+struct AbY {
+    template <class Bus> static uint32_t ea(CpuState& s, Bus& b, bool read_only) {
+        return indexed(s, fetch_word(s, b), s.y, read_only);
+    }
+};
+template <class Bus> inline uint32_t zero_page_pointer(CpuState& s, Bus& b, uint8_t p) {
+    return b.read(p, s.cycles) | static_cast<uint32_t>(b.read(static_cast<uint8_t>(p + 1), s.cycles)) << 8;
+}
+struct IzX {
+    template <class Bus> static uint32_t ea(CpuState& s, Bus& b, bool) {
+        return zero_page_pointer(s, b, static_cast<uint8_t>(fetch(s, b) + s.x));
+    }
+};
+struct IzY {
+    template <class Bus> static uint32_t ea(CpuState& s, Bus& b, bool read_only) {
+        return indexed(s, zero_page_pointer(s, b, fetch(s, b)), s.y, read_only);
     }
 };
 
-// Zero-page forms cannot reach the SID area, so only the wider modes pay for
-// the capture check; the outcome is the same as checking every store.
-template <class M>
-constexpr bool reaches_sid = M::size == 3 || std::is_same_v<M, IzX> || std::is_same_v<M, IzY>;
+template <class M, class Bus> inline uint8_t load(CpuState& s, Bus& b) {
+    return b.read(static_cast<uint16_t>(M::ea(s, b, true)), s.cycles);
+}
+template <class M, class Bus> inline void store(CpuState& s, Bus& b, uint8_t value) {
+    b.write(static_cast<uint16_t>(M::ea(s, b, false)), value, s.cycles);
+}
 
-template <class M> inline void store(CpuState& s, uint8_t value) {
-    uint32_t ea = M::ea(s);
-    ram[ea] = value;
-    if constexpr (reaches_sid<M>) log_sid_write(s, ea, value);
+// Read-modify-write: the chip writes the unmodified byte back in the cycle
+// before it writes the result. Both writes reach the bus, so a SID register
+// changed this way receives both values, as the real chip does.
+template <class M, class Bus, class Op> inline void modify(CpuState& s, Bus& b, Op op) {
+    uint16_t ea = static_cast<uint16_t>(M::ea(s, b, false));
+    uint8_t m = b.read(ea, s.cycles);
+    b.write(ea, m, s.cycles - 1);
+    b.write(ea, op(m), s.cycles);
 }
 
 // ---- Loads, stores, transfers
-template <class M> inline void lda(CpuState& s) { set_nz(s, s.a = ram[M::ea(s)]); }
-template <class M> inline void ldx(CpuState& s) { set_nz(s, s.x = ram[M::ea(s)]); }
-template <class M> inline void ldy(CpuState& s) { set_nz(s, s.y = ram[M::ea(s)]); }
-template <class M> inline void sta(CpuState& s) { store<M>(s, s.a); }
-template <class M> inline void stx(CpuState& s) { store<M>(s, s.x); }
-template <class M> inline void sty(CpuState& s) { store<M>(s, s.y); }
-inline void tax(CpuState& s) { set_nz(s, s.x = s.a); }
-inline void tay(CpuState& s) { set_nz(s, s.y = s.a); }
-inline void txa(CpuState& s) { set_nz(s, s.a = s.x); }
-inline void tya(CpuState& s) { set_nz(s, s.a = s.y); }
-inline void txs(CpuState& s) { s.sp = s.x; }
-inline void tsx(CpuState& s) { s.x = s.sp; }  // unlike the other transfers, N and Z stay
+template <class M, class Bus> inline void lda(CpuState& s, Bus& b) { set_nz(s, s.a = load<M>(s, b)); }
+template <class M, class Bus> inline void ldx(CpuState& s, Bus& b) { set_nz(s, s.x = load<M>(s, b)); }
+template <class M, class Bus> inline void ldy(CpuState& s, Bus& b) { set_nz(s, s.y = load<M>(s, b)); }
+template <class M, class Bus> inline void sta(CpuState& s, Bus& b) { store<M>(s, b, s.a); }
+template <class M, class Bus> inline void stx(CpuState& s, Bus& b) { store<M>(s, b, s.x); }
+template <class M, class Bus> inline void sty(CpuState& s, Bus& b) { store<M>(s, b, s.y); }
+template <class Bus> inline void tax(CpuState& s, Bus&) { set_nz(s, s.x = s.a); }
+template <class Bus> inline void tay(CpuState& s, Bus&) { set_nz(s, s.y = s.a); }
+template <class Bus> inline void txa(CpuState& s, Bus&) { set_nz(s, s.a = s.x); }
+template <class Bus> inline void tya(CpuState& s, Bus&) { set_nz(s, s.a = s.y); }
+template <class Bus> inline void txs(CpuState& s, Bus&) { s.sp = s.x; }
+template <class Bus> inline void tsx(CpuState& s, Bus&) { set_nz(s, s.x = s.sp); }
 
 // ---- Logic
-template <class M> inline void ora(CpuState& s) { set_nz(s, s.a |= ram[M::ea(s)]); }
-template <class M> inline void and_(CpuState& s) { set_nz(s, s.a &= ram[M::ea(s)]); }
-template <class M> inline void eor(CpuState& s) { set_nz(s, s.a ^= ram[M::ea(s)]); }
-template <class M> inline void bit(CpuState& s) {  // Z from A AND m; N and V from m itself
-    uint8_t m = ram[M::ea(s)];
+template <class M, class Bus> inline void ora(CpuState& s, Bus& b) { set_nz(s, s.a |= load<M>(s, b)); }
+template <class M, class Bus> inline void and_(CpuState& s, Bus& b) { set_nz(s, s.a &= load<M>(s, b)); }
+template <class M, class Bus> inline void eor(CpuState& s, Bus& b) { set_nz(s, s.a ^= load<M>(s, b)); }
+template <class M, class Bus> inline void bit(CpuState& s, Bus& b) {  // Z from A AND m; N and V from m itself
+    uint8_t m = load<M>(s, b);
     s.zero_source = s.a & m;
     s.sign_source = m;
     s.overflow = (m >> 6) & 1;
 }
 
-// ---- Arithmetic. With D set these step over their operand and do nothing:
-// this core has no BCD arithmetic.
-template <class M> inline bool skipped_in_decimal(CpuState& s) {
-    if (!s.decimal) return false;
-    s.pc += M::size - 1;
-    return true;
-}
-
+// ---- Arithmetic. In decimal mode the NMOS chip adjusts the result digit by
+// digit, but takes Z from the binary sum, N and V from the sum before the
+// high digit is adjusted; SBC takes every flag from the binary difference.
 inline void add(CpuState& s, uint8_t m) {
-    unsigned sum = s.a + m + s.carry;
-    int signed_sum = signed_byte(s.a) + signed_byte(m) + s.carry;
+    unsigned binary = s.a + m + s.carry;
+    if (!s.decimal) {
+        s.carry = binary > 0xFF;
+        s.overflow = (~(s.a ^ m) & (s.a ^ binary) & 0x80) != 0;
+        set_nz(s, s.a = static_cast<uint8_t>(binary));
+        return;
+    }
+    unsigned low = (s.a & 0x0F) + (m & 0x0F) + s.carry;
+    if (low > 9) low = ((low + 6) & 0x0F) + 0x10;
+    unsigned sum = (s.a & 0xF0) + (m & 0xF0) + low;
+    s.zero_source = static_cast<uint8_t>(binary);
+    s.sign_source = static_cast<uint8_t>(sum);
+    s.overflow = (~(s.a ^ m) & (s.a ^ sum) & 0x80) != 0;
+    if (sum >= 0xA0) sum += 0x60;
     s.carry = sum > 0xFF;
-    s.overflow = signed_sum < -128 || signed_sum > 127;
-    set_nz(s, s.a = static_cast<uint8_t>(sum));
+    s.a = static_cast<uint8_t>(sum);
 }
 
 inline void subtract(CpuState& s, uint8_t m) {
-    int difference = signed_byte(s.a) - signed_byte(m) + s.carry - 1;
-    s.carry = static_cast<int>(s.a) + s.carry - 1 >= m;
-    s.overflow = difference < -128 || difference > 127;
-    set_nz(s, s.a = static_cast<uint8_t>(difference));
+    unsigned binary = s.a - m - (1 - s.carry);
+    uint8_t result = static_cast<uint8_t>(binary);
+    s.overflow = ((s.a ^ m) & (s.a ^ binary) & 0x80) != 0;
+    if (s.decimal) {
+        int low = (s.a & 0x0F) - (m & 0x0F) - (1 - s.carry);
+        if (low < 0) low = ((low - 6) & 0x0F) - 0x10;
+        int difference = (s.a & 0xF0) - (m & 0xF0) + low;
+        if (difference < 0) difference -= 0x60;
+        s.a = static_cast<uint8_t>(difference);
+    } else {
+        s.a = result;
+    }
+    s.carry = binary <= 0xFF;  // no borrow
+    set_nz(s, result);
 }
 
-template <class M> inline void adc(CpuState& s) { if (!skipped_in_decimal<M>(s)) add(s, ram[M::ea(s)]); }
-template <class M> inline void sbc(CpuState& s) { if (!skipped_in_decimal<M>(s)) subtract(s, ram[M::ea(s)]); }
+template <class M, class Bus> inline void adc(CpuState& s, Bus& b) { add(s, load<M>(s, b)); }
+template <class M, class Bus> inline void sbc(CpuState& s, Bus& b) { subtract(s, load<M>(s, b)); }
 
 inline void compare(CpuState& s, uint8_t reg, uint8_t m) {
     s.carry = reg >= m;
     set_nz(s, static_cast<uint8_t>(reg - m));
 }
-template <class M> inline void cmp(CpuState& s) { compare(s, s.a, ram[M::ea(s)]); }
-template <class M> inline void cpx(CpuState& s) { compare(s, s.x, ram[M::ea(s)]); }
-template <class M> inline void cpy(CpuState& s) { compare(s, s.y, ram[M::ea(s)]); }
+template <class M, class Bus> inline void cmp(CpuState& s, Bus& b) { compare(s, s.a, load<M>(s, b)); }
+template <class M, class Bus> inline void cpx(CpuState& s, Bus& b) { compare(s, s.x, load<M>(s, b)); }
+template <class M, class Bus> inline void cpy(CpuState& s, Bus& b) { compare(s, s.y, load<M>(s, b)); }
 
-// ---- Increments, shifts and rotates. The memory forms write back in place and
-// record nothing, even in the SID area.
+// ---- Increments, shifts and rotates: each yields its result and sets flags.
 inline uint8_t inc_value(CpuState& s, uint8_t m) { uint8_t r = m + 1; set_nz(s, r); return r; }
 inline uint8_t dec_value(CpuState& s, uint8_t m) { uint8_t r = m - 1; set_nz(s, r); return r; }
 inline uint8_t asl_value(CpuState& s, uint8_t m) {
@@ -133,11 +181,10 @@ inline uint8_t asl_value(CpuState& s, uint8_t m) {
     set_nz(s, r);
     return r;
 }
-inline uint8_t lsr_value(CpuState& s, uint8_t m) {  // N always clear
+inline uint8_t lsr_value(CpuState& s, uint8_t m) {
     s.carry = m & 1;
     uint8_t r = m >> 1;
-    s.zero_source = r;
-    s.sign_source = 0;
+    set_nz(s, r);
     return r;
 }
 inline uint8_t rol_value(CpuState& s, uint8_t m) {
@@ -153,18 +200,19 @@ inline uint8_t ror_value(CpuState& s, uint8_t m) {
     return r;
 }
 
-template <class M, uint8_t (*op)(CpuState&, uint8_t)> inline void modify(CpuState& s) {
-    uint32_t ea = M::ea(s);
-    ram[ea] = op(s, ram[ea]);
+template <class M, uint8_t (*op)(CpuState&, uint8_t), class Bus> inline void rmw(CpuState& s, Bus& b) {
+    modify<M>(s, b, [&s](uint8_t m) { return op(s, m); });
 }
-template <uint8_t (*op)(CpuState&, uint8_t)> inline void modify_a(CpuState& s) { s.a = op(s, s.a); }
-inline void inx(CpuState& s) { set_nz(s, ++s.x); }
-inline void iny(CpuState& s) { set_nz(s, ++s.y); }
-inline void dex(CpuState& s) { set_nz(s, --s.x); }
-inline void dey(CpuState& s) { set_nz(s, --s.y); }
+template <uint8_t (*op)(CpuState&, uint8_t), class Bus> inline void rmw_a(CpuState& s, Bus&) { s.a = op(s, s.a); }
+template <class Bus> inline void inx(CpuState& s, Bus&) { set_nz(s, ++s.x); }
+template <class Bus> inline void iny(CpuState& s, Bus&) { set_nz(s, ++s.y); }
+template <class Bus> inline void dex(CpuState& s, Bus&) { set_nz(s, --s.x); }
+template <class Bus> inline void dey(CpuState& s, Bus&) { set_nz(s, --s.y); }
 
-// ---- Branches. pc is not reduced: a branch below 0 or past 0xFFFF ends the
-// call in the harness.
+// ---- Branches: one cycle more when taken, another when the target lies in
+// another page than the next instruction. pc is not reduced here: the PSID
+// call harness abandons a call that branches out of the address space, the
+// free-running loop wraps it.
 inline bool n_clear(const CpuState& s) { return !(s.sign_source & 0x80); }
 inline bool n_set(const CpuState& s) { return s.sign_source & 0x80; }
 inline bool v_clear(const CpuState& s) { return !s.overflow; }
@@ -173,100 +221,203 @@ inline bool c_clear(const CpuState& s) { return !s.carry; }
 inline bool c_set(const CpuState& s) { return s.carry; }
 inline bool z_clear(const CpuState& s) { return s.zero_source; }
 inline bool z_set(const CpuState& s) { return !s.zero_source; }
-template <bool (*taken)(const CpuState&)> inline void branch(CpuState& s) {
-    int offset = signed_byte(fetch(s));
-    if (taken(s)) s.pc += offset;
+template <bool (*taken)(const CpuState&), class Bus> inline void branch(CpuState& s, Bus& b) {
+    int offset = static_cast<int8_t>(fetch(s, b));
+    if (!taken(s)) return;
+    int32_t from = s.pc;
+    s.pc += offset;
+    s.cycles += 1 + (((from ^ s.pc) >> 8) & 1);
 }
 
-// ---- Jumps, subroutines, stack
-inline void jmp(CpuState& s) { s.pc = static_cast<int32_t>(fetch_word(s)); }
-inline void jmp_indirect(CpuState& s) {  // no page wrap: pointer 0x10FF reads its high byte at 0x1100
-    uint32_t w = fetch_word(s);
-    s.pc = ram[w] | ram[(w + 1) & 0xFFFF] << 8;
+// ---- Stack: page 0x0100; sp addresses the next free byte, as on the chip.
+template <class Bus> inline void push(CpuState& s, Bus& b, uint8_t value) {
+    b.write(static_cast<uint16_t>(0x100 | s.sp), value, s.cycles);
+    s.sp = static_cast<uint8_t>(s.sp - 1);
 }
-inline void jsr(CpuState& s) {  // pushes the address of its own last byte
-    uint32_t last_byte = static_cast<uint32_t>(s.pc) + 1;
-    uint32_t target = fetch_word(s);
-    stack_push(s, static_cast<uint8_t>(last_byte >> 8));
-    stack_push(s, static_cast<uint8_t>(last_byte));
-    s.pc = static_cast<int32_t>(target);
+template <class Bus> inline uint8_t pull(CpuState& s, Bus& b) {
+    s.sp = static_cast<uint8_t>(s.sp + 1);
+    return b.read(static_cast<uint16_t>(0x100 | s.sp), s.cycles);
 }
-inline int32_t pull_return_address(CpuState& s) {
-    uint32_t low = stack_pull(s);
-    uint32_t high = stack_pull(s);
-    return static_cast<int32_t>((low | high << 8) + 1);
+template <class Bus> inline void push_word(CpuState& s, Bus& b, uint32_t word) {
+    push(s, b, static_cast<uint8_t>(word >> 8));
+    push(s, b, static_cast<uint8_t>(word));
 }
-inline void rts(CpuState& s) { s.pc = pull_return_address(s); }
-inline void rti(CpuState& s) {  // flags, then an address exactly as RTS takes it: pulled + 1
-    set_status_byte(s, stack_pull(s));
-    s.pc = pull_return_address(s);
+template <class Bus> inline uint32_t pull_word(CpuState& s, Bus& b) {
+    uint32_t low = pull(s, b);
+    return low | static_cast<uint32_t>(pull(s, b)) << 8;
 }
-inline void pha(CpuState& s) { stack_push(s, s.a); }
-inline void php(CpuState& s) { stack_push(s, status_byte(s)); }
-inline void pla(CpuState& s) { set_nz(s, s.a = stack_pull(s)); }
-inline void plp(CpuState& s) { set_status_byte(s, stack_pull(s)); }
+
+// ---- Jumps, subroutines, interrupts
+template <class Bus> inline void jmp(CpuState& s, Bus& b) { s.pc = static_cast<int32_t>(fetch_word(s, b)); }
+template <class Bus> inline void jmp_indirect(CpuState& s, Bus& b) {
+    // The pointer's high byte comes from the same page: JMP ($10FF) reads
+    // $10FF and $1000, the NMOS chip's well-known fault.
+    uint32_t w = fetch_word(s, b);
+    uint32_t high_at = (w & 0xFF00) | ((w + 1) & 0xFF);
+    s.pc = static_cast<int32_t>(b.read(static_cast<uint16_t>(w), s.cycles) |
+                                static_cast<uint32_t>(b.read(static_cast<uint16_t>(high_at), s.cycles)) << 8);
+}
+template <class Bus> inline void jsr(CpuState& s, Bus& b) {  // pushes the address of its own last byte
+    uint32_t low = fetch(s, b);
+    push_word(s, b, static_cast<uint32_t>(s.pc));
+    s.pc = static_cast<int32_t>(low | static_cast<uint32_t>(fetch(s, b)) << 8);
+}
+template <class Bus> inline void rts(CpuState& s, Bus& b) { s.pc = static_cast<int32_t>(pull_word(s, b) + 1); }
+template <class Bus> inline void rti(CpuState& s, Bus& b) {
+    set_status_byte(s, pull(s, b));
+    s.pc = static_cast<int32_t>(pull_word(s, b));
+}
+// BRK and the interrupts share one entry: push pc and the status byte, set
+// I, continue at the vector. Only BRK pushes the status with B (bit 4) set.
+template <class Bus> inline void enter_interrupt(CpuState& s, Bus& b, uint16_t vector, bool brk) {
+    push_word(s, b, static_cast<uint32_t>(s.pc));
+    push(s, b, static_cast<uint8_t>(status_byte(s) & (brk ? 0xFF : ~0x10)));
+    s.irq_disable = 1;
+    s.pc = static_cast<int32_t>(b.read(vector, s.cycles) |
+                                static_cast<uint32_t>(b.read(static_cast<uint16_t>(vector + 1), s.cycles)) << 8);
+}
+template <class Bus> inline void brk(CpuState& s, Bus& b) {  // two bytes long: the byte after it is skipped
+    ++s.pc;
+    enter_interrupt(s, b, 0xFFFE, true);
+}
+template <class Bus> inline void pha(CpuState& s, Bus& b) { push(s, b, s.a); }
+template <class Bus> inline void php(CpuState& s, Bus& b) { push(s, b, status_byte(s)); }
+template <class Bus> inline void pla(CpuState& s, Bus& b) { set_nz(s, s.a = pull(s, b)); }
+template <class Bus> inline void plp(CpuState& s, Bus& b) { set_status_byte(s, pull(s, b)); }
 
 // ---- Flags
-inline void clc(CpuState& s) { s.carry = 0; }
-inline void sec(CpuState& s) { s.carry = 1; }
-inline void cld(CpuState& s) { s.decimal = 0; }
-inline void sed(CpuState& s) { s.decimal = 1; }
-inline void cli(CpuState& s) { s.irq_disable = 0; }
-inline void sei(CpuState& s) { s.irq_disable = 1; }
-inline void clv(CpuState& s) { s.overflow = 0; }
+template <class Bus> inline void clc(CpuState& s, Bus&) { s.carry = 0; }
+template <class Bus> inline void sec(CpuState& s, Bus&) { s.carry = 1; }
+template <class Bus> inline void cld(CpuState& s, Bus&) { s.decimal = 0; }
+template <class Bus> inline void sed(CpuState& s, Bus&) { s.decimal = 1; }
+template <class Bus> inline void cli(CpuState& s, Bus&) { s.irq_disable = 0; }
+template <class Bus> inline void sei(CpuState& s, Bus&) { s.irq_disable = 1; }
+template <class Bus> inline void clv(CpuState& s, Bus&) { s.overflow = 0; }
 
-// ---- No-ops. BRK and the empty slots are one byte long; BRK pushes nothing
-// and reads no vector.
-inline void nop(CpuState&) {}
-template <int operand_bytes> inline void skip(CpuState& s) { s.pc += operand_bytes; }
+// ---- No-ops of every length. The undocumented ones with an operand read it
+// (and pay the page-crossing cycle), as the chip does.
+template <class Bus> inline void nop(CpuState&, Bus&) {}
+template <class M, class Bus> inline void nop_read(CpuState& s, Bus& b) { load<M>(s, b); }
 
-// ---- Undocumented instructions, as this core defines them
-inline void anc(CpuState& s) {  // C is the inverse of bit 7 of the result
-    set_nz(s, s.a &= ram[Imm::ea(s)]);
-    s.carry = !(s.a & 0x80);
+// The JAM opcodes stop the chip until a reset: pc stays on the opcode. The
+// loops end at once when one runs (see cpu_run.h).
+template <class Bus> inline void jam(CpuState& s, Bus&) {
+    s.pc -= 1;
+    s.jammed = 1;
 }
-inline void asr(CpuState& s) {  // one byte: shifts A right keeping bit 7
-    s.carry = s.a & 1;
-    set_nz(s, s.a = static_cast<uint8_t>(s.a >> 1 | (s.a & 0x80)));
+
+// ---- Undocumented instructions. The combined ones are the two documented
+// instructions they are made of, one after the other, on the same byte.
+template <class M, class Bus> inline void slo(CpuState& s, Bus& b) {
+    modify<M>(s, b, [&s](uint8_t m) {
+        uint8_t r = asl_value(s, m);
+        set_nz(s, s.a |= r);
+        return r;
+    });
 }
-template <class M> inline void slo(CpuState& s) {
-    uint32_t ea = M::ea(s);
-    uint8_t m = ram[ea];
-    s.carry = m >> 7;
-    ram[ea] = static_cast<uint8_t>(m << 1);
-    set_nz(s, s.a |= ram[ea]);
+template <class M, class Bus> inline void rla(CpuState& s, Bus& b) {
+    modify<M>(s, b, [&s](uint8_t m) {
+        uint8_t r = rol_value(s, m);
+        set_nz(s, s.a &= r);
+        return r;
+    });
 }
-template <class M> inline void rla(CpuState& s) {  // A takes the rotated byte as it is, no AND
-    uint32_t ea = M::ea(s);
-    uint8_t m = ram[ea];
-    ram[ea] = static_cast<uint8_t>(m << 1 | s.carry);
-    s.carry = m >> 7;
-    set_nz(s, s.a = ram[ea]);
+template <class M, class Bus> inline void sre(CpuState& s, Bus& b) {
+    modify<M>(s, b, [&s](uint8_t m) {
+        uint8_t r = lsr_value(s, m);
+        set_nz(s, s.a ^= r);
+        return r;
+    });
 }
-template <class M> inline void sax(CpuState& s) { store<M>(s, s.a & s.x); }
-template <class M> inline void lax(CpuState& s) { set_nz(s, s.a = s.x = ram[M::ea(s)]); }
-inline void las(CpuState& s) {
-    uint8_t r = ram[AbY::ea(s)] & s.sp;
+template <class M, class Bus> inline void rra(CpuState& s, Bus& b) {
+    modify<M>(s, b, [&s](uint8_t m) {
+        uint8_t r = ror_value(s, m);
+        add(s, r);
+        return r;
+    });
+}
+template <class M, class Bus> inline void dcp(CpuState& s, Bus& b) {
+    modify<M>(s, b, [&s](uint8_t m) {
+        uint8_t r = static_cast<uint8_t>(m - 1);
+        compare(s, s.a, r);
+        return r;
+    });
+}
+template <class M, class Bus> inline void isc(CpuState& s, Bus& b) {
+    modify<M>(s, b, [&s](uint8_t m) {
+        uint8_t r = static_cast<uint8_t>(m + 1);
+        subtract(s, r);
+        return r;
+    });
+}
+template <class M, class Bus> inline void sax(CpuState& s, Bus& b) { store<M>(s, b, s.a & s.x); }
+template <class M, class Bus> inline void lax(CpuState& s, Bus& b) { set_nz(s, s.a = s.x = load<M>(s, b)); }
+template <class Bus> inline void las(CpuState& s, Bus& b) {
+    uint8_t r = load<AbY>(s, b) & s.sp;
     s.sp = s.a = s.x = r;
     set_nz(s, r);
 }
-template <class M> inline void dcp(CpuState& s) {  // C from the sign of the difference, not a comparison
-    uint32_t ea = M::ea(s);
-    uint8_t m = static_cast<uint8_t>(ram[ea] - 1);
-    ram[ea] = m;
-    uint8_t r = static_cast<uint8_t>(s.a - m);
-    set_nz(s, r);
-    s.carry = !(r & 0x80);
+template <class Bus> inline void anc(CpuState& s, Bus& b) {  // C copies N
+    set_nz(s, s.a &= load<Imm>(s, b));
+    s.carry = s.a >> 7;
 }
-template <class M> inline void isc(CpuState& s) {  // C from a signed comparison; the old C takes no part
-    if (skipped_in_decimal<M>(s)) return;
-    uint32_t ea = M::ea(s);
-    uint8_t m = static_cast<uint8_t>(ram[ea] + 1);
-    ram[ea] = m;
-    int difference = signed_byte(s.a) - signed_byte(m);
-    s.carry = signed_byte(s.a) >= signed_byte(m);
-    s.overflow = difference < -128 || difference > 127;
-    set_nz(s, s.a = static_cast<uint8_t>(difference));
+template <class Bus> inline void alr(CpuState& s, Bus& b) {  // AND, then LSR A
+    s.a = lsr_value(s, s.a & load<Imm>(s, b));
+}
+// ARR: AND, then ROR A, with flags from the adder that the chip runs beside
+// the shifter. In decimal mode the adder's digit corrections apply as well.
+template <class Bus> inline void arr(CpuState& s, Bus& b) {
+    uint8_t t = s.a & load<Imm>(s, b);
+    uint8_t r = static_cast<uint8_t>(s.carry << 7 | t >> 1);
+    if (!s.decimal) {
+        set_nz(s, r);
+        s.carry = (r >> 6) & 1;
+        s.overflow = ((r >> 6) ^ (r >> 5)) & 1;
+        s.a = r;
+        return;
+    }
+    s.sign_source = static_cast<uint8_t>(s.carry << 7);
+    s.zero_source = r;
+    s.overflow = ((t ^ r) >> 6) & 1;
+    if ((t & 0x0F) + (t & 0x01) > 5) r = static_cast<uint8_t>((r & 0xF0) | ((r + 6) & 0x0F));
+    s.carry = (t & 0xF0) + (t & 0x10) > 0x50;
+    if (s.carry) r = static_cast<uint8_t>(r + 0x60);
+    s.a = r;
+}
+template <class Bus> inline void sbx(CpuState& s, Bus& b) {  // X = (A AND X) - m, a compare's flags; D plays no part
+    uint8_t m = load<Imm>(s, b);
+    uint8_t ax = s.a & s.x;
+    compare(s, ax, m);
+    s.x = static_cast<uint8_t>(ax - m);
+}
+// ANE ($8B) and LXA ($AB) mix A with a constant that differs from chip to
+// chip and with temperature; this core uses the widely published $EE:
+// ANE: A = (A OR $EE) AND X AND m; LXA: A = X = (A OR $EE) AND m.
+constexpr uint8_t unstable_magic = 0xEE;
+template <class Bus> inline void ane(CpuState& s, Bus& b) {
+    set_nz(s, s.a = (s.a | unstable_magic) & s.x & load<Imm>(s, b));
+}
+template <class Bus> inline void lxa(CpuState& s, Bus& b) {
+    set_nz(s, s.a = s.x = (s.a | unstable_magic) & load<Imm>(s, b));
+}
+// SHA, SHX, SHY and TAS store a register AND (the base address's high byte
+// + 1). When the index carries into the high byte, the chip puts the stored
+// value on the high address lines too, so the store lands elsewhere.
+template <class Bus> inline void store_high_and(CpuState& s, Bus& b, uint32_t base, uint8_t index, uint8_t value) {
+    uint32_t address = base + index;
+    uint8_t stored = value & static_cast<uint8_t>((base >> 8) + 1);
+    if ((address ^ base) & 0xFF00) address = (static_cast<uint32_t>(stored) << 8) | (address & 0xFF);
+    b.write(static_cast<uint16_t>(address), stored, s.cycles);
+}
+template <class Bus> inline void sha_izy(CpuState& s, Bus& b) {
+    store_high_and(s, b, zero_page_pointer(s, b, fetch(s, b)), s.y, s.a & s.x);
+}
+template <class Bus> inline void sha_aby(CpuState& s, Bus& b) { store_high_and(s, b, fetch_word(s, b), s.y, s.a & s.x); }
+template <class Bus> inline void shx(CpuState& s, Bus& b) { store_high_and(s, b, fetch_word(s, b), s.y, s.x); }
+template <class Bus> inline void shy(CpuState& s, Bus& b) { store_high_and(s, b, fetch_word(s, b), s.x, s.y); }
+template <class Bus> inline void tas(CpuState& s, Bus& b) {
+    s.sp = s.a & s.x;
+    store_high_and(s, b, fetch_word(s, b), s.y, s.sp);
 }
 
 }  // namespace cpu_ops

@@ -69,14 +69,14 @@ CpuCallResult play_step() {
 }
 
 CpuCallResult play_call() {
-    uint8_t sp_before = cpu_state.sp;
-    CpuCallResult result = cpu_call(tune_info.play_address);
-    if (tune_info.irq_mode) {
-        // An interrupt handler may end in RTI, which pulls one byte more than
-        // the call pushed; between interrupts a real machine's stack is
-        // unchanged, so put it back rather than let it creep round the page.
-        if (result == CPU_RETURNED) cpu_state.sp = sp_before;
-        player_state.play_rate_hz = timer_rule_rate_hz();
-    }
+    if (!tune_info.irq_mode) return cpu_call(tune_info.play_address);
+    // A handler reached through the hardware vector is entered as the chip
+    // enters an interrupt and ends in RTI; one installed at the system vector
+    // is reached from the system ROM's entry as a subroutine and ends by
+    // jumping to the ROM's exit, which the loader made a return.
+    bool hardware_handler = read_word(hardware_irq_vector) == tune_info.play_address;
+    CpuCallResult result =
+        hardware_handler ? cpu_call_interrupt(tune_info.play_address) : cpu_call(tune_info.play_address);
+    player_state.play_rate_hz = timer_rule_rate_hz();
     return result;
 }
