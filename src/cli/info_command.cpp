@@ -10,6 +10,8 @@
 #include "cli/play_list.h"
 #include "cli/tune_options.h"
 #include "cpu/cpu_call.h"
+#include "machine/machine.h"
+#include "player/machine_tune.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
 #include "player/tune_driver.h"
@@ -28,7 +30,50 @@ constexpr uint16_t first_sid_address = 0xD400;
 struct SongRate {
     int32_t rate_hz;
     bool init_returned;
+    uint32_t sources;  // a tune that drives itself: MachineSource bits seen in its first second
 };
+
+// A tune that drives itself runs for this long to show its interrupt sources.
+constexpr uint64_t sources_window_seconds = 1;
+
+// Interrupt sources as info names them: text for people, then JSON's.
+struct SourceName {
+    uint32_t bit;
+    const char* text;
+    const char* json;
+};
+constexpr SourceName source_names[] = {
+    {SOURCE_CIA1_TIMER_A, "CIA 1 timer A", "cia1_timer_a"},
+    {SOURCE_CIA1_TIMER_B, "CIA 1 timer B", "cia1_timer_b"},
+    {SOURCE_RASTER, "raster", "raster"},
+    {SOURCE_CIA2_TIMER_A, "CIA 2 timer A (NMI)", "cia2_timer_a"},
+    {SOURCE_CIA2_TIMER_B, "CIA 2 timer B (NMI)", "cia2_timer_b"},
+};
+
+const char* model_text(const TuneInfo& t) { return tune_drives_itself(t) ? "drives itself" : "called by the player"; }
+const char* model_json(const TuneInfo& t) { return tune_drives_itself(t) ? "drives_itself" : "called_by_player"; }
+
+std::string sources_text(uint32_t sources) {
+    std::string text;
+    for (const SourceName& name : source_names) {
+        if (!(sources & name.bit)) continue;
+        if (!text.empty()) text += ", ";
+        text += name.text;
+    }
+    return text.empty() ? "none" : text;
+}
+
+// A tune on the machine: the rest of its first second, step by step as the
+// player would run it. Its rate is the frames it sent in that second.
+uint32_t first_second_on_the_machine(int32_t& frames) {
+    uint64_t window = sources_window_seconds * static_cast<uint64_t>(machine_tune_clock_hz());
+    frames = sid_write_log.registers[0] >= 0 ? 1 : 0;
+    while (machine_tune_report().cycles < window) {
+        if (play_call() == CPU_ABANDONED) break;
+        if (sid_write_log.registers[0] >= 0) ++frames;
+    }
+    return machine_tune_report().sources;
+}
 
 // Each song from a fresh image and CPU, as a start after loading would find
 // them: an init may change the tune's own variables, and an interrupt-driven
@@ -40,7 +85,10 @@ bool run_each_init(const std::string& path, int songs, std::vector<SongRate>& ra
         std::memset(&cpu_state, 0, sizeof cpu_state);
         player_state.current_song = song;
         CpuCallResult result = init_tune();
-        rates.push_back({player_state.play_rate_hz.load(), result != CPU_ABANDONED});
+        int32_t rate_hz = player_state.play_rate_hz.load();
+        uint32_t sources = 0;
+        if (tune_drives_itself(tune_info) && result != CPU_ABANDONED) sources = first_second_on_the_machine(rate_hz);
+        rates.push_back({rate_hz, result != CPU_ABANDONED, sources});
     }
     return true;
 }
@@ -69,12 +117,15 @@ void print_plain(std::FILE* out, const std::string& path, const TuneInfo& t, con
     std::fprintf(out, "%-13s%s\n", "md5", record.md5_known ? md5_hex(record.md5).c_str() : "unknown");
     std::fprintf(out, "%-13s%s\n", "clock", tune_clock_name(t.flags));
     std::fprintf(out, "%-13s%s\n", "sid_model", sid_model_name(t.flags));
+    std::fprintf(out, "%-13s%s\n", "model", model_text(t));
     std::fputc('\n', out);
     for (size_t i = 0; i < rates.size(); ++i) {
         int song = static_cast<int>(i) + 1;
         std::fprintf(out, "song %d: %i Hz, %s%s%s\n", song, rates[i].rate_hz, length_text(record.lengths_ms[i]).c_str(),
                      song == t.start_song ? " (start song)" : "",
                      rates[i].init_returned ? "" : " (the init routine did not return)");
+        if (tune_drives_itself(t))
+            std::fprintf(out, "  interrupts in the first second: %s\n", sources_text(rates[i].sources).c_str());
     }
     if (t.songs > rates.size())
         std::fprintf(out, "songs %zu to %u: not run (a tune has at most %d)\n", rates.size() + 1, t.songs,
@@ -109,7 +160,8 @@ void print_json(std::FILE* out, const std::string& path, const TuneInfo& t, cons
         .key("songs").number(t.songs)
         .key("start_song").number(t.start_song)
         .key("clock").string(tune_clock_name(t.flags))
-        .key("sid_model").string(sid_model_name(t.flags));
+        .key("sid_model").string(sid_model_name(t.flags))
+        .key("model").string(model_json(t));
     json.key("sids").begin_array().number(first_sid_address);
     if (t.second_sid_address) json.number(t.second_sid_address);
     if (t.third_sid_address) json.number(t.third_sid_address);
@@ -120,6 +172,12 @@ void print_json(std::FILE* out, const std::string& path, const TuneInfo& t, cons
         json.key("length_ms");
         if (record.lengths_ms[i] == unknown_length_ms) json.null();
         else json.number(record.lengths_ms[i]);
+        if (tune_drives_itself(t)) {
+            json.key("interrupt_sources").begin_array();
+            for (const SourceName& name : source_names)
+                if (rates[i].sources & name.bit) json.string(name.json);
+            json.end_array();
+        }
         json.end_object();
     }
     json.end_array().key("stil");
@@ -144,8 +202,9 @@ void print_json(std::FILE* out, const std::string& path, const TuneInfo& t, cons
 
 void add_info_command(CLI::App& app, InfoOptions& options) {
     CLI::App* info = app.add_subcommand(
-        "info", "Print each tune's header, MD5, video standard and SID model, each song's play rate after its init "
-                "routine and its length, and the tune's STIL entry");
+        "info", "Print each tune's header, MD5, video standard and SID model, whether the player calls it or it "
+                "drives itself, each song's play rate after its init routine and its length (and, for a tune that "
+                "drives itself, its interrupt sources in the first second), and the tune's STIL entry");
     info->add_option("TUNE", options.tunes, "PSID files, folders of them (searched at any depth) or .m3u lists")
         ->required();
     info->add_flag("--json", options.json, "one JSON object per tune per line (JSON Lines), texts in UTF-8");

@@ -278,7 +278,8 @@ void machine_init(Machine* m, const MachineTiming& timing) {
     m->cpu.pc = kernal_idle_loop;
 }
 
-void machine_start(Machine* m, const uint8_t* image, uint16_t init_address, uint8_t song, uint8_t port_value) {
+void machine_start(Machine* m, const uint8_t* image, uint16_t init_address, uint8_t song, uint8_t port_value,
+                   bool rsid) {
     MachineTiming timing = m->timing;
     uint32_t windows = m->other_sid_windows;
     bool psid_vectors = m->psid_vectors;
@@ -296,8 +297,9 @@ void machine_start(Machine* m, const uint8_t* image, uint16_t init_address, uint
     cia_write(&m->cia1, CIA_TIMER_A_HI, static_cast<uint8_t>(latch >> 8));
     cia_write(&m->cia1, CIA_ICR, 0x80 | cia_timer_a_bit);
     cia_write(&m->cia1, CIA_CRA, cia_start | cia_force_load);
-    vic_write(&m->vic, VIC_CONTROL_1, static_cast<uint8_t>(0x1B | (start_compare_line >> 1 & 0x80)));
-    vic_write(&m->vic, VIC_RASTER, static_cast<uint8_t>(start_compare_line));
+    uint16_t compare_line = rsid ? start_compare_line : 0;
+    vic_write(&m->vic, VIC_CONTROL_1, static_cast<uint8_t>(0x1B | (compare_line >> 1 & 0x80)));
+    vic_write(&m->vic, VIC_RASTER, static_cast<uint8_t>(compare_line));
 
     // Enter init as a JSR from the idle loop would: its RTS lands on the
     // loop, which enables interrupts and waits in them for ever.

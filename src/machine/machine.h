@@ -103,7 +103,10 @@ void machine_init(Machine* m, const MachineTiming& timing);
 // the CPU entering init_address with song (0-based) in A, returning into the
 // idle loop should it return at all. image (64 KB) becomes the RAM, keeping
 // the KERNAL's RAM vectors where the tune did not load over them.
-void machine_start(Machine* m, const uint8_t* image, uint16_t init_address, uint8_t song, uint8_t port_value);
+// A PSID (rsid false) finds the VIC as the KERNAL leaves it instead: line 0
+// to compare, $D011 = $1B.
+void machine_start(Machine* m, const uint8_t* image, uint16_t init_address, uint8_t song, uint8_t port_value,
+                   bool rsid = true);
 
 // What a read of address returns now (with side effects: a CIA's ICR clears).
 uint8_t machine_read(Machine* m, uint16_t address);

@@ -2,7 +2,7 @@
 
 #include "cpu/memory_image.h"
 #include "machine/machine.h"
-#include "player/play_rate.h"
+#include "player/player_state.h"
 #include "player/tune_info.h"
 
 namespace {
@@ -14,21 +14,24 @@ Machine machine;
 uint64_t last_frame_cycle;  // where the frame sent last sits in machine time
 uint64_t step_end;          // where the last step stopped looking
 int32_t pending_gap;        // cycles between the last two frames, for the buffer queued next
+bool samples_told;          // the samples notice went out since the start
 
-C64Clock tune_clock() { return clock_for_psid_flags(tune_info.flags); }
+// Flags bits 2-3: 10 is NTSC; PAL otherwise.
+MachineTiming tune_clock() { return (tune_info.flags & 0x000C) == 0x0008 ? ntsc_timing : pal_timing; }
+uint32_t frame_cycles(const MachineTiming& t) { return t.cycles_per_line * t.lines_per_frame; }
+
+// The stream's period for the buffer queued next.
+void set_play_period(const MachineTiming& t, int32_t cycles) {
+    int64_t hz = (static_cast<int64_t>(t.clock_hz) + cycles / 2) / cycles;
+    player_state.play_rate_hz = static_cast<int32_t>(hz < 1 ? 1 : hz);
+}
 
 // The banking a PSID's code needs: its load range must be RAM. An RSID
 // starts as a C64 does after power-on.
 uint8_t start_port_value(const TuneInfo& tune) {
     if (tune.rsid) return 0x37;
-    uint32_t end = static_cast<uint32_t>(tune.load_address) + 1;  // at least its first byte
-    for (uint32_t a = 0xFFFF; a > tune.load_address; --a)
-        if (memory_image.bytes[a]) {
-            end = a + 1;
-            break;
-        }
-    if (end > 0xE000) return 0x35;                           // the KERNAL's area: RAM, I/O stays
-    if (end > 0xA000 && tune.load_address < 0xC000) return 0x36;  // BASIC's area
+    if (tune.load_end > 0xE000) return 0x35;                               // the KERNAL's area: RAM, I/O stays
+    if (tune.load_end > 0xA000 && tune.load_address < 0xC000) return 0x36;  // BASIC's area
     return 0x37;
 }
 
@@ -63,29 +66,35 @@ CpuCallResult run_one_step() {
 }  // namespace
 
 CpuCallResult machine_tune_start(int32_t song) {
-    C64Clock clock = tune_clock();
-    machine_init(&machine, MachineTiming{static_cast<uint32_t>(clock.cpu_hz), static_cast<uint32_t>(clock.cycles_per_line),
-                                         static_cast<uint32_t>(clock.lines_per_frame)});
+    MachineTiming clock = tune_clock();
+    machine_init(&machine, clock);
     machine.other_sid_windows = other_sid_windows;
     machine.psid_vectors = !tune_info.rsid;
     machine_start(&machine, memory_image.bytes, tune_info.init_address, static_cast<uint8_t>(song - 1),
-                  start_port_value(tune_info));
+                  start_port_value(tune_info), tune_info.rsid != 0);
     step_end = 0;
+    samples_told = false;
     CpuCallResult result = run_one_step();
     last_frame_cycle = step_end;
     // The buffer queued after the start holds the reset frame; the first
     // frame follows it by the machine time it took to come.
     pending_gap = static_cast<int32_t>(last_frame_cycle);
-    set_play_period(clock, pending_gap > 0 ? pending_gap : frame_cycles(clock));
+    set_play_period(clock, pending_gap > 0 ? pending_gap : static_cast<int32_t>(frame_cycles(clock)));
     return result;
 }
 
 CpuCallResult machine_tune_step() {
     set_play_period(tune_clock(), pending_gap > 0 ? pending_gap : 1);
     CpuCallResult result = run_one_step();
+    if (machine.plays_samples && !samples_told) {
+        samples_told = true;
+        player_state.samples_notice = 1;
+    }
     pending_gap = static_cast<int32_t>(step_end - last_frame_cycle);
     last_frame_cycle = step_end;
     return result;
 }
 
 MachineTuneReport machine_tune_report() { return {machine.sources_seen, machine.plays_samples, machine.cpu.cycles}; }
+
+int32_t machine_tune_clock_hz() { return static_cast<int32_t>(machine.timing.clock_hz); }

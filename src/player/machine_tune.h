@@ -33,6 +33,9 @@ struct MachineTuneReport {
 };
 MachineTuneReport machine_tune_report();
 
+// The running machine's clock, in cycles per second.
+int32_t machine_tune_clock_hz();
+
 // The notice a sample-playing tune gets, once.
 constexpr const char* samples_notice =
     "this tune plays samples through the volume register; the synthesizer cannot sound them";

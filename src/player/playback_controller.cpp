@@ -9,6 +9,7 @@
 #include "midi/stream_transport.h"
 #include "platform/clock.h"
 #include "player/control_frames.h"
+#include "player/machine_tune.h"
 #include "player/player_state.h"
 #include "player/song_clock.h"
 #include "player/tune_driver.h"
@@ -112,6 +113,7 @@ public:
 // the transport's lock: nothing more reaches that stream, so nothing is
 // playing and there is nothing left to mute, and waits for silenced end.
 constexpr const char* failure_caption = "Cancel";
+constexpr const char* samples_caption = "Samples";
 
 void stream_broke() {
     player_state.playing = 0;
@@ -273,6 +275,7 @@ void worker_pass(WindowHandle window) {
     if (start) start_playback(window);
     if (resume_now) resume(window);
     p.starting = 0;
+    if (p.samples_notice.exchange(0)) panel_show_warning(window, samples_notice, samples_caption);
     sleep_ms(worker_pass_ms);
     // The stream callback changes the rate at any moment, between two passes
     // as well as during one; so the label is compared with what it shows,

@@ -39,6 +39,10 @@ struct PlayerState {
     // mute frames; raised by the stream callback, taken by the front end
     // (take_song_end), dropped by every command that changes playback.
     std::atomic<int32_t> song_ended;
+    // The tune was found playing samples through the volume register, which
+    // frames cannot carry; raised once a start by the tune driver, taken by
+    // the worker, which tells the user.
+    std::atomic<int32_t> samples_notice;
     char tune_path[260];  // UI thread only
 };
 

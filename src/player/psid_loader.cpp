@@ -154,7 +154,9 @@ bool read_payload(ByteSource& source, TuneInfo& header) {
     }
     // Up to the top of the image and no further; the rest of the file is
     // never read.
-    return read_some(source, memory_image.bytes + header.load_address, image_size - header.load_address) > 0;
+    size_t placed = read_some(source, memory_image.bytes + header.load_address, image_size - header.load_address);
+    header.load_end = static_cast<uint32_t>(header.load_address + placed);
+    return placed > 0;
 }
 
 // The file format's meaning of the header's zeros: an init address of 0 is

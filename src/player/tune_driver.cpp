@@ -2,6 +2,7 @@
 
 #include "cpu/cpu_call.h"
 #include "player/control_frames.h"
+#include "player/machine_tune.h"
 #include "player/player_state.h"
 #include "player/tune_info.h"
 
@@ -37,6 +38,7 @@ int32_t timer_rule_rate_hz() {
 }  // namespace
 
 CpuCallResult init_tune() {
+    if (tune_drives_itself(tune_info)) return machine_tune_start(player_state.current_song);
     cpu_reset();
     memory_image.bytes[cia_timer_latch_address] = 0;
     memory_image.bytes[cia_timer_latch_address + 1] = 0;
@@ -69,6 +71,7 @@ CpuCallResult play_step() {
 }
 
 CpuCallResult play_call() {
+    if (tune_drives_itself(tune_info)) return machine_tune_step();
     if (!tune_info.irq_mode) return cpu_call(tune_info.play_address);
     // A handler reached through the hardware vector is entered as the chip
     // enters an interrupt and ends in RTI; one installed at the system vector

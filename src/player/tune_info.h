@@ -22,6 +22,7 @@ struct TuneInfo {
     uint16_t third_sid_address;   // the same for a third; neither is played
     int32_t irq_mode;       // 1 when the header's play address was 0
     int32_t rsid;           // 1 for an RSID file: the tune expects a whole C64 around it
+    uint32_t load_end;      // the address after the payload's last byte in the image (up to 0x10000)
 };
 
 // Play calls per second of a tune without a timer: the video frame rate.
