@@ -30,7 +30,7 @@ bool start(Machine* m, const std::string& name) {
     std::fill(std::begin(image), std::end(image), 0);
     uint16_t load = static_cast<uint16_t>(bytes[0x7C] | bytes[0x7D] << 8);
     std::copy(bytes.begin() + 0x7E, bytes.end(), image + load);
-    machine_init(m, pal_timing);
+    machine_init(m, pal_clock);
     machine_start(m, image, static_cast<uint16_t>(bytes[10] << 8 | bytes[11]), 0, 0x37);
     return true;
 }

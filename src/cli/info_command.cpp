@@ -12,6 +12,7 @@
 #include "cpu/cpu_call.h"
 #include "machine/machine.h"
 #include "player/machine_tune.h"
+#include "player/play_rate.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
 #include "player/tune_driver.h"
@@ -27,8 +28,12 @@ constexpr int songs_run_at_most = 256;
 // The first SID's registers, where every tune's own SID lives.
 constexpr uint16_t first_sid_address = 0xD400;
 
+// Play calls per second are rarely whole (50.125 for a PAL frame): shown to
+// the thousandth, which tells any two latches apart.
+constexpr int rate_decimals = 3;
+
 struct SongRate {
-    int32_t rate_hz;
+    double rate_hz;
     bool init_returned;
     uint32_t sources;  // a tune that drives itself: MachineSource bits seen in its first second
 };
@@ -65,19 +70,19 @@ std::string sources_text(uint32_t sources) {
 
 // A tune on the machine: the rest of its first second, step by step as the
 // player would run it. Its rate is the frames it sent in that second.
-uint32_t first_second_on_the_machine(int32_t& frames) {
+uint32_t first_second_on_the_machine(double& frames) {
     uint64_t window = sources_window_seconds * static_cast<uint64_t>(machine_tune_clock_hz());
     frames = sid_write_log.registers[0] >= 0 ? 1 : 0;
-    while (machine_tune_report().cycles < window) {
+    while (machine_tune_report().step_end < window) {
         if (play_call() == CPU_ABANDONED) break;
-        if (sid_write_log.registers[0] >= 0) ++frames;
+        if (sid_write_log.registers[0] >= 0 && machine_tune_report().step_end < window) ++frames;
     }
     return machine_tune_report().sources;
 }
 
 // Each song from a fresh image and CPU, as a start after loading would find
-// them: an init may change the tune's own variables, and an interrupt-driven
-// tune resolves its play address at the first init. False when the file
+// them: an init may change the tune's own variables. A tune that drives
+// itself then runs to the end of its first second. False when the file
 // could no longer be read.
 bool run_each_init(const std::string& path, int songs, std::vector<SongRate>& rates) {
     for (int song = 1; song <= songs; ++song) {
@@ -85,7 +90,7 @@ bool run_each_init(const std::string& path, int songs, std::vector<SongRate>& ra
         std::memset(&cpu_state, 0, sizeof cpu_state);
         player_state.current_song = song;
         CpuCallResult result = init_tune();
-        int32_t rate_hz = player_state.play_rate_hz.load();
+        double rate_hz = play_rate_exact_hz();
         uint32_t sources = 0;
         if (tune_drives_itself(tune_info) && result != CPU_ABANDONED) sources = first_second_on_the_machine(rate_hz);
         rates.push_back({rate_hz, result != CPU_ABANDONED, sources});
@@ -121,7 +126,8 @@ void print_plain(std::FILE* out, const std::string& path, const TuneInfo& t, con
     std::fputc('\n', out);
     for (size_t i = 0; i < rates.size(); ++i) {
         int song = static_cast<int>(i) + 1;
-        std::fprintf(out, "song %d: %i Hz, %s%s%s\n", song, rates[i].rate_hz, length_text(record.lengths_ms[i]).c_str(),
+        std::fprintf(out, "song %d: %s Hz, %s%s%s\n", song, decimal_text(rates[i].rate_hz, rate_decimals).c_str(),
+                     length_text(record.lengths_ms[i]).c_str(),
                      song == t.start_song ? " (start song)" : "",
                      rates[i].init_returned ? "" : " (the init routine did not return)");
         if (tune_drives_itself(t))
@@ -168,7 +174,7 @@ void print_json(std::FILE* out, const std::string& path, const TuneInfo& t, cons
     json.end_array();
     json.key("song_list").begin_array();
     for (size_t i = 0; i < rates.size(); ++i) {
-        json.begin_object().key("song").number(static_cast<int64_t>(i) + 1).key("rate_hz").number(rates[i].rate_hz);
+        json.begin_object().key("song").number(static_cast<int64_t>(i) + 1).key("rate_hz").decimal(rates[i].rate_hz, rate_decimals);
         json.key("length_ms");
         if (record.lengths_ms[i] == unknown_length_ms) json.null();
         else json.number(record.lengths_ms[i]);

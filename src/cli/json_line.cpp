@@ -1,5 +1,6 @@
 #include "cli/json_line.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -109,6 +110,25 @@ JsonLine& JsonLine::string(std::string_view utf8) {
 JsonLine& JsonLine::number(int64_t value) {
     before_value();
     text_ += std::to_string(value);
+    return *this;
+}
+
+std::string decimal_text(double value, int places) {
+    if (!std::isfinite(value)) return "0";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", places, value);
+    std::string result = text;
+    if (result.find('.') != std::string::npos) {
+        result.erase(result.find_last_not_of('0') + 1);
+        if (result.back() == '.') result.pop_back();
+    }
+    if (result == "-0") result = "0";
+    return result;
+}
+
+JsonLine& JsonLine::decimal(double value, int places) {
+    before_value();
+    text_ += decimal_text(value, places);
     return *this;
 }
 

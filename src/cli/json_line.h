@@ -20,6 +20,8 @@ public:
     // always valid JSON, whose text is Unicode.
     JsonLine& string(std::string_view utf8);
     JsonLine& number(int64_t value);
+    // value rounded to places decimals, without trailing zeros: 50.125, 60.
+    JsonLine& decimal(double value, int places);
     JsonLine& null();
 
     const std::string& text() const { return text_; }
@@ -30,6 +32,10 @@ private:
     std::vector<bool> first_;  // per open object or array: nothing in it yet
     bool after_key_ = false;
 };
+
+// value rounded to places decimals, without trailing zeros or a trailing
+// point; a value that is no finite number gives 0.
+std::string decimal_text(double value, int places);
 
 // utf8 as a JSON string literal, quotes included.
 std::string json_string(std::string_view utf8);

@@ -5,9 +5,11 @@
 
 #include "cli/exit_codes.h"
 #include "cli/header_text.h"
+#include "cli/json_line.h"
 #include "cli/tune_options.h"
 #include "cpu/cpu_call.h"
 #include "midi/play_period.h"
+#include "player/play_rate.h"
 #include "player/playback_stop.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
@@ -17,6 +19,7 @@
 namespace {
 
 constexpr int max_count = 1000000;
+constexpr int rate_decimals = 3;  // as info shows it: 50.125 Hz for a PAL frame
 
 // One line per call: what became of it and after how many instructions, the
 // play rate after it, and its SID writes in store order as register=value,
@@ -24,9 +27,10 @@ constexpr int max_count = 1000000;
 void print_call(std::FILE* out, const char* what, CpuCallResult result) {
     int writes = 0;
     while (sid_write_log.registers[writes] != -1) ++writes;
-    std::fprintf(out, "%s: %s (%d instructions), %d Hz, %d write%s%s", what,
+    std::fprintf(out, "%s: %s (%d instructions), %s Hz, %d write%s%s", what,
                  result == CPU_RETURNED ? "returned" : "abandoned", cpu_instructions_executed,
-                 player_state.play_rate_hz.load(), writes, writes == 1 ? "" : "s", writes ? ":" : "");
+                 decimal_text(play_rate_exact_hz(), rate_decimals).c_str(), writes, writes == 1 ? "" : "s",
+                 writes ? ":" : "");
     for (int i = 0; i < writes; ++i)
         std::fprintf(out, " %02X=%02X", sid_write_log.registers[i], sid_write_log.values[i]);
     std::fputc('\n', out);
@@ -67,9 +71,8 @@ int run_steps(const StepsOptions& options, std::FILE* out, std::FILE* err) {
     // buffer and the one queued before play call 1 both go out at the
     // init's rate, and each later one at the rate the call before left.
     PlayPeriod period;
-    int32_t speed = player_state.speed_percent;
-    uint64_t call_ticks = period.next_ticks(player_state.play_rate_hz * speed);
-    int32_t rate_for_next_buffer = player_state.play_rate_hz;
+    uint64_t call_ticks = period.next_ticks(current_play_period());
+    PlayPeriodLength period_of_next_buffer = current_play_period();
     // Output that cannot be written ends the calls early; main reports it.
     for (int call = 1; call <= options.count && !std::ferror(out); ++call) {
         CpuCallResult result = play_call();
@@ -79,8 +82,8 @@ int run_steps(const StepsOptions& options, std::FILE* out, std::FILE* err) {
             report_playback_stop(err, static_cast<int32_t>(call_ticks < INT32_MAX ? call_ticks : INT32_MAX));
             return EXIT_PLAYBACK_STOPPED;
         }
-        call_ticks += period.next_ticks(rate_for_next_buffer * speed);
-        rate_for_next_buffer = player_state.play_rate_hz;
+        call_ticks += period.next_ticks(period_of_next_buffer);
+        period_of_next_buffer = current_play_period();
     }
     return EXIT_OK;
 }

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "machine/cia_timer.h"
 #include "machine/kernal.h"
 #include "machine/machine_bus.h"
 
@@ -25,9 +26,6 @@ constexpr uint8_t volume_bits = 0x0F;
 // at most a few times a frame.
 constexpr uint32_t sample_playing_stores = 40;
 
-// The KERNAL's CIA 1 timer A latch for its 60 Hz interrupt, per video standard.
-constexpr uint16_t pal_system_latch = 0x4025;
-constexpr uint16_t ntsc_system_latch = 0x4295;
 constexpr uint16_t start_compare_line = 0x137;
 
 
@@ -262,9 +260,9 @@ void machine_write_at(Machine* m, uint16_t address, uint8_t value, uint64_t cycl
 uint8_t machine_read(Machine* m, uint16_t address) { return machine_read_at(m, address, m->cpu.cycles); }
 void machine_write(Machine* m, uint16_t address, uint8_t value) { machine_write_at(m, address, value, m->cpu.cycles); }
 
-void machine_init(Machine* m, const MachineTiming& timing) {
+void machine_init(Machine* m, const C64Clock& clock) {
     std::memset(m, 0, sizeof *m);
-    m->timing = timing;
+    m->clock = clock;
     kernal_build(m->kernal);
     kernal_set_ram_vectors(m->ram);
     m->port_direction = 0x2F;
@@ -272,7 +270,7 @@ void machine_init(Machine* m, const MachineTiming& timing) {
     update_banking(m);
     cia_init(&m->cia1);
     cia_init(&m->cia2);
-    vic_init(&m->vic, timing.cycles_per_line, timing.lines_per_frame);
+    vic_init(&m->vic, static_cast<uint32_t>(clock.cycles_per_line), static_cast<uint32_t>(clock.lines_per_frame));
     m->cpu.sp = 0xFF;
     m->cpu.irq_disable = 1;
     m->cpu.pc = kernal_idle_loop;
@@ -280,10 +278,10 @@ void machine_init(Machine* m, const MachineTiming& timing) {
 
 void machine_start(Machine* m, const uint8_t* image, uint16_t init_address, uint8_t song, uint8_t port_value,
                    bool rsid) {
-    MachineTiming timing = m->timing;
+    C64Clock clock = m->clock;
     uint32_t windows = m->other_sid_windows;
     bool psid_vectors = m->psid_vectors;
-    machine_init(m, timing);
+    machine_init(m, clock);
     m->other_sid_windows = windows;
     m->psid_vectors = psid_vectors;
     // The tune's bytes over a RAM that holds the KERNAL's vectors: where the
@@ -292,7 +290,7 @@ void machine_start(Machine* m, const uint8_t* image, uint16_t init_address, uint
         if (image[a]) m->ram[a] = image[a];
     machine_write(m, 0x0001, port_value);
 
-    uint16_t latch = timing.lines_per_frame == ntsc_timing.lines_per_frame ? ntsc_system_latch : pal_system_latch;
+    uint16_t latch = cia_start_latch(clock);
     cia_write(&m->cia1, CIA_TIMER_A_LO, static_cast<uint8_t>(latch));
     cia_write(&m->cia1, CIA_TIMER_A_HI, static_cast<uint8_t>(latch >> 8));
     cia_write(&m->cia1, CIA_ICR, 0x80 | cia_timer_a_bit);

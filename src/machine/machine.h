@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
+#include "machine/c64_clock.h"
 #include "machine/cia.h"
 #include "machine/vic_raster.h"
 
@@ -16,16 +17,6 @@
 // area, and at the next cycle at which one of them can raise a line or a
 // video frame begins (next_event). An access made by an instruction is seen
 // at that instruction's last cycle.
-
-// The video standards' timing: PAL 63 cycles x 312 lines at 985,248 Hz,
-// NTSC 65 x 263 at 1,022,727 Hz.
-struct MachineTiming {
-    uint32_t clock_hz;
-    uint32_t cycles_per_line;
-    uint32_t lines_per_frame;
-};
-constexpr MachineTiming pal_timing{985248, 63, 312};
-constexpr MachineTiming ntsc_timing{1022727, 65, 263};
 
 // The SID stores of one register frame, in order, with their cycles.
 constexpr int machine_frame_stores = 126;
@@ -49,7 +40,7 @@ enum MachineSource : uint32_t {
 constexpr int32_t machine_nesting_depth = 8;  // interrupts within interrupts that are told apart
 
 struct Machine {
-    MachineTiming timing;
+    C64Clock clock;
     CpuState cpu;               // registers; cpu.cycles counts the machine's time
     uint8_t ram[65536];
     uint8_t kernal[0x2000];     // seen at 0xE000 while the port's HIRAM bit is set
@@ -94,7 +85,7 @@ struct Machine {
 
 // Power-on: RAM zero, the KERNAL and its RAM vectors, the port at $2F/$37,
 // the chips reset, the CPU at the idle loop with I set.
-void machine_init(Machine* m, const MachineTiming& timing);
+void machine_init(Machine* m, const C64Clock& clock);
 
 // The start of a tune as the RSID format defines it: CIA 1 timer A running
 // at about 60 Hz (the KERNAL's latch, $4025 PAL / $4295 NTSC) with its

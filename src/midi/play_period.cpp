@@ -1,21 +1,24 @@
 #include "midi/play_period.h"
 
 namespace {
-constexpr int64_t ticks_times_hz_percent = 100000;  // 1000 ms x 100 %
+constexpr int64_t ms_per_second_times_percent = 100000;  // 1000 ms x 100 %
 }
 
-uint32_t PlayPeriod::next_ticks(int32_t d) {
-    // The rate is at least 15 Hz and the speed 20 %; d below 1 would only
-    // come from a caller's mistake, and must not divide by zero.
-    if (d < 1) d = 1;
-    if (divisor_ != 0 && d != divisor_) carry_ = carry_ * d / divisor_;
-    divisor_ = d;
-    int64_t total = ticks_times_hz_percent + carry_;
-    carry_ = total % d;
-    return static_cast<uint32_t>(total / d);
+uint32_t PlayPeriod::next_ticks(const PlayPeriodLength& length) {
+    // Cycles, clock and speed are all at least 1 from any caller that means
+    // them; a 0 would only come from a mistake, and must not divide by zero.
+    int64_t cycles = length.cycles < 1 ? 1 : length.cycles;
+    int64_t clock_hz = length.clock_hz < 1 ? 1 : length.clock_hz;
+    int64_t speed = length.speed_percent < 1 ? 1 : length.speed_percent;
+    int64_t unit = clock_hz * speed;
+    if (units_per_ms_ != 0 && unit != units_per_ms_) carry_ = carry_ * unit / units_per_ms_;
+    units_per_ms_ = unit;
+    int64_t total = cycles * ms_per_second_times_percent + carry_;
+    carry_ = total % unit;
+    return static_cast<uint32_t>(total / unit);
 }
 
 void PlayPeriod::restart() {
     carry_ = 0;
-    divisor_ = 0;
+    units_per_ms_ = 0;
 }

@@ -71,8 +71,8 @@ void install_transport_calls(const TransportCalls& calls) { installed = calls; }
 const TransportCalls& transport_calls() { return installed; }
 
 int32_t period_ticks() {
-    int32_t divisor = installed.period_divisor ? installed.period_divisor() : 0;
-    return static_cast<int32_t>(stream_period.next_ticks(divisor));
+    PlayPeriodLength length = installed.play_period ? installed.play_period() : PlayPeriodLength{};
+    return static_cast<int32_t>(stream_period.next_ticks(length));
 }
 
 void restart_play_period() { stream_period.restart(); }

@@ -7,6 +7,7 @@
 // Every append and queueing happens under StreamLock (stream_lock.h).
 #include <cstdint>
 
+#include "midi/play_period.h"
 #include "midi/window_handle.h"
 #include "platform/midi_stream_api.h"
 
@@ -36,8 +37,9 @@ struct TransportCalls {
     // MOM_POSITIONCB: a buffer's event has just played; played_ticks is its
     // delta time. The player's only clock.
     void (*pace)(WindowHandle owner, uint32_t played_ticks);
-    // play_rate_hz x speed_percent for the buffer being queued.
-    int32_t (*period_divisor)();
+    // The play period of the buffer being queued, in machine cycles, with
+    // the machine's clock and the speed setting.
+    PlayPeriodLength (*play_period)();
     // Under StreamLock, at a stream's first failure: nothing more reaches
     // this stream, so nothing plays and there is nothing left to mute.
     void (*stream_broke)();
@@ -86,9 +88,9 @@ void reset_transport();
 void CALLBACK stream_callback(HMIDIOUT handle, UINT message, DWORD_PTR instance,
                               DWORD_PTR param1, DWORD_PTR param2);
 
-// The delta time of the buffer being queued: one play period, 100000 /
-// period_divisor() in 1 ms ticks, with the leftover fraction of each period
-// carried into the next (play_period.h). Queueing calls it.
+// The delta time of the buffer being queued: one play_period() in 1 ms
+// ticks, with the leftover fraction of each period carried into the next
+// (play_period.h). Queueing calls it.
 int32_t period_ticks();
 
 // Drops the carried leftover. Every start sequence calls it before its first

@@ -2,6 +2,7 @@
 
 #include "cpu/memory_image.h"
 #include "machine/machine.h"
+#include "player/play_rate.h"
 #include "player/player_state.h"
 #include "player/tune_info.h"
 
@@ -16,15 +17,7 @@ uint64_t step_end;          // where the last step stopped looking
 int32_t pending_gap;        // cycles between the last two frames, for the buffer queued next
 bool samples_told;          // the samples notice went out since the start
 
-// Flags bits 2-3: 10 is NTSC; PAL otherwise.
-MachineTiming tune_clock() { return (tune_info.flags & 0x000C) == 0x0008 ? ntsc_timing : pal_timing; }
-uint32_t frame_cycles(const MachineTiming& t) { return t.cycles_per_line * t.lines_per_frame; }
-
-// The stream's period for the buffer queued next.
-void set_play_period(const MachineTiming& t, int32_t cycles) {
-    int64_t hz = (static_cast<int64_t>(t.clock_hz) + cycles / 2) / cycles;
-    player_state.play_rate_hz = static_cast<int32_t>(hz < 1 ? 1 : hz);
-}
+C64Clock tune_clock() { return clock_for_psid_flags(tune_info.flags); }
 
 // The banking a PSID's code needs: its load range must be RAM. An RSID
 // starts as a C64 does after power-on.
@@ -66,7 +59,7 @@ CpuCallResult run_one_step() {
 }  // namespace
 
 CpuCallResult machine_tune_start(int32_t song) {
-    MachineTiming clock = tune_clock();
+    C64Clock clock = tune_clock();
     machine_init(&machine, clock);
     machine.other_sid_windows = other_sid_windows;
     machine.psid_vectors = !tune_info.rsid;
@@ -79,7 +72,7 @@ CpuCallResult machine_tune_start(int32_t song) {
     // The buffer queued after the start holds the reset frame; the first
     // frame follows it by the machine time it took to come.
     pending_gap = static_cast<int32_t>(last_frame_cycle);
-    set_play_period(clock, pending_gap > 0 ? pending_gap : static_cast<int32_t>(frame_cycles(clock)));
+    set_play_period(clock, pending_gap > 0 ? pending_gap : frame_cycles(clock));
     return result;
 }
 
@@ -95,6 +88,8 @@ CpuCallResult machine_tune_step() {
     return result;
 }
 
-MachineTuneReport machine_tune_report() { return {machine.sources_seen, machine.plays_samples, machine.cpu.cycles}; }
+MachineTuneReport machine_tune_report() {
+    return {machine.sources_seen, machine.plays_samples, machine.cpu.cycles, step_end};
+}
 
-int32_t machine_tune_clock_hz() { return static_cast<int32_t>(machine.timing.clock_hz); }
+int32_t machine_tune_clock_hz() { return machine.clock.cpu_hz; }

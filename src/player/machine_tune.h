@@ -30,6 +30,7 @@ struct MachineTuneReport {
     uint32_t sources;    // MachineSource bits (machine.h) of the interrupts taken
     bool plays_samples;  // it rewrites the volume register far faster than frames can carry
     uint64_t cycles;     // machine time since the start
+    uint64_t step_end;   // the machine time of the last step's frame, or where it stopped looking
 };
 MachineTuneReport machine_tune_report();
 

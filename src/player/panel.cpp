@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "player/player_state.h"
+#include "player/play_rate.h"
 
 namespace {
 PanelCalls installed{};
@@ -33,7 +33,7 @@ void panel_song_ended(WindowHandle window) {
 }
 
 void write_rate_label(WindowHandle window) {
-    int32_t hz = player_state.play_rate_hz * player_state.speed_percent / 100;
+    int32_t hz = rate_label_number_hz();
     label_hz = hz;
     char text[16];
     std::snprintf(text, sizeof text, "%i Hz", static_cast<int>(hz));

@@ -30,7 +30,8 @@ void panel_set_rate_label(WindowHandle window, const char* text);
 void panel_set_play_button_text(WindowHandle window, const char* text);
 void panel_song_ended(WindowHandle window);
 
-// Label 108: "%i Hz" of play_rate_hz x speed_percent / 100, integer arithmetic.
+// Label 108: "%i Hz" of the play rate at the speed setting, rounded to whole
+// Hz (rate_label_number_hz, play_rate.h).
 void write_rate_label(WindowHandle window);
 
 // The Hz value label 108 shows: the last one written, or 50, the label's text

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "player/control_frames.h"
 #include "player/machine_tune.h"
+#include "player/play_rate.h"
 #include "player/player_state.h"
 #include "player/song_clock.h"
 #include "player/tune_driver.h"
@@ -38,8 +39,8 @@ int32_t current_song_length_ms() {
     return length > 0 ? length : -1;
 }
 
-void count_play_call(int32_t rate_hz) {
-    song_clock.count_play_call(rate_hz);
+void count_play_call(const PlayPeriodLength& period) {
+    song_clock.count_play_call(period.cycles, period.clock_hz);
     int64_t ms = song_clock.elapsed_us() / 1000;
     player_state.song_time_ms = static_cast<int32_t>(ms < INT32_MAX ? ms : INT32_MAX);
 }
@@ -120,8 +121,6 @@ void stream_broke() {
     player_state.silenced = 1;
 }
 
-int32_t period_divisor() { return player_state.play_rate_hz * player_state.speed_percent; }
-
 void tell_open_failure(WindowHandle owner, const char* text) { panel_show_warning(owner, text, failure_caption); }
 
 void tell_stream_failure(WindowHandle owner, const char* text) {
@@ -132,7 +131,7 @@ void tell_stream_failure(WindowHandle owner, const char* text) {
 // Before main, so that the stream never runs without its player.
 struct TransportCallsInstaller {
     TransportCallsInstaller() {
-        install_transport_calls({pacing_step, period_divisor, stream_broke, tell_open_failure, tell_stream_failure});
+        install_transport_calls({pacing_step, current_play_period, stream_broke, tell_open_failure, tell_stream_failure});
     }
 } transport_calls_installer;
 
@@ -230,14 +229,14 @@ void pacing_step(WindowHandle window, uint32_t played_ticks) {
             ended = end_song();
         } else if (player_state.playing && !player_state.paused) {
             song_ticks += played_ticks;
-            int32_t rate_hz = player_state.play_rate_hz;  // the call may change it for the next period
+            PlayPeriodLength period = current_play_period();  // the call may change it for the next one
             if (play_step() == CPU_ABANDONED) {
                 player_state.play_stopped_at_ms =
                     static_cast<int32_t>(song_ticks < INT32_MAX ? song_ticks : INT32_MAX);
                 player_state.playing = 0;
                 abandoned = true;
             } else {
-                count_play_call(rate_hz);
+                count_play_call(period);
             }
         }
         if (!player_state.silenced && !player_state.playing) {
@@ -280,7 +279,7 @@ void worker_pass(WindowHandle window) {
     // The stream callback changes the rate at any moment, between two passes
     // as well as during one; so the label is compared with what it shows,
     // not with the rate at the start of this pass.
-    if (player_state.play_rate_hz * player_state.speed_percent / 100 != rate_label_hz()) write_rate_label(window);
+    if (rate_label_number_hz() != rate_label_hz()) write_rate_label(window);
 }
 
 void playback_worker(WindowHandle window) {

@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "machine/c64_clock.h"
+
 PlayerState player_state;
 std::mutex request_mutex;
 
@@ -12,6 +14,8 @@ void reset_player_state() {
         flag->store(0);
     }
     p.current_song = -1;
+    p.play_period_cycles = frame_cycles(pal_clock);
+    p.clock_hz = pal_clock.cpu_hz;
     p.play_rate_hz = 50;
     p.last_volume = 15;
     p.saved_volume = 0;

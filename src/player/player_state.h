@@ -18,7 +18,13 @@ struct PlayerState {
     std::atomic<int32_t> closing;        // the program is ending: nothing starts or resumes any more
     std::atomic<int32_t> tune_loaded;
     std::atomic<int32_t> current_song;   // 1-based; -1 before a tune is loaded
-    std::atomic<int32_t> play_rate_hz;   // play calls per second
+    // The play period: machine cycles from one play call to the next at
+    // 100 % speed, and the machine's clock in cycles per second. The tune
+    // driver sets them (set_play_period, play_rate.h); the stream's delta
+    // times and the song time count them.
+    std::atomic<int32_t> play_period_cycles;
+    std::atomic<int32_t> clock_hz;
+    std::atomic<int32_t> play_rate_hz;   // play calls per second at 100 %, rounded to whole Hz: for show only
     std::atomic<int32_t> last_volume;    // raw value of the last encoded register 24
     std::atomic<int32_t> saved_volume;   // last_volume when the mute frames went out
     std::atomic<int32_t> midi_out_device;  // chosen in Preferences; -1 none (the mapper)

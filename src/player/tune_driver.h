@@ -7,13 +7,14 @@
 // rate. The caller serialises these with everything else that touches the
 // CPU core and the current stream buffer.
 
-// Init routine for player_state.current_song; resolves an interrupt-driven
-// tune's play address and sets play_rate_hz.
+// Init routine for player_state.current_song, with CIA 1 timer A's latch as
+// the machine starts it; resolves an interrupt-driven tune's play address and
+// sets the play period.
 CpuCallResult init_tune();
 
-// play_rate_hz for song n after an init: the CIA 1 timer A latch when the
-// song's speed bit or irq_mode says so (a latch of 0: the video frame rate
-// with the raster interrupt on, else 60 Hz), else the video frame rate.
+// The play period for song n after an init, on the clock the header's video
+// standard names: CIA 1 timer A when the song's speed bit or irq_mode says so,
+// else the video frame (psid_timing.h).
 void update_play_rate(int32_t song);
 
 // Encodes the previous call's SID writes into the current stream buffer, then
@@ -21,5 +22,5 @@ void update_play_rate(int32_t song);
 CpuCallResult play_step();
 
 // The play routine once, without encoding anything: in irq_mode the stack is
-// kept where it was and the rate follows the timer rule.
+// kept where it was and the period follows the timer as the call left it.
 CpuCallResult play_call();

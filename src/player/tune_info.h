@@ -25,15 +25,6 @@ struct TuneInfo {
     uint32_t load_end;      // the address after the payload's last byte in the image (up to 0x10000)
 };
 
-// Play calls per second of a tune without a timer: the video frame rate.
-// 60 Hz for a tune whose flags say NTSC only (bits 2-3 = 10), else 50 Hz (PAL,
-// or either, or unknown).
-inline int32_t video_frame_rate_hz(const TuneInfo& tune) {
-    constexpr uint16_t video_bits = 0x000C;
-    constexpr uint16_t ntsc_only = 0x0008;
-    return (tune.flags & video_bits) == ntsc_only ? 60 : 50;
-}
-
 extern TuneInfo tune_info;
 
 // A 32-byte header text up to its first zero byte (all 32 bytes when none).

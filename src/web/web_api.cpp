@@ -10,6 +10,7 @@
 #include "midi/register_frame.h"
 #include "player/control_frames.h"
 #include "player/load_message.h"
+#include "player/play_rate.h"
 #include "player/playback_stop.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
@@ -114,9 +115,7 @@ ZARVEL_EXPORT void zarvel_set_voice(int32_t voice, int32_t on) {
     if (voice >= 0 && voice < 3) player_state.voice_enabled[voice] = on ? 1 : 0;
 }
 
-ZARVEL_EXPORT int32_t zarvel_rate_label_hz() {
-    return player_state.play_rate_hz * player_state.speed_percent / 100;
-}
+ZARVEL_EXPORT int32_t zarvel_rate_label_hz() { return rate_label_number_hz(); }
 
 ZARVEL_EXPORT int32_t zarvel_start() {
     clear_web_output();

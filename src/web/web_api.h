@@ -56,7 +56,8 @@ void zarvel_set_filter(int32_t percent);
 // Voice switch 0..2 on (1) or off (0); from the next register frame on.
 void zarvel_set_voice(int32_t voice, int32_t on);
 
-// The rate label's number: play_rate_hz x speed_percent / 100.
+// The rate label's number: the play rate at the speed setting, rounded to
+// whole Hz.
 int32_t zarvel_rate_label_hz();
 
 // ---- Playback. Each returns the number of buffers it put in the output.

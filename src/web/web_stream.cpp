@@ -6,7 +6,7 @@
 #include "midi/register_frame.h"
 #include "midi/stream_transport.h"
 #include "platform/sysex_split.h"
-#include "player/player_state.h"
+#include "player/play_rate.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ void append_stream_byte(uint8_t value) {
 void clear_web_output() { output_count = 0; }
 
 void queue_web_buffer() {
-    last_delta_ms = static_cast<int32_t>(period.next_ticks(player_state.play_rate_hz * player_state.speed_percent));
+    last_delta_ms = static_cast<int32_t>(period.next_ticks(current_play_period()));
     if (output_count < web_output_buffers) {
         WebBuffer& buffer = output[output_count++];
         buffer.length = complete_length;

@@ -82,8 +82,10 @@ const std::string mute = "F0 2D 4E 00 00 00 01 00 00 00 00 00 F7";
 const std::string melody_name = "F0 2D 4F 5A 61 72 76 65 6C 20 4D 65 6C 6F 64 79 F7";  // "Zarvel Melody"
 
 TEST(Dump, MelodyStartsWithResetAndNameThenAnEmptyBufferThenTheInitFrame) {
+    // A PAL frame, 19,656 cycles of 985,248 Hz, is 19.950 ms: the stream's
+    // periods end at 19, 39, 59, ... 239 ms, the first of them 19 ms long.
     EXPECT_EQ(dump(options_for("melody.sid"), 12), (std::vector<std::string>{
-        "20 " + reset + " " + melody_name,
+        "19 " + reset + " " + melody_name,
         "20",  // queued by the first position callback: nothing was encoded yet
         // init: 24=0F 5=09 6=A4 2=00 3=08 -> positions 21, 4, 5, 2, 3;
         // 0xA4 has bit 7 (high-bit byte 0, bit 0x20)
@@ -99,7 +101,7 @@ TEST(Dump, MelodyStartsWithResetAndNameThenAnEmptyBufferThenTheInitFrame) {
 TEST(Dump, DemoFramesCarryEveryVoiceAndTheFilter) {
     std::vector<std::string> lines = dump(options_for("demo.sid"), 4);
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "20 " + reset + " F0 2D 4F 5A 61 72 76 65 6C 20 44 65 6D 6F F7");
+    EXPECT_EQ(lines[0], "19 " + reset + " F0 2D 4F 5A 61 72 76 65 6C 20 44 65 6D 6F F7");
     EXPECT_EQ(lines[1], "20");
     // init: 24=1F 23=73 5=09 6=A6 12=04 13=44 19=28 20=A9 16=00 17=06
     EXPECT_EQ(lines[2], "20 F0 2D 4E 30 18 4F 01 20 00 08 00 09 26 04 44 00 06 28 29 73 1F F7");
@@ -120,17 +122,22 @@ TEST(Dump, DeltaTimesFollowTheRateAndTheSpeed) {
         int speed;
         std::vector<uint32_t> deltas;  // of the first six buffers
     };
+    // Whole-Hz periods once; worked out again by hand from the cycles: the
+    // periods end at floor(k x cycles x 100000 / (clock x speed)) ms. A PAL
+    // frame is 19,656 cycles of 985,248 Hz (19.950 ms), the start latch
+    // $4025 underflows every 16,422 (16.668 ms), an NTSC frame is 17,095
+    // cycles of 1,022,727 Hz (16.715 ms).
     const Case cases[] = {
-        {"melody.sid", 0, 100, {20, 20, 20, 20, 20, 20}},        // 50 Hz
-        {"melody.sid", 0, 200, {10, 10, 10, 10, 10, 10}},        // 100000 / (50 x 200)
-        {"melody.sid", 0, 20, {100, 100, 100, 100, 100, 100}},  // 100000 / (50 x 20)
-        {"melody.sid", 0, 150, {13, 13, 14, 13, 13, 14}},        // 13.3: the leftover carried
-        {"multisong.sid", 1, 100, {16, 17, 17, 16, 17, 17}},     // 60 Hz from the latch: 16.7
-        {"multisong.sid", 0, 100, {20, 20, 20, 20, 20, 20}},     // the start song, 2: 50 Hz
-        {"multisong.sid", 4, 100, {16, 17, 17, 16, 17, 17}},     // latch left 0: 60 Hz
-        {"melody_ntsc.sid", 0, 100, {16, 17, 17, 16, 17, 17}},   // NTSC only, no speed bit: 60 Hz
-        {"irq_raster.sid", 1, 100, {20, 20, 20, 20, 20, 20}},    // no latch, raster on: a PAL frame
-        {"irq_raster.sid", 2, 100, {16, 17, 17, 16, 17, 17}},    // no latch, no raster: 60 Hz
+        {"melody.sid", 0, 100, {19, 20, 20, 20, 20, 20}},        // PAL frame
+        {"melody.sid", 0, 200, {9, 10, 10, 10, 10, 10}},         // 9.975
+        {"melody.sid", 0, 20, {99, 100, 100, 100, 99, 100}},     // 99.752
+        {"melody.sid", 0, 150, {13, 13, 13, 14, 13, 13}},        // 13.300: the leftover carried
+        {"multisong.sid", 1, 100, {16, 17, 17, 16, 17, 17}},     // latch $4025
+        {"multisong.sid", 0, 100, {19, 20, 20, 20, 20, 20}},     // start song 2: latch $4CC7, a PAL frame
+        {"multisong.sid", 4, 100, {16, 17, 17, 16, 17, 17}},     // latch never set: $4025
+        {"melody_ntsc.sid", 0, 100, {16, 17, 17, 16, 17, 17}},   // NTSC frame
+        {"irq_raster.sid", 1, 100, {19, 20, 20, 20, 20, 20}},    // start latch, raster on: a PAL frame
+        {"irq_raster.sid", 2, 100, {16, 17, 17, 16, 17, 17}},    // start latch, no raster: the timer
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.tune) + " song " + std::to_string(c.song) + " speed " + std::to_string(c.speed));
@@ -139,9 +146,12 @@ TEST(Dump, DeltaTimesFollowTheRateAndTheSpeed) {
         options.speed = c.speed;
         EXPECT_EQ(deltas_of(dump(options, 6)), c.deltas);
     }
-    // An interrupt-driven tune keeps its rate after every play call.
+    // An interrupt-driven tune keeps its rate after every play call: 200
+    // PAL frames end at floor(k x 19.950) ms, 3,990 ms in all.
     TuneOptions raster = options_for("irq_raster.sid");
-    for (uint32_t delta : deltas_of(dump(raster, 200))) ASSERT_EQ(delta, 20u);
+    int64_t raster_ms = 0;
+    for (uint32_t delta : deltas_of(dump(raster, 200))) raster_ms += delta;
+    EXPECT_EQ(raster_ms, 200 * 19'656 * int64_t{1000} / 985'248);
 }
 
 // A tune whose init sets the CIA 1 timer latch for rate Hz and whose speed
@@ -165,9 +175,9 @@ PsidBuilder timer_tune(uint16_t latch) {
 
 TEST(Dump, EverySecondOfTheStreamHoldsTheRatesBuffers) {
     // After k buffers the stream has moved on by the whole milliseconds of k
-    // periods, so a second holds rate x speed / 100 buffers, within one; at
-    // 100 % the first rate buffers take exactly 1000 ms.
-    struct Case { int hz; uint16_t latch; };
+    // periods of latch + 1 cycles of the PAL clock, so a second holds the
+    // machine's rate x speed / 100 buffers, within one.
+    struct Case { int hz; uint16_t latch; };  // hz: about
     const Case cases[] = {{50, 20000}, {60, 16666}, {101, 9900}, {203, 4926}, {1000, 1000}};
     for (const Case& c : cases) {
         std::string path = timer_tune(c.latch).write("timer.sid");
@@ -177,27 +187,52 @@ TEST(Dump, EverySecondOfTheStreamHoldsTheRatesBuffers) {
             options.tune = path;
             options.speed = speed;
             const int64_t d = int64_t{c.hz} * speed;
+            const int64_t period_numerator = (int64_t{c.latch} + 1) * 100000;
+            const int64_t period_denominator = int64_t{985'248} * speed;
             std::vector<uint32_t> deltas = deltas_of(dump(options, static_cast<long>(2 * d / 100 + 2)));
             int64_t elapsed = 0;
             for (size_t k = 0; k < deltas.size(); ++k) {
                 elapsed += deltas[k];
-                ASSERT_EQ(elapsed, static_cast<int64_t>(k + 1) * 100000 / d) << "after " << k + 1 << " buffers";
-            }
-            if (speed == 100) {
-                int64_t second = 0;
-                for (int k = 0; k < c.hz; ++k) second += deltas[static_cast<size_t>(k)];
-                EXPECT_EQ(second, 1000);
+                ASSERT_EQ(elapsed, static_cast<int64_t>(k + 1) * period_numerator / period_denominator)
+                    << "after " << k + 1 << " buffers";
             }
         }
     }
 }
 
+TEST(Dump, AMinuteOfStreamHoldsTheMachinesFrames) {
+    // By hand in cycles: 60 s hold 60 x 985,248 / 19,656 = 3,007.47 PAL
+    // frames, 60 x 1,022,727 / 17,095 = 3,589.57 NTSC frames and
+    // 60 x 985,248 / 19,705 = 2,999.99 periods of latch 19,704 (whose
+    // 3,000th ends at 60,000.12 ms, in tick 60,000): the buffers that end
+    // within the minute's 60,000 ticks.
+    struct Case { const char* what; std::string path; long ending_in_a_minute; };
+    const Case cases[] = {
+        {"PAL frame", tune("melody.sid"), 3'007},
+        {"NTSC frame", tune("melody_ntsc.sid"), 3'589},
+        {"timer latch 19,704", timer_tune(19'704).write("minute.sid"), 3'000},
+    };
+    for (const Case& c : cases) {
+        TuneOptions options;
+        options.tune = c.path;
+        int64_t elapsed = 0;
+        long ended = 0;
+        for (uint32_t delta : deltas_of(dump(options, 3'700))) {
+            elapsed += delta;
+            if (elapsed <= 60'000) ++ended;
+        }
+        EXPECT_EQ(ended, c.ending_in_a_minute) << c.what;
+    }
+}
+
 TEST(Dump, AnInterruptTunesNewLatchChangesTheDeltaFromTheNextBuffer) {
-    // 100 Hz after the init; the eighth play call sets the latch to 20,000:
-    // 50 Hz. Position callback k queues buffer k + 1, then runs play call k.
+    // Latch 10,000 after the init, 10,001 cycles: 10.151 ms; the eighth play
+    // call sets 20,000, 20.301 ms. Position callback k queues buffer k + 1,
+    // then runs play call k: nine buffers end at 10, 20, ... 60, 71, 81 and
+    // 91 ms, then 111, 131, 152 (worked out by hand).
     std::vector<std::string> lines = dump(options_for("irq_vector.sid"), 12);
-    for (size_t i = 0; i < lines.size(); ++i)
-        EXPECT_EQ(lines[i].substr(0, lines[i].find(' ')), i < 9 ? "10" : "20") << "buffer " << i + 1;
+    std::vector<uint32_t> deltas = deltas_of(lines);
+    EXPECT_EQ(deltas, (std::vector<uint32_t>{10, 10, 10, 10, 10, 10, 11, 10, 10, 20, 20, 21}));
 }
 
 TEST(Dump, ASecondSidsStoresLeaveTheFirstSidsFramesAlone) {
@@ -212,7 +247,7 @@ TEST(Dump, ASecondSidsStoresLeaveTheFirstSidsFramesAlone) {
 TEST(Dump, FilterAndVoiceOptionsShapeTheFrames) {
     TuneOptions options = options_for("melody.sid");
     options.filter = 50;
-    EXPECT_EQ(dump(options, 1)[0], "20 " + reset_at_filter_50 + " " + melody_name);
+    EXPECT_EQ(dump(options, 1)[0], "19 " + reset_at_filter_50 + " " + melody_name);
 
     options = options_for("melody.sid");
     options.voices = "011";
@@ -227,7 +262,8 @@ TEST(Dump, APlayRoutineThatNeverReturnsEndsTheDumpWithTheMuteFrames) {
         return run_dump(DumpOptions{options_for("hang.sid"), 18}, out, err);
     });
     EXPECT_EQ(o.exit_code, EXIT_PLAYBACK_STOPPED);
-    EXPECT_EQ(o.err, "zarvel-cli: the play routine did not return at 0.260 s: playback stopped\n");
+    // Thirteen PAL frames of 19.950 ms: 259.35 ms, counted in whole ticks.
+    EXPECT_EQ(o.err, "zarvel-cli: the play routine did not return at 0.259 s: playback stopped\n");
     std::vector<std::string> lines = lines_of(o.out);
     ASSERT_EQ(lines.size(), 15u);
     EXPECT_EQ(lines[13], "20 F0 2D 4E 00 00 00 02 00 00 00 00 10 F7") << "play 11: 4=10";
@@ -237,10 +273,11 @@ TEST(Dump, APlayRoutineThatNeverReturnsEndsTheDumpWithTheMuteFrames) {
 }
 
 TEST(Dump, AStopIsTimedAsTheStreamTimesItAndStepsAgrees) {
-    // 100 Hz from the init's latch; the fourth play call sets 50 Hz and the
-    // seventh never returns. Buffers 0 to 4 go out at the init's rate and
-    // calls 1 to 3 leave it (10 ms each), buffers 5 and 6 at 50 Hz: the
-    // seventh call runs at 90 ms.
+    // Latch 10,000 from the init (10,001 cycles, 10.151 ms); the fourth play
+    // call sets 20,000 (20.301 ms) and the seventh never returns. Buffers 0
+    // to 4 go out at the init's period and calls 1 to 3 leave it, buffers 5
+    // and 6 at the longer one: the seventh call runs at 91.35 ms, in tick 91
+    // (worked out by hand; whole 10 and 20 ms once).
     PsidBuilder tune;
     tune.play_address = 0;
     tune.at(0x1000, {
@@ -264,14 +301,14 @@ TEST(Dump, AStopIsTimedAsTheStreamTimesItAndStepsAgrees) {
         0x60,              // RTS
     });
     std::string path = tune.write("slows_then_stops.sid");
-    const std::string stop = "zarvel-cli: the play routine did not return at 0.090 s: playback stopped\n";
+    const std::string stop = "zarvel-cli: the play routine did not return at 0.091 s: playback stopped\n";
 
     TuneOptions options;
     options.tune = path;
     Output dumped = capture([&](std::FILE* out, std::FILE* err) { return run_dump({options, 100}, out, err); });
     EXPECT_EQ(dumped.exit_code, EXIT_PLAYBACK_STOPPED);
     EXPECT_EQ(dumped.err, stop);
-    EXPECT_EQ(deltas_of(lines_of(dumped.out)), (std::vector<uint32_t>{10, 10, 10, 10, 10, 20, 20, 20, 20}));
+    EXPECT_EQ(deltas_of(lines_of(dumped.out)), (std::vector<uint32_t>{10, 10, 10, 10, 10, 21, 20, 20, 20}));
 
     Output stepped = capture([&](std::FILE* out, std::FILE* err) { return run_steps({{path, 0}, 20}, out, err); });
     EXPECT_EQ(stepped.exit_code, EXIT_PLAYBACK_STOPPED);

@@ -75,26 +75,29 @@ TEST(StepsCommand, MelodyPrintsTheHeaderThenEachCallsWrites) {
               "flags        0x0000\n"
               "irq_mode     0\n"
               "\n"
-              "init song 1: returned (16 instructions), 50 Hz, 5 writes: 18=0F 05=09 06=A4 02=00 03=08\n"
-              "play 1: returned (18 instructions), 50 Hz, 3 writes: 00=67 01=11 04=41\n"
-              "play 2: returned (12 instructions), 50 Hz, 0 writes\n"
-              "play 3: returned (12 instructions), 50 Hz, 0 writes\n"
-              "play 4: returned (12 instructions), 50 Hz, 0 writes\n"
-              "play 5: returned (12 instructions), 50 Hz, 0 writes\n"
-              "play 6: returned (12 instructions), 50 Hz, 0 writes\n"
-              "play 7: returned (14 instructions), 50 Hz, 1 write: 04=40\n"
-              "play 8: returned (18 instructions), 50 Hz, 0 writes\n"
-              "play 9: returned (18 instructions), 50 Hz, 3 writes: 00=ED 01=15 04=41\n"
-              "play 10: returned (12 instructions), 50 Hz, 0 writes\n");
+              "init song 1: returned (16 instructions), 50.125 Hz, 5 writes: 18=0F 05=09 06=A4 02=00 03=08\n"
+              "play 1: returned (18 instructions), 50.125 Hz, 3 writes: 00=67 01=11 04=41\n"
+              "play 2: returned (12 instructions), 50.125 Hz, 0 writes\n"
+              "play 3: returned (12 instructions), 50.125 Hz, 0 writes\n"
+              "play 4: returned (12 instructions), 50.125 Hz, 0 writes\n"
+              "play 5: returned (12 instructions), 50.125 Hz, 0 writes\n"
+              "play 6: returned (12 instructions), 50.125 Hz, 0 writes\n"
+              "play 7: returned (14 instructions), 50.125 Hz, 1 write: 04=40\n"
+              "play 8: returned (18 instructions), 50.125 Hz, 0 writes\n"
+              "play 9: returned (18 instructions), 50.125 Hz, 3 writes: 00=ED 01=15 04=41\n"
+              "play 10: returned (12 instructions), 50.125 Hz, 0 writes\n");
 }
 
 TEST(StepsCommand, CountChoosesHowManyPlayCallsRun) {
     EXPECT_EQ(steps(tune("melody.sid"), 0, 0).line("play "), "");
     StepsRun run = steps(tune("melody.sid"), 0, 65);
-    EXPECT_EQ(run.line("play 65:"), "play 65: returned (18 instructions), 50 Hz, 3 writes: 00=67 01=11 04=41") << "the phrase loops";
+    EXPECT_EQ(run.line("play 65:"), "play 65: returned (18 instructions), 50.125 Hz, 3 writes: 00=67 01=11 04=41") << "the phrase loops";
     EXPECT_EQ(run.line("play 66:"), "");
 }
 
+// The rates below were whole Hz of a 1 MHz clock once; by hand now, 985,248
+// Hz over the period's cycles: a PAL frame (19,656) 50.125 Hz, latch $4025
+// (16,422) 59.996 Hz, latch 10,000 98.515 Hz and latch 20,000 49.26 Hz.
 TEST(StepsCommand, MultisongRatesFollowSpeedBitsAndLatch) {
     struct Case {
         int song;          // 0: the start song
@@ -102,11 +105,11 @@ TEST(StepsCommand, MultisongRatesFollowSpeedBitsAndLatch) {
         const char* rate;  // after the init and every play call
     };
     const Case cases[] = {
-        {0, 2, ", 50 Hz, "},  // the start song
-        {1, 1, ", 60 Hz, "},  // latch $4025
-        {2, 2, ", 50 Hz, "},  // latch $4CC7
-        {3, 3, ", 50 Hz, "},  // speed bit clear: the latch does not count
-        {4, 4, ", 60 Hz, "},  // latch left at 0
+        {0, 2, ", 50.125 Hz, "},  // the start song
+        {1, 1, ", 59.996 Hz, "},  // latch $4025
+        {2, 2, ", 50.125 Hz, "},  // latch $4CC7
+        {3, 3, ", 50.125 Hz, "},  // speed bit clear: the latch does not count
+        {4, 4, ", 59.996 Hz, "},  // latch never set: the start value $4025
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.song);
@@ -125,9 +128,9 @@ TEST(StepsCommand, InterruptTunesShowTheirHandlerAndRateAfterEveryCall) {
     EXPECT_EQ(run.line("irq_mode"), "irq_mode     1");
     EXPECT_EQ(run.line("play_address"), "play_address 0x0000");
     EXPECT_EQ(run.line("play address"), "play address 0x102C, from the interrupt vectors after the init");
-    EXPECT_EQ(run.line("init song 1:"), "init song 1: returned (20 instructions), 100 Hz, 3 writes: 18=0F 0C=00 0D=F0");
-    EXPECT_EQ(run.line("play 7:"), "play 7: returned (20 instructions), 100 Hz, 3 writes: 07=26 08=34 0B=11");
-    EXPECT_EQ(run.line("play 8:"), "play 8: returned (24 instructions), 50 Hz, 3 writes: 07=9C 08=45 0B=10");
+    EXPECT_EQ(run.line("init song 1:"), "init song 1: returned (20 instructions), 98.515 Hz, 3 writes: 18=0F 0C=00 0D=F0");
+    EXPECT_EQ(run.line("play 7:"), "play 7: returned (20 instructions), 98.515 Hz, 3 writes: 07=26 08=34 0B=11");
+    EXPECT_EQ(run.line("play 8:"), "play 8: returned (24 instructions), 49.26 Hz, 3 writes: 07=9C 08=45 0B=10");
 }
 
 TEST(StepsCommand, RtiHandlerKeepsPlayingPastAFullTurnOfTheStack) {
@@ -150,8 +153,8 @@ TEST(StepsCommand, RtiHandlerKeepsPlayingPastAFullTurnOfTheStack) {
 TEST(StepsCommand, AnAbandonedPlayCallEndsTheRunAtItsSongTime) {
     StepsRun run = steps(tune("hang.sid"), 0, 20);
     EXPECT_EQ(run.exit_code, EXIT_PLAYBACK_STOPPED);
-    EXPECT_EQ(run.line("play 12:"), "play 12: returned (11 instructions), 50 Hz, 0 writes");
-    EXPECT_EQ(run.lines().back(), "play 13: abandoned (200002 instructions), 50 Hz, 1 write: 04=10");
+    EXPECT_EQ(run.line("play 12:"), "play 12: returned (11 instructions), 50.125 Hz, 0 writes");
+    EXPECT_EQ(run.lines().back(), "play 13: abandoned (200002 instructions), 50.125 Hz, 1 write: 04=10");
     EXPECT_EQ(run.err, "zarvel-cli: the play routine did not return at 0.260 s: playback stopped\n");
 }
 

@@ -34,7 +34,7 @@ void start(TuneRun& run, const char* name) {
     uint16_t load = static_cast<uint16_t>(bytes[0x7C] | bytes[0x7D] << 8);
     std::copy(bytes.begin() + 0x7E, bytes.end(), image + load);
     uint16_t init = static_cast<uint16_t>(bytes[10] << 8 | bytes[11]);
-    machine_init(run.m.get(), pal_timing);
+    machine_init(run.m.get(), pal_clock);
     machine_start(run.m.get(), image, init, 0, 0x37);
 }
 

@@ -39,6 +39,10 @@ protected:
         // Position callbacks run the pacing step; with nothing playing and
         // the mute already done, it only queues the (empty) current slot.
         player_state.silenced = 1;
+        // A play period of exactly 20 ms, 20,000 cycles of a 1 MHz clock,
+        // which the timings below count in.
+        player_state.play_period_cycles = 20'000;
+        player_state.clock_hz = 1'000'000;
     }
     void TearDown() override {
         reset_process_state();
@@ -77,17 +81,23 @@ TEST_F(StreamTransport, DeltaTimeIsOnePlayPeriodWithItsLeftoverCarriedToTheNext)
         queue();
         return stream_ring[slot].dwDeltaTime;
     };
-    // The first period after a start is the whole milliseconds of one period.
-    struct Case { int rate, speed; DWORD ticks; };
-    for (Case c : {Case{50, 100, 20}, Case{60, 100, 16}, Case{50, 200, 10}, Case{50, 20, 100},
-                   Case{1000, 200, 0}, Case{15, 20, 333}}) {
-        player_state.play_rate_hz = c.rate;
+    // The first period after a start is the whole milliseconds of one
+    // period. Worked out by hand from the cycles (they were whole Hz once): a
+    // PAL frame, 19,656 cycles of 985,248 Hz, is 19.950 ms; an NTSC frame,
+    // 17,095 of 1,022,727 Hz, 16.715 ms; the shortest timer period, 986
+    // cycles, is 0.50 ms at 200 %; the longest, 65,536, 332.6 ms at 20 %.
+    struct Case { int cycles, clock_hz, speed; DWORD ticks; };
+    for (Case c : {Case{19'656, 985'248, 100, 19}, Case{17'095, 1'022'727, 100, 16}, Case{19'656, 985'248, 200, 9},
+                   Case{19'656, 985'248, 20, 99}, Case{986, 985'248, 200, 0}, Case{65'536, 985'248, 20, 332}}) {
+        player_state.play_period_cycles = c.cycles;
+        player_state.clock_hz = c.clock_hz;
         player_state.speed_percent = c.speed;
         restart_play_period();
-        EXPECT_EQ(next_delta(), c.ticks) << c.rate << " Hz at " << c.speed << " %";
+        EXPECT_EQ(next_delta(), c.ticks) << c.cycles << " cycles at " << c.speed << " %";
     }
-    // The leftovers follow: 16.67 ms comes as 16, 17, 17.
-    player_state.play_rate_hz = 60;
+    // The leftovers follow: an NTSC frame's 16.715 ms comes as 16, 17, 17.
+    player_state.play_period_cycles = 17'095;
+    player_state.clock_hz = 1'022'727;
     player_state.speed_percent = 100;
     restart_play_period();
     std::vector<DWORD> deltas;

@@ -22,8 +22,12 @@ TEST_F(Controller, StartSendsResetAndNameThenAnEmptyBufferThenTheInitFrame) {
     EXPECT_EQ(buffers[3].bytes, play_call_frame(1));
     EXPECT_EQ(buffers[4].bytes, play_call_frame(2));
     EXPECT_EQ(buffers[5].bytes, play_call_frame(3));
-    for (auto& buffer : buffers) EXPECT_EQ(buffer.delta_ticks, 20u);
-    EXPECT_EQ(buffers[5].time_us - buffers[0].time_us, 100'000);
+    // A PAL frame, 19,656 cycles of 985,248 Hz, is 19.950 ms: the periods end
+    // at 19, 39, 59, 79, 99 and 119 ms (whole 20 ms periods once; by hand).
+    std::vector<uint32_t> deltas;
+    for (auto& buffer : buffers) deltas.push_back(buffer.delta_ticks);
+    EXPECT_EQ(deltas, (std::vector<uint32_t>{19, 20, 20, 20, 20, 20}));
+    EXPECT_EQ(buffers[5].time_us - buffers[0].time_us, 100'000);  // played at 19 and 119 ms
     EXPECT_EQ(player.rate_label(), "50 Hz");
     EXPECT_EQ(init_count(), 1);
 }
@@ -267,13 +271,15 @@ TEST_F(Controller, SpeedScalesTheDeltaTimeAndTheRateLabel) {
     player.set_speed(150);
     EXPECT_EQ(player.rate_label(), "75 Hz");
     player.position_callbacks(8);
-    // 100000 / (50 x 150) = 13.3 ms, as 13, 13, 14 with the leftover carried.
+    // Four PAL frames at 100 % (19, 20, 20, 20 ms) leave 0.80 ms over; at
+    // 150 % a frame is 19,656 x 100000 / (985,248 x 150) = 13.300 ms, so the
+    // periods end 14.10, 27.40, 40.70, 54.00, 67.30 and 80.60 ms on (by hand).
     std::vector<uint32_t> deltas;
-    for (auto& buffer : player.buffers())
-        if (buffer.delta_ticks != 20) deltas.push_back(buffer.delta_ticks);
-    ASSERT_GE(deltas.size(), 6u);
-    deltas.resize(6);
-    EXPECT_EQ(deltas, (std::vector<uint32_t>{13, 13, 14, 13, 13, 14}));
+    for (auto& buffer : player.buffers()) deltas.push_back(buffer.delta_ticks);
+    ASSERT_GE(deltas.size(), 10u);
+    EXPECT_EQ(std::vector<uint32_t>(deltas.begin(), deltas.begin() + 4), (std::vector<uint32_t>{19, 20, 20, 20}));
+    EXPECT_EQ(std::vector<uint32_t>(deltas.begin() + 4, deltas.begin() + 10),
+              (std::vector<uint32_t>{14, 13, 13, 14, 13, 13}));
     player.set_speed(5);  // below the scale: held at 20 %
     EXPECT_EQ(player_state.speed_percent, 20);
     EXPECT_EQ(player.rate_label(), "10 Hz");
@@ -304,7 +310,8 @@ TEST_F(Controller, EveryStartBeginsOnAWholeTick) {
 
 TEST_F(Controller, APlayCallThatNeverReturnsIsTimedInTheSong) {
     // The third play call runs for ever. Play call k runs at the position
-    // callback of buffer k - 1, k periods into the song: 60 ms.
+    // callback of buffer k - 1, k periods into the song: three PAL frames of
+    // 19.950 ms, in stream ticks 19 + 20 + 20 = 59 ms.
     PsidBuilder tune = counting_tune();
     tune.at(0x1020, {
         0xEE, 0x00, 0x11,  // INC $1100
@@ -318,11 +325,11 @@ TEST_F(Controller, APlayCallThatNeverReturnsIsTimedInTheSong) {
     player.play();
     player.position_callbacks(6);
     EXPECT_EQ(player.play_button_text(), "Play");
-    EXPECT_EQ(player_state.play_stopped_at_ms, 60);
+    EXPECT_EQ(player_state.play_stopped_at_ms, 59);
     player.play();  // a fresh start has not stopped
     EXPECT_EQ(player_state.play_stopped_at_ms, -1);
     player.position_callbacks(6);
-    EXPECT_EQ(player_state.play_stopped_at_ms, 60);
+    EXPECT_EQ(player_state.play_stopped_at_ms, 59);
 }
 
 TEST_F(Controller, VoiceSwitchSendsZeroFrequencyInsteadOfTheTunesWrites) {

@@ -16,8 +16,11 @@ int32_t length_of(int32_t song) { return song >= 1 && song <= 3 ? lengths_ms[son
 class SongEnd : public Controller {
 protected:
     void SetUp() override {
-        lengths_ms[1] = 100;  // five play periods at 50 Hz
-        lengths_ms[2] = 60;
+        // A PAL frame is 19,656 cycles of 985,248 Hz, 19.950 ms (these were
+        // whole 20 ms periods once; recomputed by hand): five end at 99.75 ms,
+        // three at 59.85 ms.
+        lengths_ms[1] = 99;  // five play periods
+        lengths_ms[2] = 59;
         lengths_ms[3] = -1;
         install_song_length_lookup(length_of);
         PsidBuilder tune = counting_tune();
@@ -35,12 +38,12 @@ TEST_F(SongEnd, ASongStopsAtItsLengthThenTheNextFollowsWithOnlyTheStartSequence)
     ASSERT_GE(buffers.size(), 8u);
     EXPECT_EQ(buffers[2], volume_frame(0x1F));
     for (int call = 1; call <= 4; ++call) EXPECT_EQ(buffers[2 + call], play_call_frame(static_cast<uint8_t>(call)));
-    // From the init frame to the mute frames: five periods, the song's 100 ms.
+    // From the init frame to the mute frames: five periods, the song's 99 ms.
     EXPECT_EQ(buffers[7], mute_frames());
     EXPECT_TRUE(all_empty(buffers, 8, buffers.size()));
     EXPECT_EQ(play_calls(), 5);
-    EXPECT_EQ(player_state.song_time_ms, 100);
-    EXPECT_EQ(player_state.song_length_ms, 100);
+    EXPECT_EQ(player_state.song_time_ms, 99);  // 99.75 ms
+    EXPECT_EQ(player_state.song_length_ms, 99);
     EXPECT_EQ(player_state.playing, 0);
     EXPECT_EQ(player.song_ends_told(), 1);
     EXPECT_EQ(player.play_button_text(), "Pause") << "what follows is the front end's to say";
@@ -59,7 +62,7 @@ TEST_F(SongEnd, ASongStopsAtItsLengthThenTheNextFollowsWithOnlyTheStartSequence)
     EXPECT_EQ(buffers[start + 3], play_call_frame(1));
     EXPECT_EQ(buffers[start + 4], play_call_frame(2));
     EXPECT_EQ(buffers[start + 5], mute_frames()) << "song 2 lasts three periods";
-    EXPECT_EQ(player_state.song_length_ms, 60);
+    EXPECT_EQ(player_state.song_length_ms, 59);
     EXPECT_EQ(player.song_ends_told(), 2);
 
     // Song 3's length is unknown: it plays on.
@@ -73,7 +76,7 @@ TEST_F(SongEnd, ASongStopsAtItsLengthThenTheNextFollowsWithOnlyTheStartSequence)
 }
 
 TEST_F(SongEnd, PauseAndResumeKeepTheSongsTimeAndAStopAtTheEndIsNotOverruled) {
-    lengths_ms[1] = 200;
+    lengths_ms[1] = 199;  // ten periods, 199.5 ms
     player.play();
     player.position_callbacks(6);
     player.play();  // pause
@@ -90,7 +93,7 @@ TEST_F(SongEnd, PauseAndResumeKeepTheSongsTimeAndAStopAtTheEndIsNotOverruled) {
     // A Stop pressed in the last period, before the worker takes it: the
     // song still stops at its length, but nothing moves on past the Stop.
     player.play_song(2);
-    while (player_state.song_time_ms < 60 - 20) player.position_callbacks(1);
+    while (player_state.song_time_ms < lengths_ms[2] - 20) player.position_callbacks(1);
     EXPECT_STREQ(press_stop(), "Play");
     player.position_callbacks(3);
     player.worker_passes(1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "cpu/cpu_call.h"
@@ -39,41 +40,61 @@ protected:
             0x60,                                    // RTS
         });
     }
-    static int rate_after_init() {
+    static int period_after_init() {
         init_tune();
-        return player_state.play_rate_hz;
+        return player_state.play_period_cycles;
     }
 };
 
+// The play periods below were whole Hz of a 1 MHz clock once; recomputed by
+// hand in cycles of the machine: a PAL frame is 63 x 312 cycles, an NTSC one
+// 65 x 263, and the timer underflows every latch + 1 cycles, its latch
+// starting at $4025 (PAL) or $4295 (NTSC).
+constexpr int pal_frame = 19'656;
+constexpr int ntsc_frame = 17'095;
+constexpr int pal_start_timer = 0x4025 + 1;
+constexpr int ntsc_start_timer = 0x4295 + 1;
+
 TEST_F(TuneDriver, SpeedBitClearIsFiftyHertzWhateverTheLatch) {
     init_sets_latch(0x4025);
-    EXPECT_EQ(rate_after_init(), 50);
+    EXPECT_EQ(period_after_init(), pal_frame);
+    EXPECT_EQ(player_state.play_rate_hz, 50);  // 50.1245 Hz, rounded
 }
 
 TEST_F(TuneDriver, SpeedBitSetFollowsTheTimerLatch) {
     tune_info.speed = 1;
-    struct Case { uint16_t latch; int hz; };
-    for (Case c : {Case{0x4CC7, 50}, Case{0x4025, 60}, Case{0x03E8, 1000}, Case{0xFFFF, 15}, Case{0x0000, 60}}) {
+    // A latch of 0 would underflow every cycle: the period is held to 1 ms
+    // of the clock, 985.248 cycles rounded up.
+    struct Case { uint16_t latch; int cycles; int hz; };
+    for (Case c : {Case{0x4CC7, 19'656, 50}, Case{0x4025, 16'422, 60}, Case{0x03E8, 1'001, 984},
+                   Case{0xFFFF, 65'536, 15}, Case{0x0000, 986, 999}}) {
         init_sets_latch(c.latch);
-        EXPECT_EQ(rate_after_init(), c.hz) << std::hex << c.latch;
+        EXPECT_EQ(period_after_init(), c.cycles) << std::hex << c.latch;
+        EXPECT_EQ(player_state.play_rate_hz, c.hz) << std::hex << c.latch;  // 985,248 / cycles, rounded
     }
 }
 
-TEST_F(TuneDriver, TheLatchIsClearedBeforeEveryInit) {
+TEST_F(TuneDriver, TheLatchIsTheMachinesStartValueBeforeEveryInit) {
     tune_info.speed = 1;
-    memory_image.bytes[0xDC04] = 0xE8;
-    memory_image.bytes[0xDC05] = 0x03;
-    EXPECT_EQ(rate_after_init(), 60);  // the init left it untouched
+    for (auto [flags, latch, cycles] : {std::tuple{0x0004, 0x4025, pal_start_timer},
+                                        std::tuple{0x0008, 0x4295, ntsc_start_timer}}) {
+        tune_info.flags = static_cast<uint16_t>(flags);
+        memory_image.bytes[0xDC04] = 0xE8;
+        memory_image.bytes[0xDC05] = 0x03;
+        EXPECT_EQ(period_after_init(), cycles) << flags;  // the init left it untouched
+        EXPECT_EQ(read_word(0xDC04), latch) << flags;
+    }
 }
 
 TEST_F(TuneDriver, SpeedBitOfSongNIsBitNMinusOneModulo32) {
     init_sets_latch(0x4025);
-    struct Case { uint32_t speed; int song; int hz; };
-    for (Case c : {Case{1u, 1, 60}, Case{1u, 2, 50}, Case{1u, 33, 60}, Case{0x80000000u, 33, 50},
-                   Case{0x80000000u, 32, 60}, Case{0x80000000u, 0, 60}, Case{2u, 34, 60}}) {
+    struct Case { uint32_t speed; int song; int cycles; };
+    for (Case c : {Case{1u, 1, pal_start_timer}, Case{1u, 2, pal_frame}, Case{1u, 33, pal_start_timer},
+                   Case{0x80000000u, 33, pal_frame}, Case{0x80000000u, 32, pal_start_timer},
+                   Case{0x80000000u, 0, pal_start_timer}, Case{2u, 34, pal_start_timer}}) {
         tune_info.speed = c.speed;
         player_state.current_song = c.song;
-        EXPECT_EQ(rate_after_init(), c.hz) << "speed " << c.speed << " song " << c.song;
+        EXPECT_EQ(period_after_init(), c.cycles) << "speed " << c.speed << " song " << c.song;
     }
 }
 
@@ -101,7 +122,7 @@ TEST_F(TuneDriver, InitAddressZeroRunsNothingButTheRulesStillApply) {
     memory_image.bytes[0x0315] = 0x11;
     EXPECT_EQ(init_tune(), 0);
     EXPECT_EQ(tune_info.play_address, 0x1100);
-    EXPECT_EQ(player_state.play_rate_hz, 60);
+    EXPECT_EQ(player_state.play_period_cycles, pal_start_timer);
 }
 
 TEST_F(TuneDriver, InterruptVectorResolution) {
@@ -140,32 +161,32 @@ TEST_F(TuneDriver, UnresolvedVectorLooksAgainAtTheNextInit) {
     EXPECT_EQ(tune_info.play_address, 0x1100);
 }
 
-TEST_F(TuneDriver, WithoutALatchTheRasterInterruptMeansTheFrameRateElseSixtyHertz) {
+TEST_F(TuneDriver, WithTheStartLatchTheRasterInterruptMeansTheFrameElseTheSystemTimer) {
     // The init writes the VIC's interrupt enable register and never the
-    // latch; the header's flags give the video standard. The rule holds at
-    // the init and after every play call of an interrupt-driven tune.
+    // latch; the header's flags give the machine. The rule holds at the init
+    // and after every play call of an interrupt-driven tune.
     struct Case {
         const char* what;
         uint32_t speed;
         int32_t irq_mode;
         uint8_t vic_irq_enable;
         uint16_t flags;
-        int hz;
+        int cycles;
     };
     const Case cases[] = {
-        {"interrupt, raster off", 0, 1, 0x00, 0x0000, 60},
-        {"interrupt, raster on", 0, 1, 0x01, 0x0000, 50},
-        {"interrupt, raster on, PAL", 0, 1, 0x01, 0x0004, 50},
-        {"interrupt, raster on, NTSC", 0, 1, 0x01, 0x0008, 60},
-        {"interrupt, raster on, either", 0, 1, 0x01, 0x000C, 50},
-        {"interrupt, raster and others on", 0, 1, 0xF1, 0x0000, 50},
-        {"interrupt, only another VIC interrupt", 0, 1, 0x02, 0x0000, 60},
-        {"speed bit, raster on", 1, 0, 0x01, 0x0000, 50},
-        {"speed bit, raster on, NTSC", 1, 0, 0x01, 0x0018, 60},
-        {"speed bit, raster off, NTSC", 1, 0, 0x00, 0x0008, 60},
-        {"no timer, NTSC", 0, 0, 0x00, 0x0008, 60},
-        {"no timer, NTSC and raster on", 0, 0, 0x01, 0x0008, 60},
-        {"no timer, PAL", 0, 0, 0x00, 0x0014, 50},
+        {"interrupt, raster off", 0, 1, 0x00, 0x0000, pal_start_timer},
+        {"interrupt, raster on", 0, 1, 0x01, 0x0000, pal_frame},
+        {"interrupt, raster on, PAL", 0, 1, 0x01, 0x0004, pal_frame},
+        {"interrupt, raster on, NTSC", 0, 1, 0x01, 0x0008, ntsc_frame},
+        {"interrupt, raster on, either", 0, 1, 0x01, 0x000C, pal_frame},
+        {"interrupt, raster and others on", 0, 1, 0xF1, 0x0000, pal_frame},
+        {"interrupt, only another VIC interrupt", 0, 1, 0x02, 0x0000, pal_start_timer},
+        {"speed bit, raster on", 1, 0, 0x01, 0x0000, pal_frame},
+        {"speed bit, raster on, NTSC", 1, 0, 0x01, 0x0018, ntsc_frame},
+        {"speed bit, raster off, NTSC", 1, 0, 0x00, 0x0008, ntsc_start_timer},
+        {"no timer, NTSC", 0, 0, 0x00, 0x0008, ntsc_frame},
+        {"no timer, NTSC and raster on", 0, 0, 0x01, 0x0008, ntsc_frame},
+        {"no timer, PAL", 0, 0, 0x00, 0x0014, pal_frame},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -173,15 +194,16 @@ TEST_F(TuneDriver, WithoutALatchTheRasterInterruptMeansTheFrameRateElseSixtyHert
         tune_info.irq_mode = c.irq_mode;
         tune_info.flags = c.flags;
         code(0x1000, {0xA9, c.vic_irq_enable, 0x8D, 0x1A, 0xD0, 0x60});  // LDA #v : STA $D01A : RTS
-        EXPECT_EQ(rate_after_init(), c.hz);
+        EXPECT_EQ(period_after_init(), c.cycles);
         EXPECT_EQ(play_step(), 0);
-        EXPECT_EQ(player_state.play_rate_hz, c.hz) << "after a play call";
+        EXPECT_EQ(player_state.play_period_cycles, c.cycles) << "after a play call";
     }
-    // A latch the play routine sets wins from then on.
+    // A latch the play routine sets wins from then on; its low byte is
+    // still the start value's.
     tune_info.irq_mode = 1;
     code(0x1100, {0xA9, 0x10, 0x8D, 0x05, 0xDC, 0x60});  // LDA #$10 : STA $DC05 : RTS
     play_step();
-    EXPECT_EQ(player_state.play_rate_hz, 1000000 / 0x1000);
+    EXPECT_EQ(player_state.play_period_cycles, 0x1025 + 1);
 }
 
 TEST_F(TuneDriver, PlayRoutineEndingInRtiKeepsTheStackWhereItWas) {
