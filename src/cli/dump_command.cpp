@@ -56,6 +56,7 @@ int run_dump(const DumpOptions& options, std::FILE* out, std::FILE* err) {
         std::fputs("zarvel-cli: the stream stopped before the buffers were all played\n", err);
         return EXIT_DEVICE_FAILED;
     }
+    tell_player_notices(err);
     if (player_state.play_stopped_at_ms >= 0) {
         report_playback_stop(err, player_state.play_stopped_at_ms);
         return EXIT_PLAYBACK_STOPPED;

@@ -121,6 +121,7 @@ int render_song(const TuneOptions& tune, const std::string& output, double secon
         std::fputs("zarvel-cli: the stream stopped before the end of the render\n", err);
         return EXIT_DEVICE_FAILED;
     }
+    tell_player_notices(err);
     // The last event looked at may lie past the end; a stop in its callback
     // is not part of the render.
     int32_t stopped_at_ms = player_state.play_stopped_at_ms;
