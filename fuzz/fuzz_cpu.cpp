@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "cpu/cpu_call.h"
+#include "cpu/opcode_table.h"
 #include "fuzz_input.h"
 
 namespace {
@@ -47,7 +48,10 @@ void check_call(uint16_t entry, int result) {
         FUZZ_CHECK(cpu_instructions_executed >= 1 && cpu_instructions_executed <= step_limit + 1);
     } else {
         bool out_of_image = s.pc < 0 || s.pc > 0xFFFF;
-        FUZZ_CHECK(out_of_image || cpu_instructions_executed == step_limit + 2);
+        // A JAM stops the chip on its own opcode, within the limit.
+        bool jammed = !out_of_image && s.jammed && is_jam(memory_image.bytes[s.pc]) &&
+                      cpu_instructions_executed <= step_limit + 1;
+        FUZZ_CHECK(out_of_image || jammed || cpu_instructions_executed == step_limit + 2);
     }
 
     // The log: at most 126 stores, each a register index 0..31, ended by -1

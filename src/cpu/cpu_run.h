@@ -37,11 +37,21 @@ namespace cpu_ops {
 // The dispatch loop. `done` decides after each instruction whether to stop;
 // it may also adjust s (the free-running loops wrap pc there). A JAM ends
 // the loop at once. Returns the number of instructions executed.
+// Everything an instruction calls is inlined into the loop (flatten): the
+// loop is too large for the compiler's own inlining budget, and one call
+// taking the registers by reference would force them out of machine
+// registers for the whole loop.
 template <class Bus, class Done>
-inline int64_t execute(CpuState& state, Bus& bus, Done done) {
-    // The registers live in a local copy, so the compiler can keep them in
-    // machine registers; they go back to state at the end.
+#if defined(__GNUC__)
+__attribute__((flatten))
+#endif
+inline int64_t execute(CpuState& state, Bus& outer_bus, Done done) {
+    // The registers and the bus live in local copies, so the compiler can
+    // keep them in machine registers (a store through a byte pointer could
+    // otherwise alias them and force a reload after every write); they go
+    // back at the end. A bus is therefore a small handle, cheap to copy.
     CpuState s = state;
+    Bus bus = outer_bus;
     int64_t executed = 0;
 
     // One handler per opcode byte; each ends with its own dispatch step, so
@@ -71,6 +81,7 @@ inline int64_t execute(CpuState& state, Bus& bus, Done done) {
 
 end:
     state = s;
+    outer_bus = bus;
     return executed;
 }
 

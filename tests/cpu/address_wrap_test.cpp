@@ -115,9 +115,12 @@ TEST_F(AddressWrap, SubroutineCallFromTheTopReturnsIntoTheEndRegion) {
     EXPECT_EQ(0xFD, cpu_state.sp);  // the harness's own return address is still there
 }
 
-TEST_F(AddressWrap, IndirectJumpThroughFFFFTakesItsHighByteFromZero) {
+// The pointer's high byte comes from the start of its own page, as on the
+// NMOS chip; 0x0000 would be the next address.
+TEST_F(AddressWrap, IndirectJumpThroughFFFFTakesItsHighByteFromFF00) {
     mem(0xFFFF) = 0x34;
-    mem(0x0000) = 0x12;
+    mem(0xFF00) = 0x12;
+    mem(0x0000) = 0x56;
     place(0x1234, {0xE8, 0x60});  // INX; RTS
     EXPECT_EQ(CPU_RETURNED, run({
         0x6C, 0xFF, 0xFF,  // JMP ($FFFF)
@@ -168,7 +171,7 @@ TEST_F(AddressWrap, SkippedOperandsPastTheTopAbandon) {
 TEST_F(AddressWrap, RandomCodeNeverLeavesTheImage) {
     std::mt19937 random(0x2A5EED);
     constexpr int trials = 3000;
-    int returned = 0, out_of_range = 0, over_limit = 0, with_log = 0;
+    int returned = 0, out_of_range = 0, jammed = 0, over_limit = 0, with_log = 0;
     for (int trial = 0; trial < trials; ++trial) {
         for (uint32_t address = 0; address < 0x10000; address += 4) {
             const uint32_t word = random();
@@ -202,6 +205,9 @@ TEST_F(AddressWrap, RandomCodeNeverLeavesTheImage) {
             ASSERT_LE(executed, step_limit + 1) << "trial " << trial;
         } else if (pc < 0 || pc > 0xFFFF) {
             ++out_of_range;
+        } else if (cpu_state.jammed) {
+            ++jammed;
+            ASSERT_LE(executed, step_limit + 1) << "trial " << trial;
         } else {
             ++over_limit;
             ASSERT_EQ(step_limit + 2, executed) << "trial " << trial;
@@ -218,13 +224,15 @@ TEST_F(AddressWrap, RandomCodeNeverLeavesTheImage) {
         ASSERT_EQ(k, cpu_state.log_pos);
         if (k > 0) ++with_log;
     }
-    // The sweep is only a net if it reached every way a call can end.
+    // The sweep is only a net if it reached the ways a call can end; random
+    // code meets a JAM long before the step limit, which the harness tests
+    // reach on purpose.
     EXPECT_GT(returned, 0);
     EXPECT_GT(out_of_range, 0);
-    EXPECT_GT(over_limit, 0);
+    EXPECT_GT(jammed, 0);
     EXPECT_GT(with_log, 0);
-    std::printf("random sweep: %d returned, %d left the image, %d over the limit, %d with SID stores\n",
-                returned, out_of_range, over_limit, with_log);
+    std::printf("random sweep: %d returned, %d left the image, %d jammed, %d over the limit, %d with SID stores\n",
+                returned, out_of_range, jammed, over_limit, with_log);
 }
 
 }  // namespace

@@ -152,22 +152,31 @@ TEST_F(Arithmetic, CmpEqualSetsZAndCLargerOperandClearsCAndLeavesV) {
     EXPECT_EQ(0x40, cpu_state.a);
 }
 
-// With D set, ADC, SBC and ISC step over their operand and do nothing else.
-TEST_F(Arithmetic, DecimalFlagTurnsAddAndSubtractIntoNoOps) {
+// With D set, ADC, SBC and ISC work on two decimal digits a byte, in every
+// mode. Worked by hand in decimal with carry in: 19 + 01 + 1 = 21; 19 - 01
+// = 18; ISC makes the operand 02, then 19 - 02 = 17; no carry out of 99 and
+// no borrow, so C is clear after the additions and set after the others.
+TEST_F(Arithmetic, DecimalModeAddsAndSubtractsDigitByDigitInEveryMode) {
     struct Case {
         const char* name;
         std::vector<uint8_t> instruction;
+        uint8_t want_a, want_memory;
+        bool want_c;
     };
     const Case cases[] = {
-        {"ADC #imm", {0x69, 0x01}},     {"ADC zp", {0x65, 0x40}},        {"ADC zp,X", {0x75, 0x3F}},
-        {"ADC abs", {0x6D, 0x40, 0x00}}, {"ADC abs,X", {0x7D, 0x3F, 0x00}}, {"ADC abs,Y", {0x79, 0x3F, 0x00}},
-        {"ADC (zp,X)", {0x61, 0x4F}},    {"ADC (zp),Y", {0x71, 0x52}},
-        {"SBC #imm", {0xE9, 0x01}},     {"SBC #imm 0xEB", {0xEB, 0x01}}, {"SBC zp", {0xE5, 0x40}},
-        {"SBC zp,X", {0xF5, 0x3F}},     {"SBC abs", {0xED, 0x40, 0x00}}, {"SBC abs,X", {0xFD, 0x3F, 0x00}},
-        {"SBC abs,Y", {0xF9, 0x3F, 0x00}}, {"SBC (zp,X)", {0xE1, 0x4F}},   {"SBC (zp),Y", {0xF1, 0x52}},
-        {"ISC zp", {0xE7, 0x40}},       {"ISC zp,X", {0xF7, 0x3F}},      {"ISC abs", {0xEF, 0x40, 0x00}},
-        {"ISC abs,X", {0xFF, 0x3F, 0x00}}, {"ISC abs,Y", {0xFB, 0x3F, 0x00}}, {"ISC (zp,X)", {0xE3, 0x4F}},
-        {"ISC (zp),Y", {0xF3, 0x52}},
+        {"ADC #imm", {0x69, 0x01}, 0x21, 0x01, false},     {"ADC zp", {0x65, 0x40}, 0x21, 0x01, false},
+        {"ADC zp,X", {0x75, 0x3F}, 0x21, 0x01, false},     {"ADC abs", {0x6D, 0x40, 0x00}, 0x21, 0x01, false},
+        {"ADC abs,X", {0x7D, 0x3F, 0x00}, 0x21, 0x01, false}, {"ADC abs,Y", {0x79, 0x3F, 0x00}, 0x21, 0x01, false},
+        {"ADC (zp,X)", {0x61, 0x4F}, 0x21, 0x01, false},   {"ADC (zp),Y", {0x71, 0x52}, 0x21, 0x01, false},
+        {"SBC #imm", {0xE9, 0x01}, 0x18, 0x01, true},      {"SBC #imm 0xEB", {0xEB, 0x01}, 0x18, 0x01, true},
+        {"SBC zp", {0xE5, 0x40}, 0x18, 0x01, true},        {"SBC zp,X", {0xF5, 0x3F}, 0x18, 0x01, true},
+        {"SBC abs", {0xED, 0x40, 0x00}, 0x18, 0x01, true}, {"SBC abs,X", {0xFD, 0x3F, 0x00}, 0x18, 0x01, true},
+        {"SBC abs,Y", {0xF9, 0x3F, 0x00}, 0x18, 0x01, true}, {"SBC (zp,X)", {0xE1, 0x4F}, 0x18, 0x01, true},
+        {"SBC (zp),Y", {0xF1, 0x52}, 0x18, 0x01, true},
+        {"ISC zp", {0xE7, 0x40}, 0x17, 0x02, true},        {"ISC zp,X", {0xF7, 0x3F}, 0x17, 0x02, true},
+        {"ISC abs", {0xEF, 0x40, 0x00}, 0x17, 0x02, true}, {"ISC abs,X", {0xFF, 0x3F, 0x00}, 0x17, 0x02, true},
+        {"ISC abs,Y", {0xFB, 0x3F, 0x00}, 0x17, 0x02, true}, {"ISC (zp,X)", {0xE3, 0x4F}, 0x17, 0x02, true},
+        {"ISC (zp),Y", {0xF3, 0x52}, 0x17, 0x02, true},
     };
     for (const Case& c : cases) {
         clear_machine();
@@ -176,10 +185,8 @@ TEST_F(Arithmetic, DecimalFlagTurnsAddAndSubtractIntoNoOps) {
         mem(0x0040) = 0x01;
         cpu_state.x = 1;
         cpu_state.y = 1;
-        cpu_state.a = 0x7F;
+        cpu_state.a = 0x19;
         cpu_state.carry = 1;
-        cpu_state.sign_source = 0x7F;
-        cpu_state.zero_source = 0x7F;
         cpu_state.decimal = 1;
         place(code, c.instruction);
         place(code + c.instruction.size(), {
@@ -187,26 +194,26 @@ TEST_F(Arithmetic, DecimalFlagTurnsAddAndSubtractIntoNoOps) {
             0x60,        // RTS
         });
         EXPECT_EQ(CPU_RETURNED, cpu_call(code)) << c.name;
-        EXPECT_EQ(0x7F, cpu_state.a) << c.name;
+        EXPECT_EQ(c.want_a, cpu_state.a) << c.name;
         EXPECT_EQ(1, mem(0x70)) << c.name;
-        EXPECT_EQ(0x01, mem(0x0040)) << c.name;  // ISC did not increment
-        EXPECT_TRUE(flag_c()) << c.name;
+        EXPECT_EQ(c.want_memory, mem(0x0040)) << c.name;
+        EXPECT_EQ(c.want_c, flag_c()) << c.name;
         EXPECT_FALSE(flag_v()) << c.name;
-        EXPECT_EQ(0x7F, cpu_state.zero_source) << c.name;
-        EXPECT_EQ(0x7F, cpu_state.sign_source) << c.name;
+        EXPECT_FALSE(flag_z()) << c.name;
+        EXPECT_FALSE(flag_n()) << c.name;
         EXPECT_EQ(3, cpu_instructions_executed) << c.name;
     }
 }
 
-TEST_F(Arithmetic, SedStopsAdcAndCldRestoresIt) {
+TEST_F(Arithmetic, SedMakesAdcDecimalAndCldMakesItBinaryAgain) {
     EXPECT_EQ(CPU_RETURNED, run({
-        0xA9, 0x10,  // LDA #$10
+        0xA9, 0x09,  // LDA #$09
         0x18,        // CLC
         0xF8,        // SED
-        0x69, 0x01,  // ADC #$01    nothing happens
+        0x69, 0x01,  // ADC #$01    09 + 01 = 10 in decimal
         0x85, 0x20,  // STA $20
         0xD8,        // CLD
-        0x69, 0x01,  // ADC #$01    adds again
+        0x69, 0x01,  // ADC #$01    0x10 + 1 = 0x11 in binary
         0x60,        // RTS
     }));
     EXPECT_EQ(0x10, mem(0x20));

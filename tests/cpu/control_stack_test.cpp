@@ -103,7 +103,7 @@ TEST_F(ControlStack, BneOntoItselfLoopsUntilTheStepLimit) {
     EXPECT_EQ(200002, cpu_instructions_executed);
 }
 
-TEST_F(ControlStack, JumpsAbsoluteAndIndirectWithoutPageWrap) {
+TEST_F(ControlStack, JumpsAbsoluteAndIndirectWithTheChipsPageWrap) {
     place(0x2000, {0xE8, 0x60});  // INX; RTS
     EXPECT_EQ(CPU_RETURNED, run({
         0x4C, 0x00, 0x20,  // JMP $2000
@@ -112,17 +112,17 @@ TEST_F(ControlStack, JumpsAbsoluteAndIndirectWithoutPageWrap) {
 
     clear_machine();
     mem(0x10FF) = 0x00;  // target low
-    mem(0x1100) = 0x30;  // target high, from the next address
+    mem(0x1100) = 0x30;  // the next address, which the NMOS chip does not read
     place(code, {
         0x6C, 0xFF, 0x10,  // 1000 JMP ($10FF)
     });
-    place(0x3000, {0xC8, 0x60});  // INY; RTS    where the jump belongs
-    // A pointer wrapping within its page would take the high byte from
-    // 0x1000, the JMP opcode itself, and land on 0x6C00.
+    place(0x3000, {0xC8, 0x60});  // INY; RTS    where a pointer without the wrap would lead
+    // The chip takes the high byte from the start of the pointer's own page,
+    // 0x1000, the JMP opcode itself, and lands on 0x6C00.
     place(0x6C00, {0xE8, 0x60});  // INX; RTS
     EXPECT_EQ(CPU_RETURNED, cpu_call(code));
-    EXPECT_EQ(1, cpu_state.y);
-    EXPECT_EQ(0, cpu_state.x);
+    EXPECT_EQ(0, cpu_state.y);
+    EXPECT_EQ(1, cpu_state.x);
 }
 
 TEST_F(ControlStack, JsrPushesItsLastByteAndRtsContinuesAfterIt) {
@@ -137,15 +137,15 @@ TEST_F(ControlStack, JsrPushesItsLastByteAndRtsContinuesAfterIt) {
         0x60,              // 2004 RTS
     });
     EXPECT_EQ(CPU_RETURNED, cpu_call(code));
-    EXPECT_EQ(0x10, mem(0x01FC));  // high byte, pushed first
-    EXPECT_EQ(0x02, mem(0x01FB));  // low byte: the JSR's last byte is 0x1002
+    EXPECT_EQ(0x10, mem(0x01FD));  // high byte, pushed first
+    EXPECT_EQ(0x02, mem(0x01FC));  // low byte: the JSR's last byte is 0x1002
     EXPECT_EQ(0xFB, mem(0x0300));
     EXPECT_EQ(0xFC, cpu_state.x);  // 0xFB + the INX at 0x1003
     EXPECT_EQ(0xFF, cpu_state.sp);
     EXPECT_EQ(6, cpu_instructions_executed);
 }
 
-TEST_F(ControlStack, RtiReturnsOnePastThePulledAddressAndRestoresFlags) {
+TEST_F(ControlStack, RtiReturnsToThePulledAddressAndRestoresFlags) {
     place(code, {
         0xA9, 0x12,  // LDA #$12
         0x48,        // PHA        address high
@@ -157,12 +157,12 @@ TEST_F(ControlStack, RtiReturnsOnePastThePulledAddressAndRestoresFlags) {
         0x40,        // RTI
     });
     place(0x1234, {
-        0xC8,        // 1234 INY   only if RTI went to the pulled address itself
+        0xC8,        // 1234 INY   RTI continues at the pulled address itself
         0xE8,        // 1235 INX
         0x4C, 0x02, 0x00,  // JMP $0002
     });
     EXPECT_EQ(CPU_RETURNED, cpu_call(code));
-    EXPECT_EQ(0, cpu_state.y);
+    EXPECT_EQ(1, cpu_state.y);
     EXPECT_EQ(1, cpu_state.x);
     EXPECT_EQ(0xFD, cpu_state.sp);
     EXPECT_TRUE(flag_c());
@@ -191,7 +191,7 @@ TEST_F(ControlStack, PhpAndPlpCarryEveryFlagCombination) {
         }));
         const uint8_t packed = (n ? 0x80 : 0) | (v ? 0x40 : 0) | 0x30 | (d ? 0x08 : 0) | (i ? 0x04 : 0) |
                                (z ? 0x02 : 0) | (c ? 0x01 : 0);
-        EXPECT_EQ(packed, mem(0x01FC)) << "flags " << flags;
+        EXPECT_EQ(packed, mem(0x01FD)) << "flags " << flags;
         EXPECT_EQ(n, flag_n()) << "flags " << flags;
         EXPECT_EQ(v, flag_v()) << "flags " << flags;
         EXPECT_EQ(d, cpu_state.decimal != 0) << "flags " << flags;
@@ -238,34 +238,34 @@ TEST_F(ControlStack, PlaSetsNAndZPhaDoesNot) {
     EXPECT_EQ(0x80, cpu_state.a);
     EXPECT_TRUE(flag_n());
     EXPECT_FALSE(flag_z());
-    EXPECT_EQ(0x80, mem(0x01FC));
-    EXPECT_EQ(0x00, mem(0x01FB));
+    EXPECT_EQ(0x80, mem(0x01FD));
+    EXPECT_EQ(0x00, mem(0x01FC));
 }
 
-TEST_F(ControlStack, PushAtStackPointerZeroWrapsToTheTopOfPageOne) {
+TEST_F(ControlStack, PushAtStackPointerZeroStoresAtTheBottomAndWrapsSp) {
     cpu_state.a = 0xAB;
     EXPECT_EQ(CPU_RETURNED, run({
         0xA2, 0x00,        // LDX #$00
         0x9A,              // TXS
-        0x48,              // PHA         sp 0 -> 0xFF, stored at 0x01FF
+        0x48,              // PHA         stored at 0x0100, sp 0 -> 0xFF
         0xBA,              // TSX
         0x8E, 0x00, 0x02,  // STX $0200
         0x4C, 0x02, 0x00,  // JMP $0002
     }));
-    EXPECT_EQ(0xAB, mem(0x01FF));
+    EXPECT_EQ(0xAB, mem(0x0100));
     EXPECT_EQ(0xFF, mem(0x0200));
 }
 
 TEST_F(ControlStack, PullAtStackPointerFFWrapsToTheBottomOfPageOne) {
-    mem(0x01FF) = 0x11;
-    mem(0x0100) = 0x22;
+    mem(0x0100) = 0x11;
+    mem(0x0101) = 0x22;
     mem(0x0200) = 0x99;  // what a pull past the page would read
     EXPECT_EQ(CPU_RETURNED, run({
         0xA2, 0xFF,        // LDX #$FF
         0x9A,              // TXS
-        0x68,              // PLA         reads 0x01FF, sp -> 0x00
+        0x68,              // PLA         sp -> 0x00, reads 0x0100
         0x8D, 0x00, 0x03,  // STA $0300
-        0x68,              // PLA         reads 0x0100, sp -> 0x01
+        0x68,              // PLA         sp -> 0x01, reads 0x0101
         0x8D, 0x01, 0x03,  // STA $0301
         0xBA,              // TSX
         0x8E, 0x02, 0x03,  // STX $0302
@@ -277,7 +277,7 @@ TEST_F(ControlStack, PullAtStackPointerFFWrapsToTheBottomOfPageOne) {
 }
 
 TEST_F(ControlStack, JsrAndRtsAcrossTheStackWrap) {
-    cpu_state.sp = 0x03;  // the harness leaves sp at 0x01 on entry
+    cpu_state.sp = 0x02;  // the harness leaves sp at 0x00 on entry
     place(code, {
         0x20, 0x00, 0x20,  // 1000 JSR $2000    high byte at 0x0100, low at 0x01FF
         0xE8,              // 1003 INX
@@ -292,7 +292,7 @@ TEST_F(ControlStack, JsrAndRtsAcrossTheStackWrap) {
     EXPECT_EQ(0x02, mem(0x01FF));
     EXPECT_EQ(1, cpu_state.x);
     EXPECT_EQ(1, cpu_state.y);
-    EXPECT_EQ(0x03, cpu_state.sp);
+    EXPECT_EQ(0x02, cpu_state.sp);
 }
 
 }  // namespace

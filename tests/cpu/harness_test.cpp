@@ -69,13 +69,13 @@ TEST_F(Harness, AnyTransferIntoEndRegionReturns) {
         {"JMP $0000", {0x4C, 0x00, 0x00}, 0},
         {"JMP $0003", {0x4C, 0x03, 0x00}, 3},
         {"JMP ($2000) to 0x0001", {0x6C, 0x00, 0x20}, 1},
-        {"RTI to pulled 0x0000 plus one",
+        {"RTI to the pulled 0x0000 itself",
          {0xA9, 0x00,   // LDA #$00
           0x48,         // PHA      address high
           0x48,         // PHA      address low
           0x48,         // PHA      status
           0x40},        // RTI
-         1},
+         0},
     };
     for (const Case& c : cases) {
         clear_machine();
@@ -163,12 +163,18 @@ TEST_F(Harness, BranchBelowAddressZeroAbandons) {
     EXPECT_EQ(1, cpu_instructions_executed);
 }
 
-TEST_F(Harness, ZeroMemoryRunsAsOneByteNoOpsUntilPastTheTop) {
-    EXPECT_EQ(CPU_ABANDONED, cpu_call(0x0004));
-    // Every byte from 0x0004 up is a BRK, except the return address the call
-    // pushed: 0x01 at 0x01FD runs as ORA ($00,X) and takes 0x01FE with it.
-    EXPECT_EQ(0x10000 - 4 - 1, cpu_instructions_executed);
-    EXPECT_EQ(0x10000, cpu_state.pc);
+// Zeroed memory is BRK: it pushes the address two past itself and the
+// status with B set, and jumps through the zero vector at 0xFFFE into the
+// end region, as the chip would.
+TEST_F(Harness, ZeroMemoryBreaksThroughTheZeroVectorIntoTheEndRegion) {
+    EXPECT_EQ(CPU_RETURNED, cpu_call(0x0004));
+    EXPECT_EQ(1, cpu_instructions_executed);
+    EXPECT_EQ(0, cpu_state.pc);
+    EXPECT_EQ(0x00, mem(0x01FD));  // 0x0006, high byte
+    EXPECT_EQ(0x06, mem(0x01FC));
+    EXPECT_EQ(0x32, mem(0x01FB));  // N V 1 B D I Z C: 1, B and Z (a fresh process)
+    EXPECT_EQ(0xFA, cpu_state.sp);
+    EXPECT_TRUE(cpu_state.irq_disable);
 }
 
 TEST_F(Harness, RtsPullingFFFFAbandons) {
@@ -182,8 +188,8 @@ TEST_F(Harness, RtsPullingFFFFAbandons) {
 }
 
 TEST_F(Harness, InitCallFindsItsReturnAddressBelowTheResetStackPointer) {
+    mem(0x01FF) = 0x77;
     mem(0x01FE) = 0x77;
-    mem(0x01FD) = 0x77;
     cpu_state.a = 0x5C;
     EXPECT_EQ(CPU_RETURNED, run({
         0xBA,              // TSX
@@ -194,23 +200,23 @@ TEST_F(Harness, InitCallFindsItsReturnAddressBelowTheResetStackPointer) {
         0x68,              // PLA
         0x60,              // RTS
     }));
-    EXPECT_EQ(0x00, mem(0x01FE));  // return address high byte
-    EXPECT_EQ(0x01, mem(0x01FD));  // return address low byte
+    EXPECT_EQ(0x00, mem(0x01FF));  // return address high byte
+    EXPECT_EQ(0x01, mem(0x01FE));  // return address low byte
     EXPECT_EQ(0xFD, mem(0x0200));  // sp on entry
-    EXPECT_EQ(0x5C, mem(0x01FC));  // PHA
+    EXPECT_EQ(0x5C, mem(0x01FD));  // PHA
     EXPECT_EQ(0xFC, mem(0x0201));  // sp after PHA
     EXPECT_EQ(0xFF, cpu_state.sp);
 }
 
-// The harness pushes with the same wrap as PHA: at sp 0 and 1 the return
-// address straddles the top and bottom of page 0x0100.
+// The harness pushes with the same wrap as PHA: at sp 0 the return address
+// straddles the bottom and top of page 0x0100; at sp 1 it fills the bottom.
 TEST_F(Harness, ReturnAddressPushWrapsWithinStackPage) {
     struct Case {
         uint8_t sp;
         uint16_t high_at, low_at;
         uint8_t sp_on_entry;
     };
-    for (const Case c : {Case{0x00, 0x01FF, 0x01FE, 0xFE}, Case{0x01, 0x0100, 0x01FF, 0xFF}}) {
+    for (const Case c : {Case{0x00, 0x0100, 0x01FF, 0xFE}, Case{0x01, 0x0101, 0x0100, 0xFF}}) {
         clear_machine();
         mem(c.high_at) = 0x77;
         mem(c.low_at) = 0x77;
@@ -248,8 +254,8 @@ TEST_F(Harness, StateCarriesOverBetweenCallsAndAbandonedCallsLeaveTheirStack) {
     EXPECT_EQ(Log{}, logged());
     EXPECT_EQ(CPU_RETURNED, cpu_call(code));
     EXPECT_EQ(0xFC, cpu_state.sp);
-    EXPECT_EQ(0x00, mem(0x01FB));  // the next call pushed below the leftovers
-    EXPECT_EQ(0x01, mem(0x01FA));
+    EXPECT_EQ(0x00, mem(0x01FC));  // the next call pushed below the leftovers
+    EXPECT_EQ(0x01, mem(0x01FB));
     EXPECT_EQ((Log{{0, 0x03}}), logged());
 }
 

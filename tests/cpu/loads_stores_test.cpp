@@ -27,8 +27,8 @@ const ModeCase mode_cases[] = {
     {"abs,Y across a page", {0xB9, 0xF0, 0x12}, 0, 0x20, {}, 0x1310, 0x1210},
     {"(zp,X)", {0xA1, 0x20}, 0x04, 0, {{0x24, 0x34}, {0x25, 0x12}}, 0x1234, 0x0000},
     {"(zp,X) index wraps within page zero", {0xA1, 0xF0}, 0x14, 0, {{0x04, 0x78}, {0x05, 0x56}}, 0x5678, 0x0000},
-    {"(zp,X) pointer at 0xFF takes its high byte from 0x0100", {0xA1, 0xFF}, 0x00, 0,
-     {{0xFF, 0x34}, {0x100, 0x12}, {0x00, 0x56}}, 0x1234, 0x5634},
+    {"(zp,X) pointer at 0xFF takes its high byte from 0x0000", {0xA1, 0xFF}, 0x00, 0,
+     {{0xFF, 0x34}, {0x100, 0x12}, {0x00, 0x56}}, 0x5634, 0x1234},
     {"(zp),Y across a page", {0xB1, 0x30}, 0, 0x05, {{0x30, 0xFE}, {0x31, 0x12}}, 0x1303, 0x1203},
     {"(zp),Y pointer at 0xFF takes its high byte from 0x0000", {0xB1, 0xFF}, 0, 0x01,
      {{0xFF, 0x34}, {0x00, 0x12}, {0x100, 0x56}}, 0x1235, 0x5635},
@@ -176,19 +176,20 @@ TEST_F(LoadsStores, TransfersSetNAndZExceptThoseOfTheStackPointer) {
     }
 }
 
-TEST_F(LoadsStores, TsxAfterLdaZeroLeavesZSetWhateverSpHolds) {
+// TSX sets N and Z from the value it copies, like the other transfers.
+TEST_F(LoadsStores, TsxAfterLdaZeroSetsNAndZFromTheStackPointer) {
     EXPECT_EQ(CPU_RETURNED, run({
-        0xA9, 0x00,        // LDA #$00
-        0xBA,              // TSX        x = 0xFD, Z stays set
+        0xA9, 0x00,        // LDA #$00   Z set
+        0xBA,              // TSX        x = 0xFD: Z clear, N set
         0x8E, 0x00, 0x20,  // STX $2000
-        0xF0, 0x01,        // BEQ +1
-        0xE8,              // INX        skipped
+        0xF0, 0x01,        // BEQ +1     not taken
+        0xE8,              // INX        x = 0xFE
         0x60,              // RTS
     }));
     EXPECT_EQ(0xFD, mem(0x2000));
-    EXPECT_EQ(0xFD, cpu_state.x);
-    EXPECT_TRUE(flag_z());
-    EXPECT_FALSE(flag_n());
+    EXPECT_EQ(0xFE, cpu_state.x);
+    EXPECT_FALSE(flag_z());
+    EXPECT_TRUE(flag_n());
 }
 
 TEST_F(LoadsStores, TxsChangesNoFlag) {

@@ -164,11 +164,15 @@ TEST(OurTunes, IrqVectorInstallsItsHandlerAtTheSystemVectorAndSlowsDown) {
         EXPECT_EQ(latch(), call < 7 ? 0x2710 : 0x4E20);
     }
 
-    // Without the loader's RTS bytes the handler runs on through empty memory
-    // (0x00 is a one-byte no-op here) and off the top.
+    // Without the loader's RTS bytes the handler's JMP $EA31 meets a BRK in
+    // empty memory, which goes through the clear hardware vector to 0x0000:
+    // the call ends, but its return address and the BRK's three bytes stay
+    // on the stack.
     memory_image.bytes[0xEA31] = 0x00;
     memory_image.bytes[0xFF48] = 0x00;
-    EXPECT_EQ(cpu_call(handler), CPU_ABANDONED);
+    uint8_t sp_before = cpu_state.sp;
+    EXPECT_EQ(cpu_call(handler), CPU_RETURNED);
+    EXPECT_EQ(cpu_state.sp, static_cast<uint8_t>(sp_before - 5));
 }
 
 TEST(OurTunes, IrqRtiPointsTheHardwareVectorAtAHandlerEndingInRti) {
@@ -201,6 +205,36 @@ TEST(OurTunes, IrqRtiPointsTheHardwareVectorAtAHandlerEndingInRti) {
     // The decoy would silence the tune.
     ASSERT_EQ(cpu_call(system), CPU_RETURNED);
     EXPECT_EQ(logged_writes(), (Writes{{24, 0x00}}));
+}
+
+// Decimal mode, SBX, ALR and ARR, worked by hand from the chip's rules
+// (the tune's header comment gives them) for the count c = k in BCD:
+// PW_LO c; PW_HI (c AND $F0) / 2; FREQ_LO c - 5, C = c >= 5; FREQ_HI
+// (C * 128) OR ((c AND $FE) / 2); CONTROL $41 when that has bit 6 set.
+TEST(OurTunes, UndocumentedCountsInDecimalAndShapesItsStoresWithSbxAlrArr) {
+    load("undocumented.sid");
+    ASSERT_EQ(run_init(1), CPU_RETURNED);
+    EXPECT_EQ(logged_writes(), (Writes{{24, 0x0F}}));
+    struct Call {
+        int k;
+        Writes writes;
+    };
+    const Call calls[] = {
+        {1, {{2, 0x01}, {3, 0x00}, {0, 0xFC}, {1, 0x00}, {4, 0x40}}},    // 1 - 5 borrows
+        {9, {{2, 0x09}, {3, 0x00}, {0, 0x04}, {1, 0x84}, {4, 0x40}}},
+        {10, {{2, 0x10}, {3, 0x08}, {0, 0x0B}, {1, 0x88}, {4, 0x40}}},  // $09 + 1 = $10
+        {80, {{2, 0x80}, {3, 0x40}, {0, 0x7B}, {1, 0xC0}, {4, 0x41}}},  // ARR's bit 6: gate
+        {99, {{2, 0x99}, {3, 0x48}, {0, 0x94}, {1, 0xCC}, {4, 0x41}}},
+        {100, {{2, 0x00}, {3, 0x00}, {0, 0xFB}, {1, 0x00}, {4, 0x40}}},  // $99 + 1 wraps to $00
+    };
+    int k = 0;
+    for (const Call& call : calls) {
+        while (k < call.k) {
+            ++k;
+            ASSERT_EQ(cpu_call(tune_info.play_address), CPU_RETURNED) << "call " << k;
+        }
+        EXPECT_EQ(logged_writes(), call.writes) << "call " << k;
+    }
 }
 
 TEST(OurTunes, HangPlaysThreeNotesThenNeverReturns) {

@@ -208,7 +208,8 @@ TEST_F(TuneDriver, WithTheStartLatchTheRasterInterruptMeansTheFrameElseTheSystem
 
 TEST_F(TuneDriver, PlayRoutineEndingInRtiKeepsTheStackWhereItWas) {
     // An interrupt handler installed at $FFFE returns with RTI, which pulls
-    // one byte more than the call pushed. Without care sp would creep up a
+    // the status byte and the address an interrupt pushes: the call must
+    // enter it the way the chip enters an interrupt, or sp would creep a
     // byte per call and the return address would be garbage after a page.
     tune_info.play_address = 0;
     tune_info.irq_mode = 1;
@@ -223,13 +224,18 @@ TEST_F(TuneDriver, PlayRoutineEndingInRtiKeepsTheStackWhereItWas) {
 }
 
 TEST_F(TuneDriver, PlayStepEncodesThePreviousCallThenRunsTheNext) {
-    code(0x1100, {0xEE, 0x00, 0xD4, 0x60});  // INC $D400 : RTS  (records nothing)
+    code(0x1100, {0xEE, 0x00, 0xD4, 0x60});  // INC $D400 : RTS  (writes 0, then 1)
     code(0x1000, {0xA9, 0x0F, 0x8D, 0x18, 0xD4, 0x60});  // LDA #$0F : STA $D418 : RTS
     init_tune();
     EXPECT_EQ(play_step(), 0);
     std::vector<uint8_t> appended(stream_ring[ring_index].message, stream_ring[ring_index].message + write_position);
     EXPECT_EQ(appended, (std::vector<uint8_t>{0xF0, 0x2D, 0x4E, 0, 0, 0, 1, 0, 0, 0, 0, 0x0F, 0xF7}));
-    EXPECT_EQ(sid_write_log.registers[0], -1);  // the play call stored nothing in the SID area
+    // The play call's log: the unmodified byte written back, then the result.
+    EXPECT_EQ(sid_write_log.registers[0], 0);
+    EXPECT_EQ(sid_write_log.values[0], 0);
+    EXPECT_EQ(sid_write_log.registers[1], 0);
+    EXPECT_EQ(sid_write_log.values[1], 1);
+    EXPECT_EQ(sid_write_log.registers[2], -1);
     EXPECT_EQ(memory_image.bytes[0xD400], 1);
 }
 

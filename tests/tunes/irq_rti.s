@@ -3,8 +3,8 @@
 ; handler and, as a decoy, the system vector $0314/$0315 at another routine:
 ; the hardware vector must win. The latch is $4CC7 (19,655 cycles): 50 Hz.
 ; The handler plays voice 3, a note every four calls with the gate closing
-; two calls later, and pushes nothing, so its only stack effect is the one
-; byte that RTI pulls beyond what the call pushed.
+; two calls later, and pushes nothing: RTI pulls exactly the status byte and
+; return address that an interrupt entry pushes.
 
 .include "psid.inc"
 .include "sid.inc"

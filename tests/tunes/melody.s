@@ -21,7 +21,7 @@ init:   jmp start       ; $1000
 play:   jmp step        ; $1003
 
 start:
-        cld                     ; this core has no decimal mode; make sure ADC adds
+        cld                     ; D may be left set by whoever ran before; ADC must add in binary
         lda #$0F
         sta SID+MODE_VOL        ; volume 15, no filter
         lda #$09
