@@ -12,7 +12,7 @@
 //   player has a tune and an open stream;
 // - after a worker pass no request is left, a paused player is not playing, a
 //   playing one's button says "Pause", and the rate label shows
-//   play_rate_hz x speed_percent / 100;
+//   the rate at the speed setting, rounded (rate_label_number_hz);
 // - Exit while playing has the mute frames queued before the window closes.
 //
 // Input: pairs of bytes, a command and its argument, up to max_commands, and
@@ -32,6 +32,7 @@
 #include "platform/stream_engine.h"
 #include "player/commands.h"
 #include "player/panel.h"
+#include "player/play_rate.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
 #include "psid_builder.h"
@@ -262,6 +263,9 @@ void check_state(bool after_worker_pass) {
     FUZZ_CHECK(p.speed_percent >= 20 && p.speed_percent <= 200);
     FUZZ_CHECK(p.filter_percent >= 20 && p.filter_percent <= 200);
     FUZZ_CHECK(p.play_rate_hz >= 15);
+    // Between the shortest period the machine allows, 1 ms of the clock,
+    // and the slowest timer, latch $FFFF.
+    FUZZ_CHECK(p.play_period_cycles >= 986 && p.play_period_cycles <= 65536);
     FUZZ_CHECK(ring_index >= 0 && ring_index < stream_ring_slots);
     FUZZ_CHECK(write_position >= 0 && write_position <= stream_message_capacity);
     if (p.playing) {
@@ -273,7 +277,7 @@ void check_state(bool after_worker_pass) {
         if (p.playing) FUZZ_CHECK(window.play_button == "Pause");
         FUZZ_CHECK(!(p.paused && p.playing));
         char label[16];
-        std::snprintf(label, sizeof label, "%i Hz", static_cast<int>(p.play_rate_hz * p.speed_percent / 100));
+        std::snprintf(label, sizeof label, "%i Hz", static_cast<int>(rate_label_number_hz()));
         FUZZ_CHECK(window.rate_label == label);
     }
 }

@@ -20,8 +20,8 @@ namespace {
 
 constexpr int songs_tried = 3;
 constexpr int steps_per_song = 50;
-constexpr int32_t slowest_rate_hz = 15;       // 1,000,000 / 0xFFFF
-constexpr int32_t fastest_rate_hz = 1000000;  // a latch of 1
+constexpr int32_t slowest_rate_hz = 15;    // 985,248 / 65,536 cycles, latch $FFFF on PAL
+constexpr int32_t fastest_rate_hz = 1000;  // 1,022,727 / 1,023 cycles, the shortest period on NTSC
 constexpr uint16_t system_irq_entry = 0xEA31;
 constexpr uint16_t system_irq_exit = 0xFF48;
 

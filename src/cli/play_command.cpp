@@ -42,7 +42,7 @@ WindowHandle const no_window = nullptr;
 constexpr int key_wait_ms = 50;          // how often the status line can change
 constexpr auto start_timeout = 5s;  // open, reset frame, init, first buffer
 // The mute frames wait behind at most the 16 buffers of the ring, each a
-// period long, and a period is 333 ms at the longest (15 Hz at 20 %).
+// period long, and a period is 333 ms at the longest (latch $FFFF at 20 %).
 constexpr auto silence_timeout = 6s;
 
 volatile std::sig_atomic_t quit_signal = 0;

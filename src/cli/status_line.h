@@ -11,7 +11,7 @@ struct StatusFields {
     const char* name;        // the tune's name as it is to be shown
     int32_t song;            // current_song
     int32_t songs;
-    const char* rate_label;  // the rate label's "%i Hz": play_rate_hz x speed_percent / 100
+    const char* rate_label;  // the rate label's "%i Hz": the rate at the speed setting, rounded
     int32_t speed_percent;
     int32_t filter_percent;
     int32_t voice_enabled[3];

@@ -228,14 +228,14 @@ TEST(CliProgram, InfoShowsTheHeaderAndEachSongsRate) {
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 14, lines.end()),
               (std::vector<std::string>{"md5          82789177dae9a7021c0ca2334fcebb57", "clock        unknown",
                                         "sid_model    unknown", "model        called by the player", "",
-                                        "song 1: 60 Hz, length unknown",
-                                        "song 2: 50 Hz, length unknown (start song)", "song 3: 50 Hz, length unknown",
-                                        "song 4: 60 Hz, length unknown"}));
+                                        "song 1: 59.996 Hz, length unknown",
+                                        "song 2: 50.125 Hz, length unknown (start song)",
+                                        "song 3: 50.125 Hz, length unknown", "song 4: 59.996 Hz, length unknown"}));
 
-    // An interrupt-driven tune: the rate its init leaves in the latch (100 Hz),
-    // though its eighth play call halves it.
+    // An interrupt-driven tune: the rate its init leaves in the latch (10,000:
+    // 985,248 / 10,001 Hz, by hand), though its eighth play call halves it.
     r = cli({"info", tune("irq_vector.sid")});
-    EXPECT_EQ(lines_of(r.out).back(), "song 1: 100 Hz, length unknown (start song)");
+    EXPECT_EQ(lines_of(r.out).back(), "song 1: 98.515 Hz, length unknown (start song)");
 }
 
 TEST(CliProgram, DumpWritesItsLinesAndNothingElse) {
@@ -318,8 +318,8 @@ TEST(CliProgram, PlayMutesBeforeItEndsOnSigterm) {
 }
 
 TEST(CliProgram, EveryCommandTellsOfAPlayRoutineThatNeverReturnsInTheSameWords) {
-    // hang.sid's thirteenth play call runs 13 periods into the song: 0.260 s.
-    const std::string stop = "zarvel-cli: the play routine did not return at 0.260 s: playback stopped\n";
+    // hang.sid's thirteenth play call runs 13 PAL frames into the song: 259.35 ms.
+    const std::string stop = "zarvel-cli: the play routine did not return at 0.259 s: playback stopped\n";
     const std::string file = temp_folder() + "/hang.mid";
     struct Case {
         std::vector<std::string> args;
@@ -329,8 +329,8 @@ TEST(CliProgram, EveryCommandTellsOfAPlayRoutineThatNeverReturnsInTheSameWords) 
         {{"play", tune("hang.sid"), "--monitor", "--seconds", "5"}, ""},
         {{"dump", tune("hang.sid"), "--buffers", "500"},  // ends with the mute frames
          "20 F0 2D 4E 00 00 00 01 00 00 00 00 00 F7 F0 2D 4E 00 00 00 01 00 00 00 00 00 F7"},
-        {{"render", tune("hang.sid"), "-o", file, "--seconds", "10"}, file + ": 15 buffers, 0.300 s"},
-        {{"steps", tune("hang.sid"), "--count", "20"}, "play 13: abandoned (200002 instructions), 50 Hz, 1 write: 04=10"},
+        {{"render", tune("hang.sid"), "-o", file, "--seconds", "10"}, file + ": 15 buffers, 0.299 s"},  // 15 PAL frames: 299.25 ms
+        {{"steps", tune("hang.sid"), "--count", "20"}, "play 13: abandoned (200002 instructions), 50.125 Hz, 1 write: 04=10"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);

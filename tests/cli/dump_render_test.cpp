@@ -493,10 +493,12 @@ TEST_F(Render, AMidiFileHoldsEveryMessageAtTheStreamsTime) {
         EXPECT_EQ(smf.events.front().bytes, (Bytes{0xFF, 0x51, 0x07, 0xA1, 0x20})) << "500,000 us per quarter";
         EXPECT_TRUE(smf.ended);
 
-        // Every buffer that starts before 3,000 ticks: melody and demo 149 of
-        // 20 ticks (the 150th, at 3,000, begins what follows), irq_vector 9
-        // of 10, then 145 of 20.
-        size_t buffers = std::string(name) == "irq_vector.sid" ? 154 : 149;
+        // Every buffer whose messages play before 3,000 ticks, at the end of
+        // its delta time (by hand; whole 20 ms periods once): melody and demo
+        // 150 PAL frames of 19.950 ms (the 150th ends at 2,992.5, the 151st
+        // at 3,012.5), irq_vector 9 periods of 10,001 cycles (10.151 ms),
+        // then 143 of 20,001 (20.301 ms), the last ending at 2,994.4.
+        size_t buffers = std::string(name) == "irq_vector.sid" ? 152 : 150;
         uint64_t end_tick;
         std::vector<SmfEvent> expected = timed_messages(dump_buffers(options_for(name), buffers), &end_tick);
         std::vector<SmfEvent> sysex(smf.events.begin() + 1, smf.events.end() - 1);
@@ -517,16 +519,17 @@ TEST_F(Render, ASysexFileIsTheDumpsBytesBackToBack) {
     options.voices = "110";
     std::string path = folder + "/multisong.syx";
     ASSERT_EQ(render(options, path, 2).exit_code, EXIT_OK);
-    // Song 3 at 50 Hz and 120 %: a period of 16.7 ticks, 120 buffers in 2 s,
-    // of which the last, at 2 s, is past the render.
+    // Song 3, a PAL frame, at 120 %: a period of 19,656 x 100000 / (985,248
+    // x 120) = 16.625 ticks (by hand), 120 buffers ending inside 2 s, the
+    // last at 1,995.0, the next past the render at 2,011.7.
     Bytes expected;
     uint64_t ticks = 0;
-    for (const DumpBuffer& buffer : dump_buffers(options, 119)) {
+    for (const DumpBuffer& buffer : dump_buffers(options, 120)) {
         EXPECT_TRUE(buffer.delta == 16u || buffer.delta == 17u) << buffer.delta;
         ticks += buffer.delta;
         expected.insert(expected.end(), buffer.bytes.begin(), buffer.bytes.end());
     }
-    EXPECT_GE(ticks, 1983u);
+    EXPECT_EQ(ticks, 1995u);
     EXPECT_EQ(read_file(path), expected);
 }
 
@@ -679,9 +682,13 @@ TEST_F(Render, AFolderOfEverySongLastsAsTheDatabaseSays) {
         uint64_t end_tick;
         uint64_t period;
     };
+    // A PAL frame at 50 % is 39.90 ticks (19,656 cycles of 985,248 Hz, by
+    // hand), the start latch's period 33.34. Melody's last frame before the
+    // end is in buffer 74 (ending at 2,952.7); buffer 75, ending at 2,992.6,
+    // carries a play call that wrote nothing: two periods.
     for (Expected e : {Expected{"Multi-1.mid", 2000, 34}, Expected{"Multi-2.mid", 1000, 40},
                        Expected{"Multi-3.mid", 750, 40}, Expected{"Multi-4.mid", 4500, 34},
-                       Expected{"Deeper/Melody-1.mid", 3000, 40}}) {
+                       Expected{"Deeper/Melody-1.mid", 3000, 80}}) {
         SCOPED_TRACE(e.file);
         std::string path = out_folder + "/" + e.file;
         SmfFile smf = read_smf(read_file(path));

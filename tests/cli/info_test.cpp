@@ -68,8 +68,8 @@ TEST(Info, JsonOverAFolderGivesTheDatabasesLengthsTheStilEntryAndUtf8Texts) {
     EXPECT_EQ(multi["songs"], 4);
     EXPECT_EQ(multi["start_song"], 2);
     EXPECT_EQ(multi["song_list"], nlohmann::json::parse(R"([
-        {"song": 1, "rate_hz": 60, "length_ms": 1000}, {"song": 2, "rate_hz": 50, "length_ms": 2500},
-        {"song": 3, "rate_hz": 50, "length_ms": 4500123}, {"song": 4, "rate_hz": 60, "length_ms": null}])"));
+        {"song": 1, "rate_hz": 59.996, "length_ms": 1000}, {"song": 2, "rate_hz": 50.125, "length_ms": 2500},
+        {"song": 3, "rate_hz": 50.125, "length_ms": 4500123}, {"song": 4, "rate_hz": 59.996, "length_ms": null}])"));
     EXPECT_EQ(multi["stil"], nlohmann::json::parse(R"({
         "global": [{"name": "COMMENT", "text": "Four songs,\ntwo rates."}],
         "songs": [{"song": 2, "fields": [{"name": "TITLE", "text": "Second \u00e0 la carte"},
@@ -89,8 +89,8 @@ TEST(Info, JsonOverAFolderGivesTheDatabasesLengthsTheStilEntryAndUtf8Texts) {
     options.collection.songlengths = (collection.root() / "DOCUMENTS/Songlengths.md5").string();
     o = info(options);
     EXPECT_NE(o.out.find("md5          82789177dae9a7021c0ca2334fcebb57\nclock        unknown\n"
-                         "sid_model    unknown\n\nsong 1: 60 Hz, 0:01\nsong 2: 50 Hz, 0:02 (start song)\n"
-                         "song 3: 50 Hz, 75:00\nsong 4: 60 Hz, length unknown\n\nSTIL\n"
+                         "sid_model    unknown\n\nsong 1: 59.996 Hz, 0:01\nsong 2: 50.125 Hz, 0:02 (start song)\n"
+                         "song 3: 50.125 Hz, 75:00\nsong 4: 59.996 Hz, length unknown\n\nSTIL\n"
                          "    COMMENT: Four songs,\n             two rates.\n(#2)\n"
                          "      TITLE: Second \xC3\xA0 la carte\n     ARTIST: Osket\n"),
               std::string::npos)

@@ -50,9 +50,12 @@ TEST_F(ListPlayerTest, EverySongPlaysItsLengthThenTheNextSongAndFileFollowUntilT
         Place at;
         int32_t length_ms;
     };
-    // multisong's songs 1 and 4 run at 60 Hz: a length ends at the first
-    // whole period at or past it.
-    const Step steps[] = {{{0, 1}, 100}, {{0, 2}, 200}, {{0, 3}, 300}, {{0, 4}, 66}, {{1, 1}, 300}, {{2, 1}, 80}};
+    // A length ends at the first whole period at or past it (by hand, in
+    // cycles of 985,248 Hz): multisong's songs 1 and 4 run on the timer's
+    // start latch, 16,422 cycles (16.668 ms: 6 periods 100.0 ms, 4 periods
+    // 66.67 ms); the others once a PAL frame, 19,656 cycles (19.950 ms: 11
+    // periods 219.45 ms, 16 periods 319.2 ms, 5 periods 99.75 ms).
+    const Step steps[] = {{{0, 1}, 100}, {{0, 2}, 219}, {{0, 3}, 319}, {{0, 4}, 66}, {{1, 1}, 319}, {{2, 1}, 99}};
     for (const Step& step : steps) {
         SCOPED_TRACE(testing::Message() << "file " << step.at.first << " song " << step.at.second);
         EXPECT_EQ(place(list), step.at);

@@ -155,7 +155,7 @@ TEST(StepsCommand, AnAbandonedPlayCallEndsTheRunAtItsSongTime) {
     EXPECT_EQ(run.exit_code, EXIT_PLAYBACK_STOPPED);
     EXPECT_EQ(run.line("play 12:"), "play 12: returned (11 instructions), 50.125 Hz, 0 writes");
     EXPECT_EQ(run.lines().back(), "play 13: abandoned (200002 instructions), 50.125 Hz, 1 write: 04=10");
-    EXPECT_EQ(run.err, "zarvel-cli: the play routine did not return at 0.260 s: playback stopped\n");
+    EXPECT_EQ(run.err, "zarvel-cli: the play routine did not return at 0.259 s: playback stopped\n");
 }
 
 TEST(StepsCommand, LoadFailuresGiveTheLoadersMessageAndExitCodeOne) {

@@ -1,5 +1,5 @@
 ; irq_raster.sid: an interrupt-driven tune that never programs the CIA timer,
-; so its latch stays 0. The header gives play address 0 and PAL flags; init
+; so its latch stays at the machine's start value. The header gives play address 0 and PAL flags; init
 ; installs the handler at $0314. Song 1 switches the CIA's interrupts off and
 ; the VIC's raster interrupt on, as tunes paced by the screen do: it plays
 ; once a frame, 50 Hz. Song 2 does neither and so runs on the timer the C64

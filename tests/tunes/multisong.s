@@ -2,7 +2,7 @@
 ;   song 1: latch $4025 (16,421 cycles): 60 Hz by the timer rule
 ;   song 2: latch $4CC7 (19,655 cycles): 50 Hz by the timer rule (start song)
 ;   song 3: speed bit clear: 50 Hz, although init writes latch $1000
-;   song 4: latch left at 0: 60 Hz, the timer rule's fallback
+;   song 4: latch never set: the machine's start value $4025, 60 Hz
 ; Every play call writes the three voices and the filter, thirteen stores in
 ; a fixed order: 0 1 4, 7 8 11, 14 15 18, 21 22 23 24. Each song has its own
 ; chords, tempo, waveforms and filter, so that the four sound unlike.

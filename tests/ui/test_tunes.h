@@ -6,8 +6,8 @@
 #include <vector>
 
 // "melody": one song at 50 Hz. "multisong": three songs, start song 2;
-// song 1 at 50 Hz, song 2 at 60 Hz (speed bit, timer left at 0), song 3 at
-// 100 Hz (speed bit, timer latch 10000). Both share one init and one play
+// song 1 at 50 Hz, song 2 at 60 Hz (speed bit, timer never set), song 3 at
+// 98.5 Hz (speed bit, timer latch 10000). Rates are a PAL machine's, rounded. Both share one init and one play
 // routine:
 //   init: voice 1 attack/decay = 0x09 and volume/mode = 0x1F (the init's own
 //         frame), and the song index for the play routine;
@@ -15,7 +15,7 @@
 //         voice 1 frequency high = the song index (song 1 gives 0).
 // "sweep": two songs of an interrupt-driven tune (header play address 0)
 // whose play routine moves the CIA 1 timer latch between 20000 and 16666
-// cycles on every call, so its rate goes 50, 60, 50, 60 Hz and the rate label
+// cycles on every call, so its rate goes 49, 59, 49, 59 Hz and the rate label
 // is rewritten by the worker nearly every pass.
 // "slow": two songs of the shared routines at 15 Hz (speed bits set, timer
 // latch $FFFF), 3 Hz at 20 % speed.
