@@ -38,8 +38,11 @@ struct SongRate {
     uint32_t sources;  // a tune that drives itself: MachineSource bits seen in its first second
 };
 
-// A tune that drives itself runs for this long to show its interrupt sources.
+// A tune that drives itself runs for this long to show its interrupt sources,
+// and for the second span to count its frames: long enough that a rate such
+// as four frames a PAL frame (200.5 a second) shows whole.
 constexpr uint64_t sources_window_seconds = 1;
+constexpr uint64_t rate_window_seconds = 2;
 
 // Interrupt sources as info names them: text for people, then JSON's.
 struct SourceName {
@@ -68,16 +71,22 @@ std::string sources_text(uint32_t sources) {
     return text.empty() ? "none" : text;
 }
 
-// A tune on the machine: the rest of its first second, step by step as the
-// player would run it. Its rate is the frames it sent in that second.
-uint32_t first_second_on_the_machine(double& frames) {
-    uint64_t window = sources_window_seconds * static_cast<uint64_t>(machine_tune_clock_hz());
-    frames = sid_write_log.registers[0] >= 0 ? 1 : 0;
-    while (machine_tune_report().step_end < window) {
+// A tune on the machine, step by step as the player would run it: the
+// interrupt sources of its first second, and as its rate the frames it sent
+// in its first rate_window_seconds, per second.
+uint32_t first_seconds_on_the_machine(double& rate_hz) {
+    uint64_t clock_hz = static_cast<uint64_t>(machine_tune_clock_hz());
+    uint64_t sources_end = sources_window_seconds * clock_hz;
+    uint64_t rate_end = rate_window_seconds * clock_hz;
+    int64_t frames = sid_write_log.registers[0] >= 0 ? 1 : 0;
+    uint32_t sources = 0;
+    while (machine_tune_report().step_end < rate_end) {
+        if (machine_tune_report().cycles < sources_end) sources = machine_tune_report().sources;
         if (play_call() == CPU_ABANDONED) break;
-        if (sid_write_log.registers[0] >= 0 && machine_tune_report().step_end < window) ++frames;
+        if (sid_write_log.registers[0] >= 0 && machine_tune_report().step_end < rate_end) ++frames;
     }
-    return machine_tune_report().sources;
+    rate_hz = static_cast<double>(frames) / rate_window_seconds;
+    return sources;
 }
 
 // Each song from a fresh image and CPU, as a start after loading would find
@@ -92,7 +101,7 @@ bool run_each_init(const std::string& path, int songs, std::vector<SongRate>& ra
         CpuCallResult result = init_tune();
         double rate_hz = play_rate_exact_hz();
         uint32_t sources = 0;
-        if (tune_drives_itself(tune_info) && result != CPU_ABANDONED) sources = first_second_on_the_machine(rate_hz);
+        if (tune_drives_itself(tune_info) && result != CPU_ABANDONED) sources = first_seconds_on_the_machine(rate_hz);
         rates.push_back({rate_hz, result != CPU_ABANDONED, sources});
     }
     return true;
