@@ -172,7 +172,7 @@ void play_song(int song) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fresh_process();
     int result = load_psid_bytes(data, size);
-    FUZZ_CHECK(result == LOAD_OK || result == LOAD_NOT_PSID || result == LOAD_MUS);
+    FUZZ_CHECK(result == LOAD_OK || result == LOAD_NOT_PSID || result == LOAD_MUS || result == LOAD_BASIC);
     if (size >= 4 && std::memcmp(data, "PSID", 4) == 0) check_image_against_file(data, size, result);
     if (result == LOAD_NOT_PSID) {
         FUZZ_CHECK(tune_info.irq_mode == 0);

@@ -58,6 +58,7 @@ int run_dump(const DumpOptions& options, std::FILE* out, std::FILE* err) {
                      options.tune.tune.c_str());
         return EXIT_DEVICE_FAILED;
     }
+    tell_player_notices(err);
     if (player_state.play_stopped_at_ms >= 0) {
         report_playback_stop(err, player_state.play_stopped_at_ms, player_state.stopped_in_init != 0,
                              options.tune.tune);

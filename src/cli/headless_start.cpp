@@ -4,6 +4,7 @@
 #include "headless/headless_player.h"
 #include "midi/stream_transport.h"
 #include "platform/stream_engine.h"
+#include "player/machine_tune.h"
 #include "player/player_state.h"
 
 int start_headless(HeadlessPlayer& player, const TuneOptions& options, std::FILE* err) {
@@ -24,4 +25,8 @@ bool advance_stream() { return stream_engine::advance_to_next_event(); }
 
 bool song_stopped_and_muted() {
     return player_state.play_stopped_at_ms >= 0 && player_state.silenced && !stream_holds_messages();
+}
+
+void tell_player_notices(std::FILE* err) {
+    if (player_state.samples_notice.exchange(0)) std::fprintf(err, "zarvel-cli: %s\n", samples_notice);
 }

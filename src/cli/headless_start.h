@@ -18,6 +18,10 @@ template <class Done>
 bool run_stream_until(Done&& done);
 bool advance_stream();  // one event time; false when nothing is queued
 
+// The notices the player raised for the worker to tell, told on err once
+// each: for the commands that run the stream without worker passes.
+void tell_player_notices(std::FILE* err);
+
 // True once a play call of the song has not returned and the mute frames that
 // stopped it have played: nothing of the song follows on the stream.
 bool song_stopped_and_muted();

@@ -12,6 +12,8 @@
 #include "cli/tune_options.h"
 #include "cpu/cpu_call.h"
 #include "headless/stream_budget.h"
+#include "machine/machine.h"
+#include "player/machine_tune.h"
 #include "player/play_rate.h"
 #include "player/player_state.h"
 #include "player/psid_loader.h"
@@ -36,11 +38,63 @@ struct SongRate {
     double rate_hz;
     bool init_returned;
     StreamBudget budget;
+    uint32_t sources = 0;  // a tune that drives itself: MachineSource bits seen in its first second
 };
 
+// A tune that drives itself runs for this long to show its interrupt sources,
+// and for the second span to count its frames: long enough that a rate such
+// as four frames a PAL frame (200.5 a second) shows whole.
+constexpr uint64_t sources_window_seconds = 1;
+constexpr uint64_t rate_window_seconds = 2;
+
+// Interrupt sources as info names them: text for people, then JSON's.
+struct SourceName {
+    uint32_t bit;
+    const char* text;
+    const char* json;
+};
+constexpr SourceName source_names[] = {
+    {SOURCE_CIA1_TIMER_A, "CIA 1 timer A", "cia1_timer_a"},
+    {SOURCE_CIA1_TIMER_B, "CIA 1 timer B", "cia1_timer_b"},
+    {SOURCE_RASTER, "raster", "raster"},
+    {SOURCE_CIA2_TIMER_A, "CIA 2 timer A (NMI)", "cia2_timer_a"},
+    {SOURCE_CIA2_TIMER_B, "CIA 2 timer B (NMI)", "cia2_timer_b"},
+};
+
+const char* model_text(const TuneInfo& t) { return tune_drives_itself(t) ? "drives itself" : "called by the player"; }
+const char* model_json(const TuneInfo& t) { return tune_drives_itself(t) ? "drives_itself" : "called_by_player"; }
+
+std::string sources_text(uint32_t sources) {
+    std::string text;
+    for (const SourceName& name : source_names) {
+        if (!(sources & name.bit)) continue;
+        if (!text.empty()) text += ", ";
+        text += name.text;
+    }
+    return text.empty() ? "none" : text;
+}
+
+// A tune on the machine, step by step as the player would run it: the
+// interrupt sources of its first second, and as its rate the frames it sent
+// in its first rate_window_seconds, per second.
+uint32_t first_seconds_on_the_machine(double& rate_hz) {
+    uint64_t clock_hz = static_cast<uint64_t>(machine_tune_clock_hz());
+    uint64_t sources_end = sources_window_seconds * clock_hz;
+    uint64_t rate_end = rate_window_seconds * clock_hz;
+    int64_t frames = sid_write_log.registers[0] >= 0 ? 1 : 0;
+    uint32_t sources = 0;
+    while (machine_tune_report().step_end < rate_end) {
+        if (machine_tune_report().cycles < sources_end) sources = machine_tune_report().sources;
+        if (play_call() == CPU_ABANDONED) break;
+        if (sid_write_log.registers[0] >= 0 && machine_tune_report().step_end < rate_end) ++frames;
+    }
+    rate_hz = static_cast<double>(frames) / rate_window_seconds;
+    return sources;
+}
+
 // Each song from a fresh image and CPU, as a start after loading would find
-// them: an init may change the tune's own variables, and an interrupt-driven
-// tune resolves its play address at the first init. False when the file
+// them: an init may change the tune's own variables. A tune that drives
+// itself then runs to the end of its first second. False when the file
 // could no longer be read.
 bool run_each_init(const std::string& path, int songs, std::vector<SongRate>& rates) {
     for (int song = 1; song <= songs; ++song) {
@@ -48,8 +102,10 @@ bool run_each_init(const std::string& path, int songs, std::vector<SongRate>& ra
         std::memset(&cpu_state, 0, sizeof cpu_state);
         player_state.current_song = song;
         CpuCallResult result = init_tune();
-        rates[static_cast<size_t>(song - 1)].rate_hz = play_rate_exact_hz();
-        rates[static_cast<size_t>(song - 1)].init_returned = result != CPU_ABANDONED;
+        SongRate& rate = rates[static_cast<size_t>(song - 1)];
+        rate.rate_hz = play_rate_exact_hz();
+        rate.init_returned = result != CPU_ABANDONED;
+        if (tune_drives_itself(tune_info) && rate.init_returned) rate.sources = first_seconds_on_the_machine(rate.rate_hz);
     }
     return true;
 }
@@ -87,6 +143,7 @@ void print_plain(std::FILE* out, const std::string& path, const TuneInfo& t, con
     std::fprintf(out, "%-13s%s\n", "md5", record.md5_known ? md5_hex(record.md5).c_str() : "unknown");
     std::fprintf(out, "%-13s%s\n", "clock", tune_clock_name(t.flags));
     std::fprintf(out, "%-13s%s\n", "sid_model", sid_model_name(t.flags));
+    std::fprintf(out, "%-13s%s\n", "model", model_text(t));
     std::fputc('\n', out);
     for (size_t i = 0; i < rates.size(); ++i) {
         int song = static_cast<int>(i) + 1;
@@ -97,6 +154,8 @@ void print_plain(std::FILE* out, const std::string& path, const TuneInfo& t, con
         const StreamBudget& b = rates[i].budget;
         std::fprintf(out, "  stream, first 60 s: %ld bytes/s mean, %ld peak; changes only %ld mean, %ld peak\n",
                      whole(b.sent.mean), whole(b.sent.peak), whole(b.changes_only.mean), whole(b.changes_only.peak));
+        if (tune_drives_itself(t))
+            std::fprintf(out, "  interrupts in the first second: %s\n", sources_text(rates[i].sources).c_str());
     }
     if (t.songs > rates.size())
         std::fprintf(out, "songs %zu to %u: not run (a tune has at most %d)\n", rates.size() + 1, t.songs,
@@ -131,7 +190,8 @@ void print_json(std::FILE* out, const std::string& path, const TuneInfo& t, cons
         .key("songs").number(t.songs)
         .key("start_song").number(t.start_song)
         .key("clock").string(tune_clock_name(t.flags))
-        .key("sid_model").string(sid_model_name(t.flags));
+        .key("sid_model").string(sid_model_name(t.flags))
+        .key("model").string(model_json(t));
     json.key("sids").begin_array().number(first_sid_address);
     if (t.second_sid_address) json.number(t.second_sid_address);
     if (t.third_sid_address) json.number(t.third_sid_address);
@@ -149,6 +209,12 @@ void print_json(std::FILE* out, const std::string& path, const TuneInfo& t, cons
             .key("changes_only_mean").number(whole(b.changes_only.mean))
             .key("changes_only_peak").number(whole(b.changes_only.peak))
             .end_object();
+        if (tune_drives_itself(t)) {
+            json.key("interrupt_sources").begin_array();
+            for (const SourceName& name : source_names)
+                if (rates[i].sources & name.bit) json.string(name.json);
+            json.end_array();
+        }
         json.end_object();
     }
     json.end_array().key("stil");
@@ -173,9 +239,11 @@ void print_json(std::FILE* out, const std::string& path, const TuneInfo& t, cons
 
 void add_info_command(CLI::App& app, InfoOptions& options) {
     CLI::App* info = app.add_subcommand(
-        "info", "Print each tune's header, MD5, video standard and SID model, each song's play rate after its init "
-                "routine, its length and the bytes per second its stream needs over its first 60 s (mean and peak "
-                "over any 1 s, as sent and with changes only), and the tune's STIL entry");
+        "info", "Print each tune's header, MD5, video standard and SID model, whether the player calls it or it "
+                "drives itself, each song's play rate after its init routine, its length and the bytes per second "
+                "its stream needs over its first 60 s (mean and peak over any 1 s, as sent and with changes only) "
+                "(and, for a tune that drives itself, its interrupt sources in the first second), and the tune's "
+                "STIL entry");
     info->add_option("TUNE", options.tunes, "PSID files, folders of them (searched at any depth) or .m3u lists")
         ->required();
     info->add_flag("--json", options.json, "one JSON object per tune per line (JSON Lines), texts in UTF-8");

@@ -134,6 +134,7 @@ int render_song(const TuneOptions& tune, const std::string& output, double secon
         std::fprintf(err, "zarvel-cli: %s: the stream stopped before the end of the render\n", output.c_str());
         return EXIT_DEVICE_FAILED;
     }
+    tell_player_notices(err);
     // The last event looked at may lie past the end; a stop in its callback
     // is not part of the render.
     int32_t stopped_at_ms = player_state.play_stopped_at_ms;

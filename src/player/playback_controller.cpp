@@ -9,6 +9,7 @@
 #include "midi/stream_transport.h"
 #include "platform/clock.h"
 #include "player/control_frames.h"
+#include "player/machine_tune.h"
 #include "player/play_rate.h"
 #include "player/player_state.h"
 #include "player/song_run.h"
@@ -106,6 +107,7 @@ public:
 // the transport's lock: nothing more reaches that stream, so nothing is
 // playing and there is nothing left to mute, and waits for silenced end.
 constexpr const char* failure_caption = "Cancel";
+constexpr const char* samples_caption = "Samples";
 
 void stream_broke() {
     player_state.playing = 0;
@@ -320,6 +322,7 @@ void worker_pass(WindowHandle window) {
     // After the start it came with (a song begun at a given time), and
     // after starting drops, so that a seek past the song's end is told.
     if (seek_now) seek(window, seek_target_ms);
+    if (p.samples_notice.exchange(0)) panel_show_warning(window, samples_notice, samples_caption);
     sleep_ms(worker_pass_ms);
     // The stream callback changes the rate at any moment, between two passes
     // as well as during one; so the label is compared with what it shows,

@@ -10,7 +10,7 @@ std::mutex request_mutex;
 void reset_player_state() {
     PlayerState& p = player_state;
     for (auto* flag : {&p.playing, &p.stop_request, &p.start_request, &p.resume_request, &p.seek_request, &p.paused,
-                       &p.silenced, &p.starting, &p.closing, &p.tune_loaded, &p.song_ended}) {
+                       &p.silenced, &p.starting, &p.closing, &p.tune_loaded, &p.song_ended, &p.samples_notice}) {
         flag->store(0);
     }
     p.current_song = -1;

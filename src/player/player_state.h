@@ -57,6 +57,10 @@ struct PlayerState {
     // Where a seek moves the current song, in ms of tune time at 100 % speed;
     // read by the worker with seek_request.
     std::atomic<int32_t> seek_target_ms;
+    // The tune was found playing samples through the volume register, which
+    // frames cannot carry; raised once a start by the tune driver, taken by
+    // the worker, which tells the user.
+    std::atomic<int32_t> samples_notice;
     char tune_path[260];  // UI thread only
 };
 

@@ -20,6 +20,7 @@ constexpr uint16_t first_long_header_version = 2;
 constexpr uint16_t last_long_header_version = 4;
 constexpr uint16_t first_version_with_more_sids = 3;
 constexpr uint16_t flag_mus_data = 0x0001;
+constexpr uint16_t flag_basic_program = 0x0002;  // in an RSID; a PSID's bit 1 means something else
 constexpr uint16_t system_irq_entry = 0xEA31;  // where a C64 tune's handler jumps when done
 constexpr uint16_t system_irq_exit = 0xFF48;
 constexpr uint8_t opcode_rts = 0x60;
@@ -153,7 +154,9 @@ bool read_payload(ByteSource& source, TuneInfo& header, uint8_t* image) {
     }
     // Up to the top of the image and no further; the rest of the file is
     // never read.
-    return read_some(source, image + header.load_address, image_size - header.load_address) > 0;
+    size_t placed = read_some(source, image + header.load_address, image_size - header.load_address);
+    header.load_end = static_cast<uint32_t>(header.load_address + placed);
+    return placed > 0;
 }
 
 // The file format's meaning of the header's zeros: an init address of 0 is
@@ -177,13 +180,15 @@ LoadResult refuse(LoadRefusal reason, LoadResult result) {
 LoadResult parse_psid(ByteSource& source, uint8_t* image, TuneInfo& info) {
     TuneInfo header = info;
     header.irq_mode = 0;
+    header.rsid = 0;
     LoadResult result = LOAD_OK;
     refusal = LoadRefusal::none;
 
     Magic magic = read_magic(source);
-    if (magic != Magic::psid) {
-        result = refuse(magic == Magic::rsid ? LoadRefusal::rsid : LoadRefusal::no_psid_magic, LOAD_NOT_PSID);
+    if (magic == Magic::other) {
+        result = refuse(LoadRefusal::no_psid_magic, LOAD_NOT_PSID);
     } else {
+        header.rsid = magic == Magic::rsid ? 1 : 0;
         header.version = read_word_be(source);
         header.data_offset = read_word_be(source);
         header.load_address = read_word_be(source);
@@ -225,6 +230,8 @@ LoadResult parse_psid(ByteSource& source, uint8_t* image, TuneInfo& info) {
             result = refuse(LoadRefusal::ends_inside_header, LOAD_NOT_PSID);
         } else if (header.flags & flag_mus_data) {
             result = refuse(LoadRefusal::mus_data, LOAD_MUS);
+        } else if (header.rsid && (header.flags & flag_basic_program)) {
+            result = refuse(LoadRefusal::basic_program, LOAD_BASIC);
         } else if (!read_payload(source, header, image)) {
             result = refuse(LoadRefusal::no_tune_data, LOAD_NOT_PSID);
         }
@@ -239,6 +246,7 @@ LoadResult parse_psid(ByteSource& source, uint8_t* image, TuneInfo& info) {
         // Nothing of a file that is no tune stays in the image.
         std::memset(image, 0, image_size);
         header.irq_mode = 0;
+        header.rsid = 0;
     }
     if (result == LOAD_OK) apply_header_defaults(header);
     info = header;

@@ -5,8 +5,9 @@
 enum LoadResult : int {
     LOAD_OK = 1,           // tune_info and the memory image hold the tune
     LOAD_CANNOT_OPEN = 2,  // the image is all zero, tune_info unchanged
-    LOAD_NOT_PSID = 3,     // not a PSID file: the magic (RSID included), or a file cut short
+    LOAD_NOT_PSID = 3,     // not a PSID or RSID file: the magic, or a file cut short
     LOAD_MUS = 4,          // flags bit 0: MUS data, not playable code
+    LOAD_BASIC = 5,        // an RSID with flags bit 1: a BASIC program, which needs the BASIC ROM
 };
 
 // Why the last load refused its file, finer than the LoadResult. The command
@@ -15,14 +16,14 @@ enum class LoadRefusal : int {
     none,                // LOAD_OK
     cannot_open,         // LOAD_CANNOT_OPEN: the open failed; load_error_number() says why
     cannot_read,         // LOAD_CANNOT_OPEN: a read failed; load_error_number() says why
-    no_psid_magic,       // LOAD_NOT_PSID: the file does not begin with "PSID"
-    rsid,                // LOAD_NOT_PSID: "RSID", a tune that needs a complete C64
+    no_psid_magic,       // LOAD_NOT_PSID: the file begins with neither "PSID" nor "RSID"
     ends_inside_header,  // LOAD_NOT_PSID
     no_tune_data,        // LOAD_NOT_PSID: nothing to load after the header
     mus_data,            // LOAD_MUS
+    basic_program,       // LOAD_BASIC
 };
 
-// Clears the whole memory image, then reads a PSID file front to back into
+// Clears the whole memory image, then reads a PSID or RSID file front to back into
 // tune_info and the image, and tells the CPU core which SID windows belong to
 // a second or third chip. path is any path fopen takes. Reads at most a
 // header and 64 KB of payload, whatever the file.

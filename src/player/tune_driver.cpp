@@ -4,6 +4,7 @@
 #include "machine/cia_timer.h"
 #include "machine/psid_timing.h"
 #include "player/control_frames.h"
+#include "player/machine_tune.h"
 #include "player/play_rate.h"
 #include "player/player_state.h"
 #include "player/tune_info.h"
@@ -27,6 +28,7 @@ PsidCaller caller_of_song(int32_t song) {
 }  // namespace
 
 CpuCallResult init_tune() {
+    if (tune_drives_itself(tune_info)) return machine_tune_start(player_state.current_song);
     cpu_reset();
     // The timer runs as the machine started it until the tune moves it.
     set_cia1_timer_a_latch(memory_image, cia_start_latch(tune_clock()));
@@ -58,6 +60,7 @@ CpuCallResult play_step() {
 }
 
 CpuCallResult play_call() {
+    if (tune_drives_itself(tune_info)) return machine_tune_step();
     if (!tune_info.irq_mode) return cpu_call(tune_info.play_address);
     // A handler reached through the hardware vector is entered as the chip
     // enters an interrupt and ends in RTI; one installed at the system vector

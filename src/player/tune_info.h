@@ -21,6 +21,8 @@ struct TuneInfo {
     uint16_t second_sid_address;  // versions 3 and 4: a second SID chip's first register; 0 none
     uint16_t third_sid_address;   // the same for a third; neither is played
     int32_t irq_mode;       // 1 when the header's play address was 0
+    int32_t rsid;           // 1 for an RSID file: the tune expects a whole C64 around it
+    uint32_t load_end;      // the address after the payload's last byte in the image (up to 0x10000)
 };
 
 extern TuneInfo tune_info;

@@ -57,8 +57,11 @@ std::string cut_file(const char* name, size_t n) {
     return path;
 }
 
+// An RSID whose flags say BASIC program (bit 1), which no command plays.
 std::string rsid_file() {
     PsidBuilder builder;
+    builder.flags = 0x0002;
+    builder.at(0x1000, {0x60});
     std::vector<uint8_t> bytes = builder.bytes();
     bytes[0] = 'R';
     std::string path = builder.write("rsid.sid");
@@ -97,9 +100,9 @@ TEST(CliProgram, EveryBadInputHasItsMessageAndExitCode) {
         {{"play", missing, "--monitor"}, 1,
          "zarvel-cli: " + missing + ": cannot open the file: No such file or directory"},
         {{"dump", rsid}, 1,
-         "zarvel-cli: " + rsid + ": not a PSID file: RSID tunes need a complete C64 and are not played"},
+         "zarvel-cli: " + rsid + ": this tune is a BASIC program and needs the C64's BASIC ROM"},
         {{"play", rsid, "--seconds", "1"}, 1,
-         "zarvel-cli: " + rsid + ": not a PSID file: RSID tunes need a complete C64 and are not played"},
+         "zarvel-cli: " + rsid + ": this tune is a BASIC program and needs the C64's BASIC ROM"},
         {{"steps", cut_header}, 1, "zarvel-cli: " + cut_header + ": not a PSID file: the file ends inside its header"},
         {{"render", no_data, "-o", "/tmp/zarvel-never.mid"}, 1,
          "zarvel-cli: " + no_data + ": not a PSID file: the file holds no tune data"},
@@ -243,7 +246,7 @@ TEST(CliProgram, InfoShowsTheHeaderAndEachSongsRate) {
     ChildResult r = cli({"info", tune("multisong.sid")});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     std::vector<std::string> lines = lines_of(r.out);
-    ASSERT_EQ(lines.size(), 26u) << r.out;
+    ASSERT_EQ(lines.size(), 27u) << r.out;
     EXPECT_EQ(lines[6], "songs        4");
     EXPECT_EQ(lines[7], "start_song   2");
     EXPECT_EQ(lines[9], "name         \"Zarvel Multisong\"");
@@ -259,7 +262,8 @@ TEST(CliProgram, InfoShowsTheHeaderAndEachSongsRate) {
     const std::string song_4_stream = "  stream, first 60 s: 1500 bytes/s mean, 1500 peak; changes only 916 mean, 955 peak";
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 14, lines.end()),
               (std::vector<std::string>{"md5          82789177dae9a7021c0ca2334fcebb57", "clock        unknown",
-                                        "sid_model    unknown", "", "song 1: 59.996 Hz, length unknown", song_1_stream,
+                                        "sid_model    unknown", "model        called by the player", "",
+                                        "song 1: 59.996 Hz, length unknown", song_1_stream,
                                         "song 2: 50.125 Hz, length unknown (start song)", song_2_stream,
                                         "song 3: 50.125 Hz, length unknown", song_3_stream,
                                         "song 4: 59.996 Hz, length unknown", song_4_stream}));

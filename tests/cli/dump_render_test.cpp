@@ -22,6 +22,7 @@
 #include "cli/render_command.h"
 #include "cli/replacement_file.h"
 #include "cli/steps_command.h"
+#include "player/machine_tune.h"
 #include "psid_builder.h"
 #include "small_collection.h"
 
@@ -452,6 +453,29 @@ class Render : public ::testing::Test {
 protected:
     std::string folder = temp_folder();
 };
+
+TEST(Dump, ATuneDrivingItselfSendsAFrameAtEachHandlersEndAtItsMachineTime) {
+    // rsid_raster4.sid interrupts on four raster lines a PAL frame. Buffer 1
+    // is the start, buffer 2 the one the start left empty, buffer 3 the
+    // first handler's frame (line $10 of video frame 0); frame 2,004 after
+    // it is line $10 of video frame 501. The deltas after the first frame add
+    // up to 501 x 19,656 = 9,847,656 cycles of 985,248 Hz, 9,995.07 ms
+    // (within the 1 ms carried): 200.5 frames a second.
+    Output o;
+    std::vector<uint32_t> deltas = deltas_of(dump(options_for("rsid_raster4.sid"), 2007, &o));
+    ASSERT_EQ(deltas.size(), 2007u);
+    uint64_t ms = 0;
+    for (size_t i = 3; i < deltas.size(); ++i) ms += deltas[i];
+    // Each frame's delay is its own gap: lines $10, $58, $A0, $E8, $10 are
+    // 4,536, 4,536, 4,536 and 6,048 cycles apart (4.6, 4.6, 4.6, 6.1 ms).
+    EXPECT_EQ(std::vector<uint32_t>(deltas.begin() + 3, deltas.begin() + 7), (std::vector<uint32_t>{4, 5, 5, 6}));
+    EXPECT_NEAR(static_cast<double>(ms), 9995.07, 1.0);
+    EXPECT_EQ(o.err, "");
+
+    // 8,010 volume stores a second: the notice, once.
+    dump(options_for("rsid_samples.sid"), 200, &o);
+    EXPECT_EQ(o.err, std::string("zarvel-cli: ") + samples_notice + "\n");
+}
 
 TEST_F(Render, AMidiFileHoldsEveryMessageAtTheStreamsTime) {
     for (const char* name : {"melody.sid", "demo.sid", "irq_vector.sid"}) {

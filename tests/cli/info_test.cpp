@@ -103,7 +103,8 @@ TEST(Info, JsonOverAFolderGivesTheDatabasesLengthsTheStilEntryAndUtf8Texts) {
         if (line.rfind("  stream, ", 0) != 0) without_figures += line + "\n";
     o.out = without_figures;
     EXPECT_NE(o.out.find("md5          82789177dae9a7021c0ca2334fcebb57\nclock        unknown\n"
-                         "sid_model    unknown\n\nsong 1: 59.996 Hz, 0:01\nsong 2: 50.125 Hz, 0:02 (start song)\n"
+                         "sid_model    unknown\nmodel        called by the player\n\nsong 1: 59.996 Hz, 0:01\n"
+                         "song 2: 50.125 Hz, 0:02 (start song)\n"
                          "song 3: 50.125 Hz, 75:00\nsong 4: 59.996 Hz, length unknown\n\nSTIL\n"
                          "    COMMENT: Four songs,\n             two rates.\n(#2)\n"
                          "      TITLE: Second \xC3\xA0 la carte\n     ARTIST: Osket\n"),
@@ -122,4 +123,19 @@ TEST(Info, ATuneThatCannotBeLoadedIsReportedAndTheOthersAreStillShown) {
     EXPECT_EQ(std::count(o.out.begin(), o.out.end(), '\n'), 1) << o.out;
     EXPECT_NE(o.err.find("mus.sid: not a playable tune"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("no-such.sid: cannot open the file"), std::string::npos) << o.err;
+}
+
+TEST(Info, ATuneThatDrivesItselfShowsItsModelRateAndInterruptSources) {
+    InfoOptions options;
+    options.json = true;
+    options.tunes = {std::string(ZARVEL_TUNES_DIR) + "/rsid_raster4.sid"};
+    Output o = info(options);
+    ASSERT_EQ(o.code, EXIT_OK) << o.err;
+    nlohmann::json tune = nlohmann::json::parse(o.out);
+    EXPECT_EQ(tune["model"], "drives_itself");
+    // Four raster interrupts a PAL frame: in the first two seconds
+    // (1,970,496 cycles) 100 whole frames of 19,656 cycles and line $10 of
+    // the next, 401 frames, 200.5 a second.
+    EXPECT_EQ(tune["song_list"][0]["rate_hz"], 200.5);
+    EXPECT_EQ(tune["song_list"][0]["interrupt_sources"], nlohmann::json({"raster"}));
 }

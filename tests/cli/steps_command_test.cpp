@@ -172,7 +172,9 @@ TEST(StepsCommand, LoadFailuresGiveTheLoadersMessageAndExitCodeOne) {
     const Case cases[] = {
         {tune("no such tune.sid"), "cannot open the file: No such file or directory"},
         {ZARVEL_TUNES_DIR, "cannot read the file: Is a directory"},
-        {not_psid, "not a PSID file: RSID tunes need a complete C64 and are not played"},
+        {not_psid, "not a PSID file: the file ends inside its header"},
+        // Flags bit 1 of an RSID: a BASIC program (the format's definition).
+        {tune("rsid_basic.sid"), "this tune is a BASIC program and needs the C64's BASIC ROM"},
         {tune("mus.sid"), "not a playable tune: the file holds Sidplayer MUS data, not 6502 code"},
     };
     for (const Case& c : cases) {

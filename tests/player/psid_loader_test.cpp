@@ -111,7 +111,7 @@ TEST_P(LoaderForms, MagicIsATextTokenComparedCaseSensitively) {
     };
     const Case cases[] = {
         {"PSID", "", "PSID", LOAD_OK},
-        {"RSID is refused", "", "RSID", LOAD_NOT_PSID},
+        {"RSID is read as PSID is", "", "RSID", LOAD_OK},
         {"lower case", "", "psid", LOAD_NOT_PSID},
         {"space inside the token", "", "PS D", LOAD_NOT_PSID},
         {"zero byte inside the token", "", std::string("PS\0D", 4), LOAD_NOT_PSID},
@@ -448,6 +448,13 @@ TEST_P(LoaderForms, EachRefusalSaysWhy) {
     Header mus;
     mus.version = 3;
     mus.flags = 1;
+    // Flags bit 1 of an RSID: the tune is a BASIC program (the format's definition).
+    Header basic = rsid;
+    basic.version = 2;
+    basic.flags = 2;
+    Header psid_bit1;  // a PSID's bit 1 means PlaySID samples: loaded
+    psid_bit1.version = 2;
+    psid_bit1.flags = 2;
     struct Case {
         Bytes file;
         int result;
@@ -455,7 +462,9 @@ TEST_P(LoaderForms, EachRefusalSaysWhy) {
     };
     const Case cases[] = {
         {psid_file(Header{}, {0x60}), LOAD_OK, LoadRefusal::none},
-        {psid_file(rsid, {0x60}), LOAD_NOT_PSID, LoadRefusal::rsid},
+        {psid_file(rsid, {0x60}), LOAD_OK, LoadRefusal::none},
+        {psid_file(basic, {0x60}), LOAD_BASIC, LoadRefusal::basic_program},
+        {psid_file(psid_bit1, {0x60}), LOAD_OK, LoadRefusal::none},
         {Bytes{'P', 'S', 'X', 'D'}, LOAD_NOT_PSID, LoadRefusal::no_psid_magic},
         {Bytes{}, LOAD_NOT_PSID, LoadRefusal::no_psid_magic},
         {psid_file(mus, {0x60}), LOAD_MUS, LoadRefusal::mus_data},

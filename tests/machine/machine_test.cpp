@@ -1,0 +1,146 @@
+// Our own RSID tunes on the machine: when their frames come, in cycles,
+// worked out by hand from the chips' timing (PAL: 63 cycles a line, 19,656 a
+// frame; a CIA timer underflows every latch + 1 cycles).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "machine/machine.h"
+
+namespace {
+
+struct Frame {
+    uint64_t cycle;
+    std::vector<std::pair<uint8_t, uint8_t>> stores;  // register, value
+};
+
+struct TuneRun {
+    std::unique_ptr<Machine> m = std::make_unique<Machine>();
+    std::vector<Frame> frames;
+};
+
+// An RSID as the format lays it out: a 124-byte header, the load address
+// low byte first, then the payload; the init address is big-endian at 10.
+void start(TuneRun& run, const char* name) {
+    std::ifstream file(std::string(ZARVEL_TUNES_DIR) + "/" + name, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 0x7Eu) << name;
+    static uint8_t image[65536];
+    std::fill(std::begin(image), std::end(image), 0);
+    uint16_t load = static_cast<uint16_t>(bytes[0x7C] | bytes[0x7D] << 8);
+    std::copy(bytes.begin() + 0x7E, bytes.end(), image + load);
+    uint16_t init = static_cast<uint16_t>(bytes[10] << 8 | bytes[11]);
+    machine_init(run.m.get(), pal_clock);
+    machine_start(run.m.get(), image, init, 0, 0x37);
+}
+
+void run_until(TuneRun& run, uint64_t cycle) {
+    for (;;) {
+        MachineStop stop = machine_run_until(run.m.get(), cycle);
+        if (stop != MACHINE_FRAME_READY) break;
+        const MachineFrame& f = run.m->ready;
+        Frame frame{f.cycle, {}};
+        for (int i = 0; i < f.count; ++i) frame.stores.emplace_back(f.registers[i], f.values[i]);
+        run.frames.push_back(frame);
+        machine_take_frame(run.m.get());
+    }
+}
+
+constexpr uint64_t pal_frame = 19656;  // 63 x 312
+constexpr uint64_t pal_second = 985248;
+
+// Interrupts are taken at the end of the instruction under way when a line
+// falls: within a few cycles of the chip's event, the same few every time.
+constexpr int64_t entry_jitter = 4;
+
+TEST(MachineTunes, FramesComeWhenTheChipsInterrupt) {
+    struct Case {
+        const char* tune;
+        std::vector<uint64_t> intervals;  // cycles between frames, repeating
+        uint32_t sources;
+    };
+    const Case cases[] = {
+        // CIA 1 timer A, latch 19,704: every 19,705 cycles.
+        {"rsid_cia.sid", {19705}, SOURCE_CIA1_TIMER_A},
+        // Raster lines $10, $58, $A0, $E8: 72 lines (4,536 cycles) apart,
+        // and 312 - 3 x 72 = 96 lines (6,048 cycles) from $E8 to the next
+        // $10. Frame 1 is line $58's.
+        {"rsid_raster4.sid", {4536, 4536, 6048, 4536}, SOURCE_RASTER},
+        // CIA 2 timer A, latch 9,851, through NMI: every 9,852 cycles.
+        {"rsid_nmi.sid", {9852}, SOURCE_CIA2_TIMER_A},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tune);
+        TuneRun run;
+        start(run, c.tune);
+        run_until(run, pal_second);
+        ASSERT_GT(run.frames.size(), 40u);
+        // The init's own stores make up the first frame with the first handler's.
+        uint64_t expected = run.frames[1].cycle;
+        for (size_t k = 1; k < run.frames.size(); ++k) {
+            EXPECT_NEAR(static_cast<double>(run.frames[k].cycle), static_cast<double>(expected), entry_jitter) << k;
+            expected += c.intervals[(k - 1) % c.intervals.size()];
+        }
+        EXPECT_EQ(run.m->sources_seen, c.sources);
+        EXPECT_FALSE(run.m->plays_samples);
+    }
+}
+
+TEST(MachineTunes, FourRasterInterruptsAFrameAre200Point5FramesASecond) {
+    TuneRun run;
+    start(run, "rsid_raster4.sid");
+    // Ten PAL seconds, 9,852,480 cycles: 501 whole frames (9,847,656 cycles,
+    // 2,004 interrupts) and 4,824 cycles more, which pass line $10 (1,008)
+    // but not line $58 (5,544): 2,005 frames, 200.5 a second.
+    run_until(run, 10 * pal_second);
+    EXPECT_EQ(run.frames.size(), 2005u);
+}
+
+TEST(MachineTunes, AMainLoopsStoresGoOutAtEachVideoFrame) {
+    TuneRun run;
+    start(run, "rsid_main_loop.sid");
+    run_until(run, 50 * pal_frame);
+    // The init's stores and the first line-$80 store close at frame 1's
+    // start, then one frame at each frame start: exactly k x 19,656.
+    ASSERT_EQ(run.frames.size(), 49u);
+    for (size_t k = 0; k < run.frames.size(); ++k) EXPECT_EQ(run.frames[k].cycle, (k + 1) * pal_frame) << k;
+    // Voice 1's high frequency byte, once a frame (register 1).
+    EXPECT_EQ(run.frames[5].stores.size(), 1u);
+    EXPECT_EQ(run.frames[5].stores[0].first, 1);
+    EXPECT_EQ(run.m->sources_seen, 0u);
+}
+
+TEST(MachineTunes, StoresWithIoSwitchedOutLandInRam) {
+    TuneRun run;
+    start(run, "rsid_banking.sid");
+    run_until(run, 3 * pal_frame);
+    EXPECT_EQ(run.m->ram[0xD418], 0xAA);
+    EXPECT_EQ(run.m->ram[0xD400], 0xAA);
+    ASSERT_FALSE(run.frames.empty());
+    for (const Frame& f : run.frames)
+        for (auto [reg, value] : f.stores) EXPECT_NE(value, 0xAA) << "register " << int(reg);
+    // The first frame: the volume with I/O in, then the handler's first count,
+    // reached through the RAM vector at $FFFE.
+    std::vector<std::pair<uint8_t, uint8_t>> first{{24, 0x0F}, {1, 0x01}};
+    EXPECT_EQ(run.frames[0].stores, first);
+}
+
+TEST(MachineTunes, SamplesThroughTheVolumeRegisterAreNoticedAndFolded) {
+    TuneRun run;
+    start(run, "rsid_samples.sid");
+    run_until(run, pal_second);
+    EXPECT_TRUE(run.m->plays_samples);
+    // 8,010 stores a second would be 8,010 frames; once noticed (after 41
+    // stores) they fold into one frame a video frame: 50 more at most.
+    EXPECT_LT(run.frames.size(), 41u + 51u);
+    size_t volume_stores = 0;
+    for (const Frame& f : run.frames)
+        for (auto [reg, value] : f.stores) volume_stores += reg == 24;
+    EXPECT_LT(volume_stores, 41u + 51u);
+}
+
+}  // namespace
