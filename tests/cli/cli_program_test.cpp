@@ -252,13 +252,17 @@ TEST(CliProgram, InfoShowsTheHeaderAndEachSongsRate) {
     EXPECT_EQ(lines[9], "name         \"Zarvel Multisong\"");
     EXPECT_EQ(lines[10], "author       \"Zarvel developers\"");
     EXPECT_EQ(lines[11], "released     \"2026 Osket\"");
-    // Each play call stores 13 registers, each once (steps): 25-byte frames,
-    // 60 x 25 = 1500 bytes/s at 60 Hz, 1250 at 50 Hz; the start's smaller
-    // frames round away. The changes-only figures are what the encoder's own
-    // tests vouch for, as info computes them.
+    // Each play call stores 13 registers, each once (steps): 25-byte frames.
+    // Songs 1 and 4, a call every 16,422 cycles (16.668 ms): 3,600 buffers in
+    // 60 s, 60 in any 1 s, 1500 bytes/s, the start's smaller frames rounding
+    // away. Songs 2 and 3, a PAL frame (19,656 cycles, 19.950 ms): buffers 0..3,007
+    // in 60 s, the start's 42 + 0 + 21 bytes and calls 0..3,004,
+    // (63 + 3,005 x 25) / 60 = 1,253.1; any 1 s holds 51 (50 x 19.950 =
+    // 997.5 ms), 51 x 25 = 1275. The changes-only figures are what the
+    // encoder's own tests vouch for, as info computes them.
     const std::string song_1_stream = "  stream, first 60 s: 1500 bytes/s mean, 1500 peak; changes only 868 mean, 911 peak";
-    const std::string song_2_stream = "  stream, first 60 s: 1250 bytes/s mean, 1250 peak; changes only 707 mean, 745 peak";
-    const std::string song_3_stream = "  stream, first 60 s: 1250 bytes/s mean, 1250 peak; changes only 694 mean, 737 peak";
+    const std::string song_2_stream = "  stream, first 60 s: 1253 bytes/s mean, 1275 peak; changes only 709 mean, 761 peak";
+    const std::string song_3_stream = "  stream, first 60 s: 1253 bytes/s mean, 1275 peak; changes only 696 mean, 750 peak";
     const std::string song_4_stream = "  stream, first 60 s: 1500 bytes/s mean, 1500 peak; changes only 916 mean, 955 peak";
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 14, lines.end()),
               (std::vector<std::string>{"md5          82789177dae9a7021c0ca2334fcebb57", "clock        unknown",
@@ -308,11 +312,13 @@ SidRegisters registers_after(const std::vector<std::string>& lines, size_t begin
     return registers;
 }
 
-// dump --start 0:10 of demo.sid (50 Hz): after its start buffer, a frame that
-// leaves the synthesizer as the uninterrupted dump's first 503 lines do (the
-// start buffer, an empty one, the init's frame, play calls 0..499 at 0..9.98 s).
+// dump --start 0:10 of demo.sid (PAL, a call every 19,656 cycles at 985,248
+// Hz, 19.950 ms): after its start buffer, a frame that leaves the synthesizer
+// as the uninterrupted dump's first 505 lines do (the start buffer, an empty
+// one, the init's frame, play calls 0..501 at 0..9.995 s; call 502 begins at
+// 502 x 19,656 / 985,248 = 10.015 s).
 TEST(CliProgram, DumpFromTenSecondsBeginsWithTheStateAnUninterruptedDumpHasThere) {
-    ChildResult whole = cli({"dump", tune("demo.sid"), "--buffers", "503"});
+    ChildResult whole = cli({"dump", tune("demo.sid"), "--buffers", "505"});
     ChildResult sought = cli({"dump", tune("demo.sid"), "--start", "0:10", "--buffers", "2"});
     ASSERT_EQ(whole.exit_code, 0) << whole.err;
     ASSERT_EQ(sought.exit_code, 0) << sought.err;

@@ -217,7 +217,9 @@ TEST(PlayOnTerminalsOfAnyWidth, TheStatusFitsTheClockRunsAndEveryKeyCanBeSeen) {
         int columns;
         int rows;
         bool press_question;  // the short help leaves keys out; ? shows them
-        std::string status;   // the status line as it fits (tune: "Zarvel Melody", 50 Hz)
+        // The status line as it fits (tune: "Zarvel Melody", a PAL frame:
+        // 985,248 / 19,656 = 50.125 Hz, the label rounded to "50 Hz").
+        std::string status;
     };
     const Case cases[] = {
         // 39 columns for a line (one is left so that none wraps). The whole

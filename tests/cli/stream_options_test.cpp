@@ -212,16 +212,19 @@ TEST(ReadOnlyRegisters, ATuneThatCopiesIntoThemSendsNoSecondControlWrite) {
 }
 
 TEST(StreamBudget, MelodysFirstMinuteAgainstAHandCount) {
-    // melody.sid (tests/tunes/README.md), 50 Hz: buffer 1 holds the reset
+    // melody.sid (tests/tunes/README.md), PAL: buffer 1 holds the reset
     // frame (22 bytes) and the name (17), buffer 2 nothing, buffer 3 the
     // init's 5 stores (17); from buffer 4 on, call k's frame: 15 bytes at
-    // k mod 8 = 0 (3 stores), 13 at k mod 8 = 6, none otherwise. 3,000
-    // buffers play within 60 s, carrying calls k = 0..2996: 375 and 374 frames.
-    // Mean (39 + 17 + 375 x 15 + 374 x 13) / 60 = 10,543 / 60. Peak: the
-    // first 50 buffers, 39 + 17 + 6 x 15 + 6 x 13 = 224 bytes.
+    // k mod 8 = 0 (3 stores), 13 at k mod 8 = 6, none otherwise. Buffers
+    // are a PAL frame apart, 19,656 cycles at 985,248 Hz = 19.950 ms, so
+    // buffer n (from 0) plays at n x 19.950 ms: n = 0..3007 within 60 s
+    // (3,007: 59.991 s, 3,008: 60.011 s), carrying calls k = 0..3004: 376
+    // and 375 frames. Mean (39 + 17 + 376 x 15 + 375 x 13) / 60 = 10,571 / 60.
+    // Peak: the first 51 buffers (n = 50 at 997.5 ms, calls 0..47),
+    // 39 + 17 + 6 x 15 + 6 x 13 = 224 bytes.
     StreamBudget budget;
     ASSERT_TRUE(measure_stream_budget(tune("melody.sid"), 1, EXTRA_SIDS_OFF, budget));
-    EXPECT_DOUBLE_EQ(budget.sent.mean, 10543.0 / 60);
+    EXPECT_DOUBLE_EQ(budget.sent.mean, 10571.0 / 60);
     EXPECT_DOUBLE_EQ(budget.sent.peak, 224);
 
     // The window slides: three buffers of 10, 20 and 40 bytes at 0, 0.6 and

@@ -1,8 +1,9 @@
 // Seeking on demo.sid (three voices whose gates open and close every few
-// calls, a filter sweep, 50 Hz): the seek's frame leaves the synthesizer with
+// calls, a filter sweep, a PAL frame's rate): the seek's frame leaves the synthesizer with
 // the registers an uninterrupted run has then, and the stream goes on as it.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,14 @@ using Buffers = std::vector<HeadlessPlayer::Buffer>;
 const std::string demo = std::string(ZARVEL_TUNES_DIR) + "/demo.sid";
 
 // A start's buffers: 0 the reset frame and name, 1 queued by the first pacing
-// step before it encodes anything, 2 the init's stores, k + 3 play call k's
-// (at k x 20 ms). So the state at t is that of the buffers before this one.
-size_t first_buffer_after(int t_ms) { return static_cast<size_t>((t_ms + 19) / 20) + 3; }
+// step before it encodes anything, 2 the init's stores, k + 3 play call k's,
+// which begins k PAL frames of 19,656 cycles at 985,248 Hz in (19.950 ms).
+// The state at t holds the calls that begin before t, k < t x 985,248 /
+// 19,656,000 (t in ms): that of the buffers before this one. 10 s: calls
+// 0..501 (501 begins at 9.995 s, 502 at 10.015 s), buffer 505.
+size_t first_buffer_after(int t_ms) {
+    return static_cast<size_t>((int64_t{t_ms} * 985'248 + 19'655'999) / 19'656'000) + 3;
+}
 
 // Every message of the bytes applied in order (non-frames change nothing).
 void apply(const std::vector<uint8_t>& bytes, size_t from, SidRegisters& registers) {
