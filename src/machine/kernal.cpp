@@ -67,11 +67,16 @@ const Routine routines[] = {
 // clang-format on
 
 constexpr uint8_t opcode_rts = 0x60;
+constexpr uint8_t opcode_nop = 0xEA;
 
 }  // namespace
 
 void kernal_build(uint8_t* rom) {
     std::memset(rom, opcode_rts, kernal_size);
+    // Tunes also end their handlers by jumping into the middle of the system
+    // handler (JMP $EA34, past its clock update): every entry into it slides
+    // on to the acknowledge, as the C64's own code would arrive there.
+    std::memset(rom + (kernal_irq_handler - kernal_base), opcode_nop, kernal_irq_acknowledge - kernal_irq_handler);
     for (const Routine& r : routines) std::memcpy(rom + (r.address - kernal_base), r.bytes, r.length);
 }
 

@@ -57,6 +57,31 @@ constexpr uint64_t pal_second = 985248;
 // falls: within a few cycles of the chip's event, the same few every time.
 constexpr int64_t entry_jitter = 4;
 
+// A handler that ends by jumping into the middle of the system handler
+// ($EA34, past the C64's clock update, as real tunes do) still reaches the
+// acknowledge of CIA 1 and its exit: CIA 1's start-up timer then interrupts
+// every $4025 + 1 = 16,422 cycles, so a PAL second (985,248 cycles) holds the
+// interrupts at k x 16,422 for k = 1..59 (by hand: 59 x 16,422 = 968,898).
+TEST(MachineTunes, AHandlerEndingInsideTheSystemHandlerIsAcknowledged) {
+    static uint8_t image[65536] = {};
+    const uint8_t program[] = {
+        0xA9, 0x00, 0x8D, 0x14, 0x03,  // 1000 LDA #$00  STA $0314
+        0xA9, 0x11, 0x8D, 0x15, 0x03,  // 1005 LDA #$11  STA $0315: the handler at $1100
+        0x58, 0x60,                    // 100A CLI  RTS
+    };
+    const uint8_t handler[] = {
+        0xEE, 0x18, 0xD4,  // 1100 INC $D418
+        0x4C, 0x34, 0xEA,  // 1103 JMP $EA34
+    };
+    std::copy(std::begin(program), std::end(program), image + 0x1000);
+    std::copy(std::begin(handler), std::end(handler), image + 0x1100);
+    TuneRun run;
+    machine_init(run.m.get(), pal_clock);
+    machine_start(run.m.get(), image, 0x1000, 0, 0x37);
+    run_until(run, pal_second);
+    EXPECT_EQ(run.frames.size(), 59u);
+}
+
 TEST(MachineTunes, FramesComeWhenTheChipsInterrupt) {
     struct Case {
         const char* tune;
