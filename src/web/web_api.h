@@ -14,7 +14,7 @@
 
 extern "C" {
 
-// The program's version, "1.0.2".
+// The program's version, "1.1.0".
 const char* zarvel_version();
 
 // ---- The tune
