@@ -297,16 +297,24 @@ uint32_t swap_bytes32(uint32_t value) {
     return (value >> 24) | (value >> 8 & 0x0000FF00u) | (value << 8 & 0x00FF0000u) | (value << 24);
 }
 
+namespace {
+
+// The file for reading, or null with the system's reason in error_number.
+FILE* open_tune_file(const char* path) {
+    if (!path) return nullptr;
+    errno = 0;
+    FILE* file = std::fopen(path, "rb");
+    if (!file) error_number = errno;
+    return file;
+}
+
+}  // namespace
+
 LoadResult load_psid(const char* path) {
     // Cleared before the open, so that no outcome leaves the previous tune behind.
     clear_for_load();
-    if (!path) return refuse(LoadRefusal::cannot_open, LOAD_CANNOT_OPEN);
-    errno = 0;
-    FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        error_number = errno;
-        return refuse(LoadRefusal::cannot_open, LOAD_CANNOT_OPEN);
-    }
+    FILE* file = open_tune_file(path);
+    if (!file) return refuse(LoadRefusal::cannot_open, LOAD_CANNOT_OPEN);
     // A directory opens for reading on some systems and fails on the first
     // read; that read error, like any other, makes the result "cannot open".
     ByteSource source{file, nullptr, 0, 0, false, false};
@@ -325,13 +333,8 @@ LoadResult check_psid_file(const char* path) {
     checked_size = 0;
     refusal = LoadRefusal::none;
     error_number = 0;
-    if (!path) return refuse(LoadRefusal::cannot_open, LOAD_CANNOT_OPEN);
-    errno = 0;
-    FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        error_number = errno;
-        return refuse(LoadRefusal::cannot_open, LOAD_CANNOT_OPEN);
-    }
+    FILE* file = open_tune_file(path);
+    if (!file) return refuse(LoadRefusal::cannot_open, LOAD_CANNOT_OPEN);
     ByteSource source{file, nullptr, 0, 0, false, false};
     size_t size = read_some(source, checked_bytes, sizeof checked_bytes);
     std::fclose(file);
