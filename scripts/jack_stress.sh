@@ -31,8 +31,8 @@ server=$!
 for _ in $(seq 100); do jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
 jack_midi_dump >/dev/null 2>&1 &
 receiver=$!
-for _ in $(seq 100); do "$cli" ports 2>/dev/null | grep -q "  $port\$" && break; sleep 0.1; done
-if ! "$cli" ports 2>/dev/null | grep -q "  $port\$"; then
+for _ in $(seq 100); do "$cli" ports 2>/dev/null | grep -qE "  $port(  \(default\))?\$" && break; sleep 0.1; done
+if ! "$cli" ports 2>/dev/null | grep -qE "  $port(  \(default\))?\$"; then
   echo "jack stress: no JACK port $port (scripts/setup.sh installs jackd2)"
   exit 1
 fi

@@ -117,7 +117,7 @@ protected:
 TEST_F(PlayThroughJack, PortsListsTheJackPortAndPlayFindsItByName) {
     ChildResult ports = run_child({program, "ports"});
     EXPECT_EQ(ports.exit_code, 0) << ports.err;
-    EXPECT_NE(ports.out.find("  zarvel-synth:sid-in\n"), std::string::npos) << ports.out;
+    EXPECT_NE(ports.out.find("  zarvel-synth:sid-in  (default)\n"), std::string::npos) << ports.out;
 
     ChildResult unknown = run_child({program, "play", tune("melody.sid"), "--port", "fluidsynth"});
     EXPECT_EQ(unknown.exit_code, 1);
