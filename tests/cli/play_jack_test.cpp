@@ -135,13 +135,16 @@ TEST_F(PlayThroughJack, TheBytesAreTheDumpsAPeriodApartThenTheMuteFrames) {
                                         0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF7};
     struct Case {
         std::vector<std::string> tune_and_options;
-        double period_us;  // 1000 ms / (play_rate_hz x speed_percent / 100)
+        double period_us;  // one play period in real time at the speed given
         Bytes mute;
     };
     const Case cases[] = {
-        {{tune("demo.sid")}, 20000, mute},                      // 50 Hz
-        {{tune("multisong.sid"), "--song", "1"}, 1e6 / 60, mute},  // 60 Hz: delta times 16, 17, 17
-        {{tune("demo.sid"), "--speed", "200", "--filter", "60", "--voices", "110"}, 10000, mute_without_voice_3},
+        // Periods in PAL cycles of 985,248 Hz: a frame is 19,656 cycles; the
+        // start latch $4025 gives one call every 16,422.
+        {{tune("demo.sid")}, 19656e6 / 985248, mute},                         // 19,950 us
+        {{tune("multisong.sid"), "--song", "1"}, 16422e6 / 985248, mute},  // 16,668 us: 16, 17, 17 ms
+        {{tune("demo.sid"), "--speed", "200", "--filter", "60", "--voices", "110"}, 9828e6 / 985248,
+         mute_without_voice_3},
     };
     for (const Case& c : cases) {
         std::string shown;
