@@ -46,6 +46,9 @@ def cpu_seeds():
         0x60,              # RTS
     ])]))
     write("fuzz_cpu", "endless_loop", cpu_case([(0x1000, [0x4C, 0x00, 0x10])]))  # JMP $1000
+    # Zeroed memory is BRK, through the empty vector at $FFFE into the end
+    # region: an abandoned call, not a return.
+    write("fuzz_cpu", "brk_into_the_end_region", cpu_case([(0x1000, [0xEA, 0x00])]))  # NOP, BRK
     write("fuzz_cpu", "branch_below_zero", cpu_case(
         [(0x0004, [0x90, 0xF6])], entries=(0x0004,)))  # BCC -10
     write("fuzz_cpu", "instruction_at_the_top", cpu_case(
