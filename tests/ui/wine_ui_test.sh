@@ -496,7 +496,7 @@ drv post-click Zarvel 104
 expect "Open dialog starts with the last path" "$(drv open-name 10000)" "missing.sid"
 drv open-choose 'C:\tunes\text.sid'
 expect "not a PSID file" "$(drv box OK 10000)" \
-    $'owner=Zarvel\ntext=Not a PSID-file?\n\nC:\\tunes\\text.sid\nnot a PSID file: it does not begin with "PSID"'
+    $'owner=Zarvel\ntext=Not a PSID-file?\n\nC:\\tunes\\text.sid\nnot a PSID file: it does not begin with "PSID" or "RSID"'
 eventually "information list" "No loaded tune." drv lines Zarvel 107
 drv post-click Zarvel 104
 drv open-choose 'C:\tunes\mus.sid'
@@ -643,7 +643,7 @@ sleep 0.6
 drv post-click Zarvel 104
 drv open-choose 'C:\tunes\empty.sid'
 expect "empty file" "$(box_while_playing OK)" \
-    $'owner=Zarvel\ntext=Not a PSID-file?\n\nC:\\tunes\\empty.sid\nnot a PSID file: it does not begin with "PSID"'
+    $'owner=Zarvel\ntext=Not a PSID-file?\n\nC:\\tunes\\empty.sid\nnot a PSID file: it does not begin with "PSID" or "RSID"'
 expect "the tune stays" "$(drv lines Zarvel 107)" "$multisong_lines"
 expect "its songs stay" "$(drv items Zarvel 133)" $'items=1 2 3\nselected=1'
 expect "it still plays" "$(text_of 102)" "Pause"
