@@ -703,7 +703,7 @@ drv key Zarvel 0x20
 eventually "space plays" "Pause" text_of 102
 drv key Zarvel 0x4E
 eventually "N: the next song" $'items=1 2 3\nselected=2' drv items Zarvel 133
-eventually "rate of song 3" "100 Hz" text_of 108
+eventually "rate of song 3" "99 Hz" text_of 108  # latch 10,000: 985,248 / 10,001 = 98.515 Hz, rounded
 drv key Zarvel 0x50
 eventually "P: the song before" $'items=1 2 3\nselected=1' drv items Zarvel 133
 drv key Zarvel 0x31
