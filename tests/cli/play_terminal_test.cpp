@@ -184,7 +184,10 @@ namespace {
 // that size really shows, wrapped lines and scrolling included.
 class TmuxScreen {
 public:
-    TmuxScreen(const std::string& command, int columns, int rows) : socket_("zarvel-test-" + std::to_string(getpid())) {
+    // A socket of its own each time: kill-server returns before the old
+    // server has gone, and a new session sent to it would die with it.
+    TmuxScreen(const std::string& command, int columns, int rows)
+        : socket_("zarvel-test-" + std::to_string(getpid()) + "-" + std::to_string(next_socket_++)) {
         tmux({"-f", "/dev/null", "new-session", "-d", "-x", std::to_string(columns), "-y", std::to_string(rows), command});
     }
     ~TmuxScreen() { tmux({"kill-server"}); }
@@ -203,6 +206,7 @@ public:
     }
 
 private:
+    static inline int next_socket_ = 0;
     std::string socket_;
 };
 
