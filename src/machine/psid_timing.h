@@ -5,9 +5,9 @@
 #include "machine/c64_clock.h"
 
 // How often a C64 calls a PSID tune's play routine, in cycles of its clock.
-// The header's speed bit for the song (or a tune that installs its own
-// interrupt routine) says the CIA 1 timer A interrupt calls it; otherwise the
-// video chip's frame does.
+// The header's speed bit for the song says the CIA 1 timer A interrupt calls
+// it; otherwise the video chip's frame does. (A tune that installs its own
+// interrupt routine runs on the machine, which needs no such rule.)
 enum class PsidCaller {
     video_frame,  // once a frame
     cia_timer,    // at every underflow of CIA 1 timer A

@@ -17,6 +17,12 @@ uint64_t step_end;          // where the last step stopped looking
 int32_t pending_gap;        // cycles between the last two frames, for the buffer queued next
 bool samples_told;          // the samples notice went out since the start
 
+// The machine times of the last frames (the start counts as one), for the
+// rate shown: one frame's gap jumps with every handler that stored nothing.
+constexpr int32_t shown_frames = 16;
+uint64_t recent_frames[shown_frames];
+int32_t recent_count;  // frames noted since the start, the start included
+
 C64Clock tune_clock() { return clock_for_psid_flags(tune_info.flags); }
 
 // The banking a PSID's code needs: its load range must be RAM. An RSID
@@ -47,6 +53,7 @@ CpuCallResult run_one_step() {
         machine_take_frame(&machine);
     } else {
         sid_write_log.registers[0] = -1;
+        if (stop == MACHINE_JAMMED) end = machine.cpu.cycles;
     }
     // A frame closed at a video frame's start may be placed a few cycles
     // before the previous step's limit; time never runs backwards.
@@ -54,6 +61,16 @@ CpuCallResult run_one_step() {
     step_end = end;
     if (stop == MACHINE_JAMMED) return CPU_ABANDONED;
     return CPU_RETURNED;
+}
+
+void note_frame_for_rate(uint64_t cycle) {
+    int32_t oldest = recent_count < shown_frames ? 0 : recent_count % shown_frames;
+    uint64_t first = recent_frames[oldest];
+    int32_t gaps = recent_count < shown_frames ? recent_count : shown_frames;
+    recent_frames[recent_count % shown_frames] = cycle;
+    ++recent_count;
+    if (recent_count >= 2 * shown_frames) recent_count -= shown_frames;  // the same place in the ring
+    if (gaps > 0 && cycle > first) set_shown_period(static_cast<int32_t>((cycle - first + gaps / 2) / gaps));
 }
 
 }  // namespace
@@ -73,12 +90,16 @@ CpuCallResult machine_tune_start(int32_t song) {
     // frame follows it by the machine time it took to come.
     pending_gap = static_cast<int32_t>(last_frame_cycle);
     set_play_period(clock, pending_gap > 0 ? pending_gap : frame_cycles(clock));
+    recent_frames[0] = 0;
+    recent_count = 1;
+    if (sid_write_log.registers[0] >= 0) note_frame_for_rate(step_end);
     return result;
 }
 
 CpuCallResult machine_tune_step() {
-    set_play_period(tune_clock(), pending_gap > 0 ? pending_gap : 1);
+    set_stream_period(tune_clock(), pending_gap > 0 ? pending_gap : 1);
     CpuCallResult result = run_one_step();
+    if (sid_write_log.registers[0] >= 0) note_frame_for_rate(step_end);
     if (machine.plays_samples && !samples_told) {
         samples_told = true;
         player_state.samples_notice = 1;

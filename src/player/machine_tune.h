@@ -10,11 +10,10 @@
 // frame's worth of stores made outside handlers), placed at its machine time.
 // The tune driver hands such tunes here; the rest keep the call-by-call model.
 
-// Whether tune runs on the machine. A PSID with play address 0 (irq_mode)
-// runs well there too (our irq_*.sid tunes do), but still goes through the
-// call-by-call model until the tests that pin that model's timing are
-// re-derived for the machine's.
-inline bool tune_drives_itself(const TuneInfo& tune) { return tune.rsid != 0; }
+// Whether tune runs on the machine: an RSID, or a PSID with play address 0,
+// which installs its own interrupt handler and may re-arm its interrupts
+// several times a frame.
+inline bool tune_drives_itself(const TuneInfo& tune) { return tune.rsid != 0 || tune.irq_mode != 0; }
 
 // Starts song (1-based) of the loaded tune on a fresh machine, from the
 // memory image the loader filled, and runs it to its first frame. The frame's

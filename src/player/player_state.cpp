@@ -15,6 +15,7 @@ void reset_player_state() {
     }
     p.current_song = -1;
     p.play_period_cycles = frame_cycles(pal_clock);
+    p.shown_period_cycles = frame_cycles(pal_clock);
     p.clock_hz = pal_clock.cpu_hz;
     p.play_rate_hz = 50;
     p.last_volume = 15;

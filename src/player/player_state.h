@@ -26,6 +26,9 @@ struct PlayerState {
     std::atomic<int32_t> play_period_cycles;
     std::atomic<int32_t> clock_hz;
     std::atomic<int32_t> play_rate_hz;   // play calls per second at 100 %, rounded to whole Hz: for show only
+    // The period the rate shows: the play period, or for a tune on the
+    // machine, whose period is each frame's own gap, its recent frames' mean.
+    std::atomic<int32_t> shown_period_cycles;
     std::atomic<int32_t> last_volume;    // raw value of the last encoded register 24
     std::atomic<int32_t> saved_volume;   // last_volume when the mute frames went out
     std::atomic<int32_t> midi_out_device;  // chosen in Preferences; -1 none (the mapper)

@@ -137,8 +137,6 @@ TEST(Dump, DeltaTimesFollowTheRateAndTheSpeed) {
         {"multisong.sid", 0, 100, {19, 20, 20, 20, 20, 20}},     // start song 2: latch $4CC7, a PAL frame
         {"multisong.sid", 4, 100, {16, 17, 17, 16, 17, 17}},     // latch never set: $4025
         {"melody_ntsc.sid", 0, 100, {16, 17, 17, 16, 17, 17}},   // NTSC frame
-        {"irq_raster.sid", 1, 100, {19, 20, 20, 20, 20, 20}},    // start latch, raster on: a PAL frame
-        {"irq_raster.sid", 2, 100, {16, 17, 17, 16, 17, 17}},    // start latch, no raster: the timer
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.tune) + " song " + std::to_string(c.song) + " speed " + std::to_string(c.speed));
@@ -147,12 +145,6 @@ TEST(Dump, DeltaTimesFollowTheRateAndTheSpeed) {
         options.speed = c.speed;
         EXPECT_EQ(deltas_of(dump(options, 6)), c.deltas);
     }
-    // An interrupt-driven tune keeps its rate after every play call: 200
-    // PAL frames end at floor(k x 19.950) ms, 3,990 ms in all.
-    TuneOptions raster = options_for("irq_raster.sid");
-    int64_t raster_ms = 0;
-    for (uint32_t delta : deltas_of(dump(raster, 200))) raster_ms += delta;
-    EXPECT_EQ(raster_ms, 200 * 19'656 * int64_t{1000} / 985'248);
 }
 
 // A tune whose init sets the CIA 1 timer latch for rate Hz and whose speed
@@ -227,13 +219,20 @@ TEST(Dump, AMinuteOfStreamHoldsTheMachinesFrames) {
 }
 
 TEST(Dump, AnInterruptTunesNewLatchChangesTheDeltaFromTheNextBuffer) {
-    // Latch 10,000 after the init, 10,001 cycles: 10.151 ms; the eighth play
-    // call sets 20,000, 20.301 ms. Position callback k queues buffer k + 1,
-    // then runs play call k: nine buffers end at 10, 20, ... 60, 71, 81 and
-    // 91 ms, then 111, 131, 152 (worked out by hand).
-    std::vector<std::string> lines = dump(options_for("irq_vector.sid"), 12);
+    // irq_vector.sid runs on the machine. Its frames, at the machine times
+    // `steps` prints: the first at cycle 16,549 (the start latch's underflow
+    // at 16,422, then the handler), then 10,003, 10,001, 10,001, 10,000,
+    // 10,000, 10,004 and 10,012 cycles apart (latch 10,000: 10,001 and the
+    // few cycles an interrupt waits for the instruction under way); the
+    // eighth handler sets 20,000, so after one more gap of 9,988 a video
+    // frame (19,656) passes without a frame, and the next follows 346 cycles
+    // on. The first two buffers take the first gap, each later one its
+    // frame's gap; buffer k ends at floor(cycles x 1000 / 985,248) ms: 16,
+    // 33, 50, 60, 70, 80, 90, 101, 111, 121, 131, 151, 151.
+    std::vector<std::string> lines = dump(options_for("irq_vector.sid"), 13);
     std::vector<uint32_t> deltas = deltas_of(lines);
-    EXPECT_EQ(deltas, (std::vector<uint32_t>{10, 10, 10, 10, 10, 10, 11, 10, 10, 20, 20, 21}));
+    EXPECT_EQ(deltas, (std::vector<uint32_t>{16, 17, 17, 10, 10, 10, 10, 11, 10, 10, 10, 20, 0}));
+    EXPECT_EQ(lines[11], "20") << "the video frame without a frame is an empty buffer";
 }
 
 TEST(Dump, ASecondSidsStoresLeaveTheFirstSidsFramesAlone) {
@@ -274,11 +273,18 @@ TEST(Dump, APlayRoutineThatNeverReturnsEndsTheDumpWithTheMuteFrames) {
 }
 
 TEST(Dump, AStopIsTimedAsTheStreamTimesItAndStepsAgrees) {
-    // Latch 10,000 from the init (10,001 cycles, 10.151 ms); the fourth play
-    // call sets 20,000 (20.301 ms) and the seventh never returns. Buffers 0
-    // to 4 go out at the init's period and calls 1 to 3 leave it, buffers 5
-    // and 6 at the longer one: the seventh call runs at 91.35 ms, in tick 91
-    // (worked out by hand; whole 10 and 20 ms once).
+    // A tune that installs its own handler, on the machine: latch 10,000 from
+    // the init, the fourth handler sets 20,000 and the seventh jams the CPU.
+    // Its frames, at the machine times `steps` prints: cycle 16,514 (the
+    // start latch's underflow, 16,422, then the handler), then 10,001,
+    // 10,001, 10,012 and 9,992 cycles apart; a video frame (19,656) without
+    // one; 344 cycles on the sixth handler's; another empty video frame, and
+    // the jam. The first two buffers take the first gap, each later one its
+    // own: the buffers end at floor(cycles x 1000 / 985,248) ms. The jam is
+    // found two steps after the frame that buffer 9 holds, as play calls are
+    // (their frame goes out in the buffer after), and is timed like the
+    // eighth call: at buffer 8's end, cycle 109,204, 110.84 ms, tick 110;
+    // buffer 10 carries the mute frames.
     PsidBuilder tune;
     tune.play_address = 0;
     tune.at(0x1000, {
@@ -291,6 +297,7 @@ TEST(Dump, AStopIsTimedAsTheStreamTimesItAndStepsAgrees) {
     tune.at(0x1020, {
         0xEE, 0x00, 0x11,  // INC $1100
         0xAD, 0x00, 0x11,  // LDA $1100
+        0x8D, 0x00, 0xD4,  // STA $D400   a frame from every handler
         0xC9, 0x04,        // CMP #4
         0xD0, 0x0A,        // BNE +10
         0xA9, 0x20,        // LDA #$20
@@ -298,22 +305,23 @@ TEST(Dump, AStopIsTimedAsTheStreamTimesItAndStepsAgrees) {
         0xA9, 0x4E,        // LDA #$4E
         0x8D, 0x05, 0xDC,  // STA $DC05   latch 20,000: 50 Hz
         0xC9, 0x07,        // CMP #7
-        0xF0, 0xFE,        // BEQ *      the seventh call stays here
-        0x60,              // RTS
+        0xD0, 0x01,        // BNE +1
+        0x02,              // JAM        the seventh handler stops the CPU
+        0x4C, 0x31, 0xEA,  // JMP $EA31
     });
     std::string path = tune.write("slows_then_stops.sid");
-    const std::string stop = "zarvel-cli: the play routine of " + path + " did not return at 0.091 s: playback stopped\n";
+    const std::string stop = "zarvel-cli: the play routine of " + path + " did not return at 0.110 s: playback stopped\n";
 
     TuneOptions options;
     options.tune = path;
     Output dumped = capture([&](std::FILE* out, std::FILE* err) { return run_dump({options, 100}, out, err); });
     EXPECT_EQ(dumped.exit_code, EXIT_PLAYBACK_STOPPED);
     EXPECT_EQ(dumped.err, stop);
-    EXPECT_EQ(deltas_of(lines_of(dumped.out)), (std::vector<uint32_t>{10, 10, 10, 10, 10, 21, 20, 20, 20}));
+    EXPECT_EQ(deltas_of(lines_of(dumped.out)), (std::vector<uint32_t>{16, 17, 17, 10, 10, 10, 10, 20, 1, 20}));
 
     Output stepped = capture([&](std::FILE* out, std::FILE* err) { return run_steps({{path, 0}, 20}, out, err); });
     EXPECT_EQ(stepped.exit_code, EXIT_PLAYBACK_STOPPED);
-    EXPECT_EQ(stepped.err, stop);
+    EXPECT_EQ(stepped.err, stop) << stepped.out << dumped.out;
 }
 
 TEST(Dump, PrintsExactlyTheBuffersAskedForAndTheSameEveryTime) {
@@ -496,9 +504,12 @@ TEST_F(Render, AMidiFileHoldsEveryMessageAtTheStreamsTime) {
         // Every buffer whose messages play before 3,000 ticks, at the end of
         // its delta time (by hand; whole 20 ms periods once): melody and demo
         // 150 PAL frames of 19.950 ms (the 150th ends at 2,992.5, the 151st
-        // at 3,012.5), irq_vector 9 periods of 10,001 cycles (10.151 ms),
-        // then 143 of 20,001 (20.301 ms), the last ending at 2,994.4.
-        size_t buffers = std::string(name) == "irq_vector.sid" ? 152 : 150;
+        // at 3,012.5). irq_vector runs on the machine: three buffers of its
+        // first frame's 16,549 cycles, eight handlers 10,001 apart to cycle
+        // 96,558, then two buffers per 20,001 cycles (an empty video frame
+        // and the frame after it); 3,000 ms is 2,955,744 cycles, so 141 such
+        // pairs: 293 buffers, the last ending at cycle 2,949,797 (2,993.96 ms).
+        size_t buffers = std::string(name) == "irq_vector.sid" ? 293 : 150;
         uint64_t end_tick;
         std::vector<SmfEvent> expected = timed_messages(dump_buffers(options_for(name), buffers), &end_tick);
         std::vector<SmfEvent> sysex(smf.events.begin() + 1, smf.events.end() - 1);
@@ -533,20 +544,15 @@ TEST_F(Render, ASysexFileIsTheDumpsBytesBackToBack) {
     EXPECT_EQ(read_file(path), expected);
 }
 
-// An interrupt-driven tune whose init sets the timer latch to 1000: 1000 Hz
-// after every play call. It writes the volume each call, so no frame is empty.
+// A tune whose init sets the timer latch to 1000 and whose speed bit says to
+// follow it: a call every 1,001 cycles, 1.016 ms. It writes the volume each
+// call, so no frame is empty.
 PsidBuilder thousand_hertz_tune() {
     PsidBuilder tune;
     tune.name = "Fast";
-    tune.play_address = 0;
+    tune.speed = 1;
+    tune.play_address = 0x1010;
     tune.at(0x1000, {
-        0xA9, 0x10,        // LDA #<$1010
-        0x8D, 0x14, 0x03,  // STA $0314
-        0xA9, 0x10,        // LDA #>$1010
-        0x8D, 0x15, 0x03,  // STA $0315
-        0x4C, 0x20, 0x10,  // JMP $1020
-    });
-    tune.at(0x1020, {
         0xA9, 0xE8, 0x8D, 0x04, 0xDC,  // LDA #$E8 : STA $DC04
         0xA9, 0x03, 0x8D, 0x05, 0xDC,  // LDA #$03 : STA $DC05
         0x60,                          // RTS
@@ -562,7 +568,7 @@ PsidBuilder thousand_hertz_tune() {
 TEST_F(Render, APeriodOfZeroTicksEndsAtTheBufferLimitInsteadOfRunningForEver) {
     TuneOptions options;
     options.tune = thousand_hertz_tune().write("fast.sid");
-    options.speed = 200;  // 100000 / (1000 x 200): 0 and 1 ticks by turns
+    options.speed = 200;  // 0.508 ms a buffer: 0 and 1 ticks by turns
     std::string path = folder + "/fast.syx";
     Output o = render(options, path, 1);
     EXPECT_EQ(o.exit_code, EXIT_OK);
@@ -574,7 +580,7 @@ TEST_F(Render, APeriodOfZeroTicksEndsAtTheBufferLimitInsteadOfRunningForEver) {
     Bytes file = read_file(path);
     EXPECT_EQ(file.size(), 22u + 8u + (limit - 3) * 13u);
 
-    options.speed = 100;  // 1 tick: exactly fills the second, no limit reached
+    options.speed = 100;  // 1.016 ms: 984 buffers fill the second, no limit reached
     o = render(options, folder + "/fast.mid", 1);
     EXPECT_EQ(o.exit_code, EXIT_OK);
     EXPECT_EQ(o.err, "");

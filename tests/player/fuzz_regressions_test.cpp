@@ -152,7 +152,7 @@ TEST_F(Controller, LoadRightAfterPlayStartsTheNewTuneOnly) {
 // reached the label.
 TEST_F(Controller, RateLabelFollowsChangesMadeBetweenWorkerPasses) {
     PsidBuilder tune = counting_tune();
-    tune.play_address = 0;  // interrupt-driven: the rate follows the latch after every call
+    tune.play_address = 0;  // installs its handler: on the machine, the rate is the gap between frames
     tune.at(0x1000, {
         0xA9, 0x20,        // LDA #$20
         0x8D, 0x14, 0x03,  // STA $0314
@@ -165,17 +165,22 @@ TEST_F(Controller, RateLabelFollowsChangesMadeBetweenWorkerPasses) {
     tune.at(0x1020, {
         0xEE, 0x00, 0x11,  // INC $1100
         0xAD, 0x00, 0x11,  // LDA $1100
+        0x8D, 0x00, 0xD4,  // STA $D400    a frame from every handler
         0xC9, 0x05,        // CMP #5
         0xD0, 0x05,        // BNE +5
         0xA9, 0x27,        // LDA #$27
-        0x8D, 0x05, 0xDC,  // STA $DC05    from call 5 on, latch $2725: 98.31 Hz
-        0x60,              // RTS
+        0x8D, 0x05, 0xDC,  // STA $DC05    from handler 5 on, latch $2725: 98.31 Hz
+        0x4C, 0x31, 0xEA,  // JMP $EA31
     });
     ASSERT_EQ(player.load(tune.write()), LOAD_OK);
     player.play();
-    // By hand: 985,248 Hz over 20,006 cycles, then over 10,022.
-    EXPECT_EQ(player.rate_label(), "49 Hz");
-    player.position_callbacks(10);  // call 5 runs here, between passes
+    // By hand: the first handler comes at the start latch's underflow,
+    // 16,422 cycles and the handler's few: 60 Hz. Then 20,006 cycles apart
+    // (two steps each: an empty video frame, then the frame) up to the
+    // sixth, whose timer reload takes the fifth's latch: 10,022 apart, a
+    // step each. 10 + 16 steps fill the last 16 gaps with those: 98 Hz.
+    EXPECT_EQ(player.rate_label(), "60 Hz");
+    player.position_callbacks(30);  // between passes
     ASSERT_EQ(player_state.play_rate_hz, 98);
     player.worker_passes(1);
     EXPECT_EQ(player.rate_label(), "98 Hz");

@@ -1,5 +1,5 @@
-// The tune driver: the init call's inputs, the play rate rules, the vector
-// resolution of interrupt-driven tunes, and the play step.
+// The tune driver: the init call's inputs, the play rate rules and the play
+// step of tunes called by the player.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -114,113 +114,39 @@ TEST_F(TuneDriver, InitGetsTheSongIndexInAAndAFreshStack) {
     }
 }
 
-TEST_F(TuneDriver, InitAddressZeroRunsNothingButTheRulesStillApply) {
-    tune_info.init_address = 0;
-    tune_info.play_address = 0;
-    tune_info.irq_mode = 1;
-    memory_image.bytes[0x0314] = 0x00;
-    memory_image.bytes[0x0315] = 0x11;
-    EXPECT_EQ(init_tune(), 0);
-    EXPECT_EQ(tune_info.play_address, 0x1100);
-    EXPECT_EQ(player_state.play_period_cycles, pal_start_timer);
-}
-
-TEST_F(TuneDriver, InterruptVectorResolution) {
-    tune_info.play_address = 0;
-    tune_info.irq_mode = 1;
-    // The init installs its routine through the system vector only.
-    code(0x1000, {
-        0xA9, 0x00, 0x8D, 0x14, 0x03,  // LDA #$00 : STA $0314
-        0xA9, 0x11, 0x8D, 0x15, 0x03,  // LDA #$11 : STA $0315
-        0x60,                          // RTS
-    });
-    init_tune();
-    EXPECT_EQ(tune_info.play_address, 0x1100);
-
-    // Both vectors set: the hardware vector wins.
-    tune_info.play_address = 0;
-    memory_image.bytes[0xFFFE] = 0x00;
-    memory_image.bytes[0xFFFF] = 0x12;
-    init_tune();
-    EXPECT_EQ(tune_info.play_address, 0x1200);
-
-    // Once resolved, later inits look no more.
-    memory_image.bytes[0xFFFF] = 0x13;
-    init_tune();
-    EXPECT_EQ(tune_info.play_address, 0x1200);
-}
-
-TEST_F(TuneDriver, UnresolvedVectorLooksAgainAtTheNextInit) {
-    tune_info.play_address = 0;
-    tune_info.irq_mode = 1;
-    init_tune();
-    EXPECT_EQ(tune_info.play_address, 0);
-    EXPECT_EQ(play_step(), 0);  // a play call at 0 runs nothing
-    memory_image.bytes[0x0315] = 0x11;
-    init_tune();
-    EXPECT_EQ(tune_info.play_address, 0x1100);
-}
-
 TEST_F(TuneDriver, WithTheStartLatchTheRasterInterruptMeansTheFrameElseTheSystemTimer) {
     // The init writes the VIC's interrupt enable register and never the
     // latch; the header's flags give the machine. The rule holds at the init
-    // and after every play call of an interrupt-driven tune.
+    // and still after a play call.
     struct Case {
         const char* what;
         uint32_t speed;
-        int32_t irq_mode;
         uint8_t vic_irq_enable;
         uint16_t flags;
         int cycles;
     };
     const Case cases[] = {
-        {"interrupt, raster off", 0, 1, 0x00, 0x0000, pal_start_timer},
-        {"interrupt, raster on", 0, 1, 0x01, 0x0000, pal_frame},
-        {"interrupt, raster on, PAL", 0, 1, 0x01, 0x0004, pal_frame},
-        {"interrupt, raster on, NTSC", 0, 1, 0x01, 0x0008, ntsc_frame},
-        {"interrupt, raster on, either", 0, 1, 0x01, 0x000C, pal_frame},
-        {"interrupt, raster and others on", 0, 1, 0xF1, 0x0000, pal_frame},
-        {"interrupt, only another VIC interrupt", 0, 1, 0x02, 0x0000, pal_start_timer},
-        {"speed bit, raster on", 1, 0, 0x01, 0x0000, pal_frame},
-        {"speed bit, raster on, NTSC", 1, 0, 0x01, 0x0018, ntsc_frame},
-        {"speed bit, raster off, NTSC", 1, 0, 0x00, 0x0008, ntsc_start_timer},
-        {"no timer, NTSC", 0, 0, 0x00, 0x0008, ntsc_frame},
-        {"no timer, NTSC and raster on", 0, 0, 0x01, 0x0008, ntsc_frame},
-        {"no timer, PAL", 0, 0, 0x00, 0x0014, pal_frame},
+        {"speed bit, raster off", 1, 0x00, 0x0000, pal_start_timer},
+        {"speed bit, raster on", 1, 0x01, 0x0000, pal_frame},
+        {"speed bit, raster on, PAL", 1, 0x01, 0x0004, pal_frame},
+        {"speed bit, raster on, either", 1, 0x01, 0x000C, pal_frame},
+        {"speed bit, raster and others on", 1, 0xF1, 0x0000, pal_frame},
+        {"speed bit, only another VIC interrupt", 1, 0x02, 0x0000, pal_start_timer},
+        {"speed bit, raster on, NTSC", 1, 0x01, 0x0018, ntsc_frame},
+        {"speed bit, raster off, NTSC", 1, 0x00, 0x0008, ntsc_start_timer},
+        {"no timer, NTSC", 0, 0x00, 0x0008, ntsc_frame},
+        {"no timer, NTSC and raster on", 0, 0x01, 0x0008, ntsc_frame},
+        {"no timer, PAL", 0, 0x00, 0x0014, pal_frame},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         tune_info.speed = c.speed;
-        tune_info.irq_mode = c.irq_mode;
         tune_info.flags = c.flags;
         code(0x1000, {0xA9, c.vic_irq_enable, 0x8D, 0x1A, 0xD0, 0x60});  // LDA #v : STA $D01A : RTS
         EXPECT_EQ(period_after_init(), c.cycles);
         EXPECT_EQ(play_step(), 0);
         EXPECT_EQ(player_state.play_period_cycles, c.cycles) << "after a play call";
     }
-    // A latch the play routine sets wins from then on; its low byte is
-    // still the start value's.
-    tune_info.irq_mode = 1;
-    code(0x1100, {0xA9, 0x10, 0x8D, 0x05, 0xDC, 0x60});  // LDA #$10 : STA $DC05 : RTS
-    play_step();
-    EXPECT_EQ(player_state.play_period_cycles, 0x1025 + 1);
-}
-
-TEST_F(TuneDriver, PlayRoutineEndingInRtiKeepsTheStackWhereItWas) {
-    // An interrupt handler installed at $FFFE returns with RTI, which pulls
-    // the status byte and the address an interrupt pushes: the call must
-    // enter it the way the chip enters an interrupt, or sp would creep a
-    // byte per call and the return address would be garbage after a page.
-    tune_info.play_address = 0;
-    tune_info.irq_mode = 1;
-    memory_image.bytes[0xFFFE] = 0x00;
-    memory_image.bytes[0xFFFF] = 0x11;
-    code(0x1100, {0xEE, 0x00, 0x20, 0x40});  // INC $2000 : RTI
-    init_tune();
-    uint8_t sp = cpu_state.sp;
-    for (int call = 0; call < 1000; ++call) ASSERT_EQ(play_step(), 0) << "call " << call;
-    EXPECT_EQ(cpu_state.sp, sp);
-    EXPECT_EQ(memory_image.bytes[0x2000], 1000 % 256);
 }
 
 TEST_F(TuneDriver, PlayStepEncodesThePreviousCallThenRunsTheNext) {
