@@ -38,6 +38,19 @@ void update_banking(Machine* m) {
     m->io_visible = any_rom && (lines & port_charen);
 }
 
+// The NMI input is edge-triggered: once CIA 2 pulls the line low the NMI is
+// owed, even when the same instruction reads the ICR and so lets the line go
+// again (tunes that steady the raster time exactly that).
+void update_nmi_line(Machine* m) {
+    bool nmi = cia_interrupt(&m->cia2);
+    if (nmi && !m->nmi_line) {
+        m->nmi_pending = true;
+        if (m->cia2.icr_data & m->cia2.icr_mask & cia_timer_a_bit) m->sources_seen |= SOURCE_CIA2_TIMER_A;
+        if (m->cia2.icr_data & m->cia2.icr_mask & cia_timer_b_bit) m->sources_seen |= SOURCE_CIA2_TIMER_B;
+    }
+    m->nmi_line = nmi;
+}
+
 // Brings the chips up to cycle now, counting the video frames begun for
 // the next service to see.
 void sync_chips(Machine* m, uint64_t now) {
@@ -48,6 +61,7 @@ void sync_chips(Machine* m, uint64_t now) {
     cia_tick(&m->cia1, delta);
     cia_tick(&m->cia2, delta);
     m->frames_begun += vic_tick(&m->vic, delta);
+    update_nmi_line(m);
 }
 
 // The chips changed or may change: look at them again before the next instruction.
@@ -130,6 +144,7 @@ uint8_t io_read(Machine* m, uint16_t address, uint64_t cycle) {
     case 0xD: {
         sync_chips(m, cycle);
         uint8_t value = cia_read(&m->cia2, static_cast<uint8_t>(offset));
+        update_nmi_line(m);
         look_again(m);
         return value;
     }
@@ -157,6 +172,7 @@ void io_write(Machine* m, uint16_t address, uint8_t value, uint64_t cycle) {
     case 0xD:
         sync_chips(m, cycle);
         cia_write(&m->cia2, static_cast<uint8_t>(offset), value);
+        update_nmi_line(m);
         look_again(m);
         return;
     default: m->io[offset] = value; return;
@@ -180,17 +196,14 @@ void service(Machine* m) {
             close_frame(m, now - m->vic.frame_cycle);
     }
     m->irq_line = cia_interrupt(&m->cia1) || vic_interrupt(&m->vic);
-    bool nmi = cia_interrupt(&m->cia2);
-    if (nmi && !m->nmi_line) {
-        m->nmi_line = true;
-        if (m->cia2.icr_data & m->cia2.icr_mask & cia_timer_a_bit) m->sources_seen |= SOURCE_CIA2_TIMER_A;
-        if (m->cia2.icr_data & m->cia2.icr_mask & cia_timer_b_bit) m->sources_seen |= SOURCE_CIA2_TIMER_B;
+    update_nmi_line(m);
+    if (m->nmi_pending) {
+        m->nmi_pending = false;
         enter_handler(m);
         MachineBus bus{m};
         cpu_nmi(m->cpu, bus);
         sync_chips(m, m->cpu.cycles);
     }
-    m->nmi_line = nmi;
 
     uint64_t wait = vic_cycles_to_frame(&m->vic);
     wait = std::min<uint64_t>(wait, cia_cycles_to_interrupt(&m->cia1));

@@ -57,6 +57,7 @@ struct Machine {
     uint32_t frames_begun;      // video frames begun since the last look
     bool irq_line;              // CIA 1 or the VIC holds IRQ low
     bool nmi_line;              // CIA 2 holds NMI low; NMI is taken on its falling edge
+    bool nmi_pending;           // the edge came and the NMI is still to be taken
 
     // Frames: stores since the last frame, and the frame closed last.
     int32_t interrupt_depth;    // interrupt handlers entered and not yet returned from

@@ -82,6 +82,39 @@ TEST(MachineTunes, AHandlerEndingInsideTheSystemHandlerIsAcknowledged) {
     EXPECT_EQ(run.frames.size(), 59u);
 }
 
+// Tunes steady the raster with a CIA 2 timer of a few cycles whose NMI comes
+// within the instruction that reads its ICR: the read lets the line go
+// again, but the edge has come and the NMI is owed. (Latch 4, one-shot: the
+// underflow falls 5 cycles after the force load, inside the BIT.)
+TEST(MachineTunes, AnNmiEdgeCountsEvenWhenTheIcrIsReadInTheSameInstruction) {
+    static uint8_t image[65536] = {};
+    const uint8_t program[] = {
+        0x78,                          // 1000 SEI: no IRQ from CIA 1
+        0xA9, 0x35, 0x85, 0x01,        // 1001 LDA #$35  STA $01: the KERNAL out
+        0xA9, 0x00, 0x8D, 0xFA, 0xFF,  // 1005 LDA #$00  STA $FFFA
+        0xA9, 0x11, 0x8D, 0xFB, 0xFF,  // 100A LDA #$11  STA $FFFB: NMI at $1100
+        0xA9, 0x04, 0x8D, 0x04, 0xDD,  // 100F LDA #$04  STA $DD04
+        0xA9, 0x00, 0x8D, 0x05, 0xDD,  // 1014 LDA #$00  STA $DD05: latch 4
+        0xA9, 0x81, 0xA2, 0x19,        // 1019 LDA #$81  LDX #$19
+        0x8E, 0x0E, 0xDD,              // 101D STX $DD0E: start, one-shot, force load
+        0x8D, 0x0D, 0xDD,              // 1020 STA $DD0D: timer A's NMI on
+        0x2C, 0x0D, 0xDD,              // 1023 BIT $DD0D
+        0x4C, 0x26, 0x10,              // 1026 JMP $1026
+    };
+    const uint8_t handler[] = {
+        0xEE, 0x18, 0xD4,  // 1100 INC $D418
+        0x40,              // 1103 RTI
+    };
+    std::copy(std::begin(program), std::end(program), image + 0x1000);
+    std::copy(std::begin(handler), std::end(handler), image + 0x1100);
+    TuneRun run;
+    machine_init(run.m.get(), pal_clock);
+    machine_start(run.m.get(), image, 0x1000, 0, 0x37);
+    run_until(run, pal_frame);
+    ASSERT_EQ(run.frames.size(), 1u);
+    EXPECT_EQ(run.m->sources_seen, SOURCE_CIA2_TIMER_A);
+}
+
 TEST(MachineTunes, FramesComeWhenTheChipsInterrupt) {
     struct Case {
         const char* tune;
