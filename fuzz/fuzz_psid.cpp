@@ -91,17 +91,19 @@ void check_image_against_file(const uint8_t* data, size_t size, int result) {
     FUZZ_CHECK(std::memcmp(tune_info.released, data + 86, 32) == 0);
 
     // A second or third SID is a chip at 0xDxx0 for an even xx in 0x42..0x7E
-    // or 0xE0..0xFE; inside the first chip's mirrors it takes their window.
-    // A third chip counts only beside a second, and never in its window.
-    uint32_t window[2] = {0, 0};
+    // or 0xE0..0xFE, with a window: bit n for 0xD400 + 32 n in the first
+    // chip's mirrors, bit 32 + n for 0xDE00 + 32 n in the expansion port's
+    // area. A third chip counts only beside a second, and never in its window.
+    uint64_t window[2] = {0, 0};
     for (int i = 0; i < 2; ++i) {
         uint8_t byte = version >= 3 && version <= 4 ? data[122 + i] : 0;
         bool valid = !(byte & 1) && ((byte >= 0x42 && byte <= 0x7E) || byte >= 0xE0);
         uint16_t address = valid ? static_cast<uint16_t>(0xD000 | byte << 4) : 0;
         FUZZ_CHECK((i == 0 ? tune_info.second_sid_address : tune_info.third_sid_address) == address);
-        if (valid && byte <= 0x7E) window[i] = 1u << ((address - 0xD400) >> 5);
+        if (valid && byte <= 0x7E) window[i] = uint64_t{1} << ((address - 0xD400) >> 5);
+        if (valid && byte >= 0xE0) window[i] = uint64_t{1} << (32 + ((address - 0xDE00) >> 5));
     }
-    uint32_t third = window[0] ? window[1] & ~window[0] : 0;
+    uint64_t third = window[0] ? window[1] & ~window[0] : 0;
     FUZZ_CHECK(other_sid_windows == (window[0] | third));
     FUZZ_CHECK(third_sid_windows == third);
 }

@@ -31,11 +31,12 @@ const char* sid_model_name(uint16_t flags, int shift) {
 
 namespace {
 
-// Chips mapped over the first one's mirrors are the ones the CPU core tells
-// apart; a chip elsewhere is never captured.
+// Chips mapped over the first one's mirrors or into the expansion port's
+// area are the ones the CPU core tells apart; a chip elsewhere is never
+// captured.
 const char* extra_sid_note(uint16_t address) {
     return sid_window_bit(address) ? "played with --extra-sids frames"
-                                   : "not played: only a chip at $D420..$D7E0 can be";
+                                   : "not played: only a chip at $D420..$D7E0 or $DE00..$DFE0 can be";
 }
 
 }  // namespace

@@ -8,13 +8,13 @@ MemoryImage memory_image;
 CpuState cpu_state;
 SidWriteLog sid_write_log;
 int32_t cpu_instructions_executed;
-uint32_t other_sid_windows;
-uint32_t third_sid_windows;
+uint64_t other_sid_windows;
+uint64_t third_sid_windows;
 
-uint32_t sid_window_bit(uint16_t base) {
-    uint32_t offset = base - 0xD400u;
-    if (offset == 0 || offset >= 0x400u || (offset & 0x1F) != 0) return 0;
-    return 1u << (offset >> 5);
+uint64_t sid_window_bit(uint16_t base) {
+    int window = sid_window_of(base);
+    if (window <= 0 || (base & 0x1F) != 0) return 0;
+    return uint64_t{1} << window;
 }
 
 void cpu_reset() {

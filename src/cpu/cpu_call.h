@@ -41,30 +41,46 @@ extern int32_t cpu_instructions_executed;
 
 // The first SID's 32 registers repeat every 32 bytes through 0xD400..0xD7FF.
 // A tune made for a second or third SID chip maps it over one of those
-// mirrors; stores there drive that chip, not the first. Bit n set: the 32
-// addresses from 0xD400 + 32 n belong to such a chip, and its stores are
-// logged as that chip's (see SidWriteLog). Bit n of third_sid_windows, set
-// only beside the same bit here, makes that chip the third. The player sets
-// both for each tune it loads (0: the first SID alone).
-extern uint32_t other_sid_windows;
-extern uint32_t third_sid_windows;
+// mirrors, or into the expansion port's I/O area 0xDE00..0xDFFF; stores
+// there drive that chip, not the first. Bit n (0..31) set: the 32 addresses
+// from 0xD400 + 32 n belong to such a chip; bit 32 + n: those from
+// 0xDE00 + 32 n. Their stores are logged as that chip's (see SidWriteLog).
+// Bit n of third_sid_windows, set only beside the same bit here, makes that
+// chip the third. The player sets both for each tune it loads (0: the first
+// SID alone).
+extern uint64_t other_sid_windows;
+extern uint64_t third_sid_windows;
+
+// The first window bit of the expansion port's I/O area.
+constexpr int sid_io_window_first = 32;
 
 // The bit of other_sid_windows for a chip whose registers begin at base; 0
-// when base is not a 32-byte step inside 0xD420..0xD7E0 (stores elsewhere are
-// never logged, and 0xD400 is the first SID itself).
-uint32_t sid_window_bit(uint16_t base);
+// when base is not a 32-byte step inside 0xD420..0xD7E0 or 0xDE00..0xDFE0
+// (stores elsewhere are never logged, and 0xD400 is the first SID itself).
+uint64_t sid_window_bit(uint16_t base);
+
+// The window of a store's address (bit index as above), or -1 for one outside
+// both areas.
+inline int sid_window_of(uint16_t address) {
+    uint32_t offset = address - 0xD400u;
+    if (offset < 0x400u) return static_cast<int>(offset >> 5);
+    offset = address - 0xDE00u;
+    if (offset < 0x200u) return sid_io_window_first + static_cast<int>(offset >> 5);
+    return -1;
+}
 
 // The bus of a PSID call: the 64 KB image as plain memory, and every write
-// into the SID area 0xD400..0xD7FF (the 32 registers and their mirrors)
-// recorded in sid_write_log, tagged with the chip whose window holds it.
+// into the SID area 0xD400..0xD7FF (the 32 registers and their mirrors), or
+// into another chip's window at 0xDE00..0xDFFF, recorded in sid_write_log,
+// tagged with the chip whose window holds it.
 // Once 126 stores are recorded, later ones overwrite the last slot and so
 // are dropped. Both writes of a read-modify-write instruction are recorded:
 // the SID receives both, and the frame keeps the later one.
 struct FlatSidBus {
     uint8_t* ram;
     int32_t log_pos;
-    uint32_t windows;        // other_sid_windows
-    uint32_t third_windows;  // third_sid_windows
+    uint64_t windows;        // other_sid_windows
+    uint64_t third_windows;  // third_sid_windows
     // A BRK whose vector leads into the end region: on a C64 it would go
     // through the KERNAL's BRK handler and never come back. It is a routine
     // that ran into zeroed memory, not one that returned.
@@ -73,9 +89,14 @@ struct FlatSidBus {
     uint8_t read(uint16_t address, uint64_t) const { return ram[address]; }
     void write(uint16_t address, uint8_t value, uint64_t) {
         ram[address] = value;
-        uint32_t offset = address - 0xD400u;
-        if (offset >= 0x400u) return;
-        uint32_t window = offset >> 5;
+        uint32_t window = (address - 0xD400u) >> 5;
+        if (window >= 32u) {
+            // The expansion port's area holds a SID only where the tune put one.
+            uint32_t io_offset = address - 0xDE00u;
+            if (io_offset >= 0x200u) return;
+            window = sid_io_window_first + (io_offset >> 5);
+            if (!((windows >> window) & 1u)) return;
+        }
         int32_t chip = static_cast<int32_t>(((windows >> window) & 1u) + ((third_windows >> window) & 1u));
         sid_write_log.registers[log_pos] = chip * sid_log_chip_step + static_cast<int32_t>(address & 0x1F);
         sid_write_log.values[log_pos] = value;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "cpu/cpu_call.h"
 #include "machine/cia_timer.h"
 #include "machine/kernal.h"
 #include "machine/machine_bus.h"
@@ -93,10 +94,12 @@ void handler_left(Machine* m) {
     if (!m->plays_samples || m->pending_music) close_frame(m, m->cpu.cycles);
 }
 
+// A store into a SID's registers, tagged with its chip as the CPU core's log
+// tags them (chip * 32 + register).
 void log_sid_store(Machine* m, uint16_t address, uint8_t value, uint64_t cycle) {
-    uint32_t offset = address - 0xD400u;
-    if ((m->other_sid_windows >> (offset >> 5)) & 1u) return;
-    uint8_t reg = static_cast<uint8_t>(address & sid_register_count_mask);
+    int window = sid_window_of(address);
+    int chip = static_cast<int>(((m->other_sid_windows >> window) & 1u) + ((m->third_sid_windows >> window) & 1u));
+    uint8_t reg = static_cast<uint8_t>(chip * sid_log_chip_step + (address & sid_register_count_mask));
     MachineFrame& f = m->pending;
     if (reg != volume_register) {
         m->pending_music = true;
@@ -175,7 +178,12 @@ void io_write(Machine* m, uint16_t address, uint8_t value, uint64_t cycle) {
         update_nmi_line(m);
         look_again(m);
         return;
-    default: m->io[offset] = value; return;
+    default:
+        m->io[offset] = value;
+        // The expansion port's area: a second or third SID where the tune put one.
+        if (offset >= 0xE00 && ((m->other_sid_windows >> sid_window_of(address)) & 1u))
+            log_sid_store(m, address, value, cycle);
+        return;
     }
 }
 
@@ -292,10 +300,12 @@ void machine_init(Machine* m, const C64Clock& clock) {
 void machine_start(Machine* m, const uint8_t* image, uint16_t init_address, uint8_t song, uint8_t port_value,
                    bool rsid) {
     C64Clock clock = m->clock;
-    uint32_t windows = m->other_sid_windows;
+    uint64_t windows = m->other_sid_windows;
+    uint64_t third_windows = m->third_sid_windows;
     bool psid_vectors = m->psid_vectors;
     machine_init(m, clock);
     m->other_sid_windows = windows;
+    m->third_sid_windows = third_windows;
     m->psid_vectors = psid_vectors;
     // The tune's bytes over a RAM that holds the KERNAL's vectors: where the
     // file left a vector zero, the KERNAL's stays.

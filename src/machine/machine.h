@@ -23,7 +23,7 @@ constexpr int machine_frame_stores = 126;
 struct MachineFrame {
     uint64_t cycle;  // when the frame was closed: its place in time
     int32_t count;   // stores held, 0..machine_frame_stores
-    uint8_t registers[machine_frame_stores];  // SID register index 0..31
+    uint8_t registers[machine_frame_stores];  // chip * 32 + SID register, as SidWriteLog tags them
     uint8_t values[machine_frame_stores];
     uint64_t store_cycles[machine_frame_stores];
 };
@@ -68,7 +68,8 @@ struct Machine {
     bool frame_ready;
     uint64_t pending_since;     // the cycle of pending's first store
     bool pending_music;         // pending holds a store to a register other than 24
-    uint32_t other_sid_windows; // as cpu_call.h defines them: stores there are not logged
+    uint64_t other_sid_windows; // as cpu_call.h defines them: stores there are another chip's
+    uint64_t third_sid_windows;
 
     // A PSID that installs its own handler may point the hardware vector at
     // it without banking the KERNAL out, as players that call it by hand

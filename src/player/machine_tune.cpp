@@ -79,6 +79,7 @@ CpuCallResult machine_tune_start(int32_t song) {
     C64Clock clock = tune_clock();
     machine_init(&machine, clock);
     machine.other_sid_windows = other_sid_windows;
+    machine.third_sid_windows = third_sid_windows;
     machine.psid_vectors = !tune_info.rsid;
     machine_start(&machine, memory_image.bytes, tune_info.init_address, static_cast<uint8_t>(song - 1),
                   start_port_value(tune_info), tune_info.rsid != 0);

@@ -253,17 +253,17 @@ LoadResult parse_psid(ByteSource& source, uint8_t* image, TuneInfo& info) {
     return result;
 }
 
-// A parse into the machine: the image and tune_info, and the CPU core's
-// windows of the other SID chips.
 // Where the CPU core tells a second and third SID's stores from the first's.
 void set_sid_windows(const TuneInfo& info) {
-    uint32_t second = sid_window_bit(info.second_sid_address);
+    uint64_t second = sid_window_bit(info.second_sid_address);
     // A third chip is one only beside a second, and never in its window.
-    uint32_t third = second ? sid_window_bit(info.third_sid_address) & ~second : 0;
+    uint64_t third = second ? sid_window_bit(info.third_sid_address) & ~second : 0;
     other_sid_windows = second | third;
     third_sid_windows = third;
 }
 
+// A parse into the machine: the image and tune_info, and the CPU core's
+// windows of the other SID chips.
 LoadResult parse_into_machine(ByteSource& source) {
     LoadResult result = parse_psid(source, memory_image.bytes, tune_info);
     if (result == LOAD_OK) set_sid_windows(tune_info);

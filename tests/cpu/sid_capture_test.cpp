@@ -152,38 +152,49 @@ TEST_F(SidCapture, StoresAreRecordedInOrderRepeatsIncluded) {
 
 // A second SID mapped at 0xD420 and a third at 0xD5E0, over two of the first
 // chip's mirrors: their windows are theirs, logged as chip * 32 + register,
-// every other mirror the first's.
+// every other mirror the first's. Then the same two chips in the expansion
+// port's area, at 0xDE00 and 0xDFE0: the rest of that area is no SID's.
 TEST_F(SidCapture, AnotherChipsWindowIsNotTheFirstSids) {
     struct Case {
+        uint16_t second, third;
         uint16_t address;
-        int32_t index;
+        int32_t index;  // -1: not logged
     };
     const Case cases[] = {
-        {0xD400, 0}, {0xD41F, 31}, {0xD420, 32 + 0}, {0xD438, 32 + 24}, {0xD43F, 32 + 31}, {0xD440, 0},
-        {0xD5DF, 31}, {0xD5E0, 64 + 0}, {0xD5FF, 64 + 31}, {0xD600, 0}, {0xD7F8, 24},
+        {0xD420, 0xD5E0, 0xD400, 0}, {0xD420, 0xD5E0, 0xD41F, 31}, {0xD420, 0xD5E0, 0xD420, 32 + 0},
+        {0xD420, 0xD5E0, 0xD438, 32 + 24}, {0xD420, 0xD5E0, 0xD43F, 32 + 31}, {0xD420, 0xD5E0, 0xD440, 0},
+        {0xD420, 0xD5E0, 0xD5DF, 31}, {0xD420, 0xD5E0, 0xD5E0, 64 + 0}, {0xD420, 0xD5E0, 0xD5FF, 64 + 31},
+        {0xD420, 0xD5E0, 0xD600, 0}, {0xD420, 0xD5E0, 0xD7F8, 24}, {0xD420, 0xD5E0, 0xDE00, -1},
+        {0xDE00, 0xDFE0, 0xDE00, 32 + 0}, {0xDE00, 0xDFE0, 0xDE18, 32 + 24}, {0xDE00, 0xDFE0, 0xDE20, -1},
+        {0xDE00, 0xDFE0, 0xDFDF, -1}, {0xDE00, 0xDFE0, 0xDFE4, 64 + 4}, {0xDE00, 0xDFE0, 0xD420, 0},
+        {0xDE00, 0xDFE0, 0xDDFF, -1}, {0xDE00, 0xDFE0, 0xE000, -1},
     };
     for (const Case c : cases) {
         clear_machine();
-        other_sid_windows = sid_window_bit(0xD420) | sid_window_bit(0xD5E0);
-        third_sid_windows = sid_window_bit(0xD5E0);
+        other_sid_windows = sid_window_bit(c.second) | sid_window_bit(c.third);
+        third_sid_windows = sid_window_bit(c.third);
         cpu_state.a = 0x5B;
         EXPECT_EQ(CPU_RETURNED, run({
             0x8D, static_cast<uint8_t>(c.address), static_cast<uint8_t>(c.address >> 8),  // STA address
             0x60,                                                                          // RTS
         }));
         EXPECT_EQ(0x5B, mem(c.address)) << std::hex << c.address;
-        EXPECT_EQ((Log{{c.index, 0x5B}}), logged()) << std::hex << c.address;
+        EXPECT_EQ((c.index < 0 ? Log{} : Log{{c.index, 0x5B}}), logged()) << std::hex << c.address;
     }
     other_sid_windows = 0;
     third_sid_windows = 0;
 
-    // Only a 32-byte step past the first chip, inside its mirror area, has a window.
+    // Only a 32-byte step past the first chip, inside its mirror area or the
+    // expansion port's, has a window.
     EXPECT_EQ(sid_window_bit(0xD420), 1u << 1);
     EXPECT_EQ(sid_window_bit(0xD7E0), 1u << 31);
+    EXPECT_EQ(sid_window_bit(0xDE00), uint64_t{1} << 32);
+    EXPECT_EQ(sid_window_bit(0xDFE0), uint64_t{1} << 47);
     EXPECT_EQ(sid_window_bit(0xD400), 0u);
     EXPECT_EQ(sid_window_bit(0xD430), 0u);
     EXPECT_EQ(sid_window_bit(0xD800), 0u);
-    EXPECT_EQ(sid_window_bit(0xDE00), 0u);  // never recorded anyway
+    EXPECT_EQ(sid_window_bit(0xDE10), 0u);
+    EXPECT_EQ(sid_window_bit(0xE000), 0u);
 }
 
 // A loop that stores its counter n times into 0xD400, counting down from n.

@@ -115,6 +115,32 @@ TEST(MachineTunes, AnNmiEdgeCountsEvenWhenTheIcrIsReadInTheSameInstruction) {
     EXPECT_EQ(run.m->sources_seen, SOURCE_CIA2_TIMER_A);
 }
 
+// A second SID over a mirror and a third in the expansion port's area: their
+// stores are tagged chip * 32 + register, as the CPU core's log tags them,
+// and the rest of that area is no SID's. A main loop's stores go out at the
+// next video frame's start.
+TEST(MachineTunes, OtherChipsStoresAreTaggedWithTheirChip) {
+    static uint8_t image[65536] = {};
+    const uint8_t program[] = {
+        0xA9, 0x07,        // LDA #$07
+        0x8D, 0x00, 0xD4,  // STA $D400
+        0x8D, 0x38, 0xD4,  // STA $D438: the second SID's register 24
+        0x8D, 0x04, 0xDE,  // STA $DE04: the third's register 4
+        0x8D, 0x40, 0xDE,  // STA $DE40: no SID
+        0x60,              // RTS
+    };
+    std::copy(std::begin(program), std::end(program), image + 0x1000);
+    TuneRun run;
+    machine_init(run.m.get(), pal_clock);
+    run.m->other_sid_windows = (uint64_t{1} << 1) | (uint64_t{1} << 32);  // $D420, $DE00
+    run.m->third_sid_windows = uint64_t{1} << 32;
+    machine_start(run.m.get(), image, 0x1000, 0, 0x37);
+    run_until(run, pal_frame + 1);
+    ASSERT_EQ(run.frames.size(), 1u);
+    std::vector<std::pair<uint8_t, uint8_t>> stores{{0, 7}, {32 + 24, 7}, {64 + 4, 7}};
+    EXPECT_EQ(run.frames[0].stores, stores);
+}
+
 TEST(MachineTunes, FramesComeWhenTheChipsInterrupt) {
     struct Case {
         const char* tune;

@@ -404,19 +404,19 @@ TEST_P(LoaderForms, HeaderZerosTakeTheFileFormatsMeaning) {
 
 TEST_P(LoaderForms, VersionsThreeAndFourNameASecondAndThirdSid) {
     // Bytes 122 and 123: xx names a chip at 0xDxx0 when even and within
-    // 0x42..0x7E or 0xE0..0xFE. A chip inside the first SID's mirrors takes
-    // its window from the CPU core's capture.
+    // 0x42..0x7E or 0xE0..0xFE. Each chip takes its window from the CPU
+    // core's capture: bit n for 0xD400 + 32 n, bit 32 + n for 0xDE00 + 32 n.
     struct Case {
         uint16_t version;
         uint8_t second, third;
         uint16_t second_address, third_address;
-        uint32_t windows;
+        uint64_t windows;
     };
     const Case cases[] = {
         {3, 0x42, 0x00, 0xD420, 0, 1u << 1},
         {4, 0x42, 0x7E, 0xD420, 0xD7E0, 1u << 1 | 1u << 31},
-        {4, 0xE0, 0xFE, 0xDE00, 0xDFE0, 0},
-        {4, 0x50, 0xE2, 0xD500, 0xDE20, 1u << 8},
+        {4, 0xE0, 0xFE, 0xDE00, 0xDFE0, uint64_t{1} << 32 | uint64_t{1} << 47},
+        {4, 0x50, 0xE2, 0xD500, 0xDE20, 1u << 8 | uint64_t{1} << 33},
         {3, 0x00, 0x00, 0, 0, 0},
         {4, 0x40, 0x43, 0, 0, 0},  // the first chip itself; odd
         {4, 0x80, 0xDE, 0, 0, 0},  // past the mirrors; below the expansion area
