@@ -38,6 +38,20 @@ void start(TuneRun& run, const char* name) {
     machine_start(run.m.get(), image, init, 0, 0x37);
 }
 
+// A hand-assembled tune: program at $1000 (its init), handler at $1100,
+// the rest of the RAM zero; windows are the other SIDs' (cpu_call.h).
+void start_program(TuneRun& run, std::vector<uint8_t> program, std::vector<uint8_t> handler = {},
+                   uint64_t other_windows = 0, uint64_t third_windows = 0) {
+    static uint8_t image[65536];
+    std::fill(std::begin(image), std::end(image), 0);
+    std::copy(program.begin(), program.end(), image + 0x1000);
+    std::copy(handler.begin(), handler.end(), image + 0x1100);
+    machine_init(run.m.get(), pal_clock);
+    run.m->other_sid_windows = other_windows;
+    run.m->third_sid_windows = third_windows;
+    machine_start(run.m.get(), image, 0x1000, 0, 0x37);
+}
+
 void run_until(TuneRun& run, uint64_t cycle) {
     for (;;) {
         MachineStop stop = machine_run_until(run.m.get(), cycle);
@@ -63,21 +77,17 @@ constexpr int64_t entry_jitter = 4;
 // every $4025 + 1 = 16,422 cycles, so a PAL second (985,248 cycles) holds the
 // interrupts at k x 16,422 for k = 1..59 (by hand: 59 x 16,422 = 968,898).
 TEST(MachineTunes, AHandlerEndingInsideTheSystemHandlerIsAcknowledged) {
-    static uint8_t image[65536] = {};
-    const uint8_t program[] = {
+    const std::vector<uint8_t> program = {
         0xA9, 0x00, 0x8D, 0x14, 0x03,  // 1000 LDA #$00  STA $0314
         0xA9, 0x11, 0x8D, 0x15, 0x03,  // 1005 LDA #$11  STA $0315: the handler at $1100
         0x58, 0x60,                    // 100A CLI  RTS
     };
-    const uint8_t handler[] = {
+    const std::vector<uint8_t> handler = {
         0xEE, 0x18, 0xD4,  // 1100 INC $D418
         0x4C, 0x34, 0xEA,  // 1103 JMP $EA34
     };
-    std::copy(std::begin(program), std::end(program), image + 0x1000);
-    std::copy(std::begin(handler), std::end(handler), image + 0x1100);
     TuneRun run;
-    machine_init(run.m.get(), pal_clock);
-    machine_start(run.m.get(), image, 0x1000, 0, 0x37);
+    start_program(run, program, handler);
     run_until(run, pal_second);
     EXPECT_EQ(run.frames.size(), 59u);
 }
@@ -87,8 +97,7 @@ TEST(MachineTunes, AHandlerEndingInsideTheSystemHandlerIsAcknowledged) {
 // again, but the edge has come and the NMI is owed. (Latch 4, one-shot: the
 // underflow falls 5 cycles after the force load, inside the BIT.)
 TEST(MachineTunes, AnNmiEdgeCountsEvenWhenTheIcrIsReadInTheSameInstruction) {
-    static uint8_t image[65536] = {};
-    const uint8_t program[] = {
+    const std::vector<uint8_t> program = {
         0x78,                          // 1000 SEI: no IRQ from CIA 1
         0xA9, 0x35, 0x85, 0x01,        // 1001 LDA #$35  STA $01: the KERNAL out
         0xA9, 0x00, 0x8D, 0xFA, 0xFF,  // 1005 LDA #$00  STA $FFFA
@@ -101,15 +110,12 @@ TEST(MachineTunes, AnNmiEdgeCountsEvenWhenTheIcrIsReadInTheSameInstruction) {
         0x2C, 0x0D, 0xDD,              // 1023 BIT $DD0D
         0x4C, 0x26, 0x10,              // 1026 JMP $1026
     };
-    const uint8_t handler[] = {
+    const std::vector<uint8_t> handler = {
         0xEE, 0x18, 0xD4,  // 1100 INC $D418
         0x40,              // 1103 RTI
     };
-    std::copy(std::begin(program), std::end(program), image + 0x1000);
-    std::copy(std::begin(handler), std::end(handler), image + 0x1100);
     TuneRun run;
-    machine_init(run.m.get(), pal_clock);
-    machine_start(run.m.get(), image, 0x1000, 0, 0x37);
+    start_program(run, program, handler);
     run_until(run, pal_frame);
     ASSERT_EQ(run.frames.size(), 1u);
     EXPECT_EQ(run.m->sources_seen, SOURCE_CIA2_TIMER_A);
@@ -120,8 +126,7 @@ TEST(MachineTunes, AnNmiEdgeCountsEvenWhenTheIcrIsReadInTheSameInstruction) {
 // and the rest of that area is no SID's. A main loop's stores go out at the
 // next video frame's start.
 TEST(MachineTunes, OtherChipsStoresAreTaggedWithTheirChip) {
-    static uint8_t image[65536] = {};
-    const uint8_t program[] = {
+    const std::vector<uint8_t> program = {
         0xA9, 0x07,        // LDA #$07
         0x8D, 0x00, 0xD4,  // STA $D400
         0x8D, 0x38, 0xD4,  // STA $D438: the second SID's register 24
@@ -129,12 +134,8 @@ TEST(MachineTunes, OtherChipsStoresAreTaggedWithTheirChip) {
         0x8D, 0x40, 0xDE,  // STA $DE40: no SID
         0x60,              // RTS
     };
-    std::copy(std::begin(program), std::end(program), image + 0x1000);
     TuneRun run;
-    machine_init(run.m.get(), pal_clock);
-    run.m->other_sid_windows = (uint64_t{1} << 1) | (uint64_t{1} << 32);  // $D420, $DE00
-    run.m->third_sid_windows = uint64_t{1} << 32;
-    machine_start(run.m.get(), image, 0x1000, 0, 0x37);
+    start_program(run, program, {}, (uint64_t{1} << 1) | (uint64_t{1} << 32), uint64_t{1} << 32);  // $D420, $DE00
     run_until(run, pal_frame + 1);
     ASSERT_EQ(run.frames.size(), 1u);
     std::vector<std::pair<uint8_t, uint8_t>> stores{{0, 7}, {32 + 24, 7}, {64 + 4, 7}};
