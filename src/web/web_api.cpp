@@ -11,6 +11,7 @@
 #include "midi/register_frame.h"
 #include "player/control_frames.h"
 #include "player/load_message.h"
+#include "player/machine_tune.h"
 #include "player/play_rate.h"
 #include "player/playback_stop.h"
 #include "player/player_state.h"
@@ -230,6 +231,10 @@ ZARVEL_EXPORT const char* zarvel_stop_text() {
     int32_t at_ms = player_state.play_stopped_at_ms;
     return at_ms < 0 ? "" : page_text(playback_stop_text(at_ms));
 }
+ZARVEL_EXPORT const char* zarvel_samples_notice() {
+    return player_state.samples_notice.exchange(0) ? samples_notice : "";
+}
+
 ZARVEL_EXPORT int32_t zarvel_paused() { return player_state.paused; }
 
 ZARVEL_EXPORT int32_t zarvel_buffer_count() { return web_output_count(); }

@@ -124,6 +124,10 @@ int32_t zarvel_paused();
 // playback stopped"); empty otherwise. A start clears it.
 const char* zarvel_stop_text();
 
+// The notice a tune that plays samples through the volume register gets,
+// once after the call that found it out; empty otherwise.
+const char* zarvel_samples_notice();
+
 // ---- The output of the last call
 
 int32_t zarvel_buffer_count();

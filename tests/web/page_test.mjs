@@ -12,7 +12,7 @@ import { after, before, test } from 'node:test';
 import puppeteer from 'puppeteer-core';
 
 import { serveDirectory } from '../../scripts/web_server.mjs';
-import { dumpLines, parseLine, root, site, tunePath } from './support.mjs';
+import { dump, dumpLines, parseLine, root, site, tunePath } from './support.mjs';
 
 const output = resolve(root, 'build/web-test');
 const mute = 'F0 2D 4E 00 00 00 01 00 00 00 00 00 F7';
@@ -242,6 +242,18 @@ test('a play routine that never returns stops the tune; the page says when, and 
     assert.match(await text(page, 'message'), /^Zarvel Hang: the play routine did not return at 0\.\d{3} s: playback stopped$/);
     assert.equal(await text(page, 'play'), 'Play');
     assert.deepEqual((await recorded(page)).slice(-2).map((message) => message.bytes), [mute, mute]);
+    await page.close();
+});
+
+test('a tune that plays samples through the volume register gets the notice dump gives, and plays on', async () => {
+    const page = await openPage();
+    await connect(page);
+    await openTune(page, tunePath('rsid_samples.sid'));
+    await press(page, 'play');
+    await page.waitForFunction(() => document.getElementById('message').textContent !== '');
+    const { stderr } = dump('rsid_samples.sid', 200);
+    assert.equal(`zarvel-cli: ${(await text(page, 'message')).replace(/^[^:]*: /, '')}\n`, stderr);
+    assert.equal(await text(page, 'play'), 'Pause');
     await page.close();
 });
 

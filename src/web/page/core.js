@@ -111,6 +111,8 @@ export class ZarvelCore {
     get playing() { return this.api.zarvel_playing() !== 0; }
     // Why playback stopped by itself, or '' (zarvel_stop_text).
     get stopText() { return this.cString(this.api.zarvel_stop_text()); }
+    // The samples notice, once after the step that found it out, or ''.
+    takeSamplesNotice() { return this.cString(this.api.zarvel_samples_notice()); }
     get paused() { return this.api.zarvel_paused() !== 0; }
 
     // Each returns the buffers the call queued, in stream order:

@@ -106,6 +106,8 @@ class WebPlayer {
             this.guarded(() => this.scheduler.fill(() => this.core.step(), () => this.core.playing));
             this.showRate();
             this.tellStopByItself();
+            const samples = this.core.takeSamplesNotice();
+            if (samples) this.say(`${this.core.tune.name}: ${samples}`);
         }
         // A song that played its length moves on by itself, right after its
         // mute frames; at the list's end the page stays stopped.
