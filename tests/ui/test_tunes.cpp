@@ -54,8 +54,9 @@ const uint8_t slow_init_routine[] = {
 };
 
 // The sweep tune's routines, at the same addresses; its header has play
-// address 0, so the tune driver takes the play routine from the vector at
-// $0314 that the init routine sets.
+// address 0, so it runs on the machine: the init points the vector at $0314
+// to the handler, which the KERNAL's interrupt entry reaches, and the
+// handler ends through $EA31 as a C64's does.
 const uint8_t sweep_init_routine[] = {
     0xA9, 0x40,        // 1000 LDA #$40
     0x8D, 0x14, 0x03,  // 1002 STA $0314       system interrupt vector = $1040
@@ -70,22 +71,17 @@ const uint8_t sweep_init_routine[] = {
     0x60,              // 1019 RTS
 };
 
+// Every handler moves the timer: latches $2020..$3F20 in turn (8,224 to
+// 16,160 cycles, 120 to 61 Hz), so the rate shown moves with nearly every
+// frame.
 const uint8_t sweep_play_routine[] = {
     0xEE, 0xF1, 0x10,  // 1040 INC $10F1       next call
     0xAD, 0xF1, 0x10,  // 1043 LDA $10F1
     0x8D, 0x00, 0xD4,  // 1046 STA $D400       voice 1 frequency low = count
-    0x29, 0x01,        // 1049 AND #$01
-    0xD0, 0x0B,        // 104B BNE $1058       odd calls: 60 Hz
-    0xA9, 0x20,        // 104D LDA #$20
-    0x8D, 0x04, 0xDC,  // 104F STA $DC04       latch 20000: 50 Hz
-    0xA9, 0x4E,        // 1052 LDA #$4E
-    0x8D, 0x05, 0xDC,  // 1054 STA $DC05
-    0x60,              // 1057 RTS
-    0xA9, 0x1A,        // 1058 LDA #$1A
-    0x8D, 0x04, 0xDC,  // 105A STA $DC04       latch $411A = 16666: 60 Hz
-    0xA9, 0x41,        // 105D LDA #$41
-    0x8D, 0x05, 0xDC,  // 105F STA $DC05
-    0x60,              // 1062 RTS
+    0x29, 0x1F,        // 1049 AND #$1F
+    0x09, 0x20,        // 104B ORA #$20
+    0x8D, 0x05, 0xDC,  // 104D STA $DC05       latch high byte $20..$3F
+    0x4C, 0x31, 0xEA,  // 1050 JMP $EA31       the system's interrupt exit
 };
 // clang-format on
 
