@@ -94,10 +94,9 @@ PsidBuilder wide_tune() {
     return tune;
 }
 
-// Interrupt-driven: the init installs a handler through $0314 and sets the
-// latch; the handler moves the latch every call, so the rate changes while
-// playing, down to a latch of 0 (60 Hz: neither the timer nor the raster
-// interrupt set).
+// Installs its own handler, so it runs on the machine: the init points $0314
+// at it and sets the latch; the handler moves the latch every time, so the
+// rate changes while playing, down to a few hundred cycles a frame.
 PsidBuilder irq_tune() {
     PsidBuilder tune;
     tune.name = "Irq";
@@ -115,7 +114,7 @@ PsidBuilder irq_tune() {
         0xEE, 0x05, 0xDC,  // INC $DC05
         0xAD, 0x05, 0xDC,  // LDA $DC05
         0x8D, 0x18, 0xD4,  // STA $D418
-        0x4C, 0x31, 0xEA,  // JMP $EA31   the system's handler: RTS here
+        0x4C, 0x31, 0xEA,  // JMP $EA31   the system's interrupt exit
     });
     return tune;
 }
