@@ -1,5 +1,8 @@
 #include "player/machine_tune.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "cpu/memory_image.h"
 #include "machine/machine.h"
 #include "player/play_rate.h"
@@ -70,7 +73,9 @@ void note_frame_for_rate(uint64_t cycle) {
     recent_frames[recent_count % shown_frames] = cycle;
     ++recent_count;
     if (recent_count >= 2 * shown_frames) recent_count -= shown_frames;  // the same place in the ring
-    if (gaps > 0 && cycle > first) set_shown_period(static_cast<int32_t>((cycle - first + gaps / 2) / gaps));
+    if (gaps <= 0 || cycle <= first) return;
+    uint64_t mean = (cycle - first + static_cast<uint64_t>(gaps / 2)) / static_cast<uint64_t>(gaps);
+    set_shown_period(static_cast<int32_t>(std::min<uint64_t>(mean, INT32_MAX)));  // a tune silent for half an hour
 }
 
 }  // namespace

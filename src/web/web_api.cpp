@@ -231,6 +231,7 @@ ZARVEL_EXPORT const char* zarvel_stop_text() {
     int32_t at_ms = player_state.play_stopped_at_ms;
     return at_ms < 0 ? "" : page_text(playback_stop_text(at_ms));
 }
+
 ZARVEL_EXPORT const char* zarvel_samples_notice() {
     return player_state.samples_notice.exchange(0) ? samples_notice : "";
 }
